@@ -1,0 +1,19 @@
+#pragma once
+// The one exception type of the system: it carries the Polish message that the
+// front ends show to the user (message box, or standard error) before exiting 1.
+
+#include <stdexcept>
+#include <string>
+
+namespace kx {
+
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// printf-like formatting of the system's messages. "%s" takes std::string or
+// const char*, "%d" integers; "%f" writes two decimals as the system's texts do.
+std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace kx
