@@ -1,0 +1,52 @@
+#pragma once
+// What every command of the command line shares: the original arguments (for
+// "/ini="), the working folder, the output streams and the configuration,
+// read on first use exactly as the desktop program reads it.
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+
+namespace CLI { class App; }
+
+namespace kx::cli {
+
+class CliEnv {
+ public:
+  CliEnv(std::vector<std::string> args, std::filesystem::path workingDir, std::ostream& out, std::ostream& err);
+  ~CliEnv();
+
+  const std::vector<std::string>& Args() const { return m_args; }
+  const std::filesystem::path& WorkingDir() const { return m_workingDir; }
+  std::ostream& Out() { return m_out; }
+  std::ostream& Err() { return m_err; }
+
+  // The application context with the configuration read (kx::Error on a
+  // configuration failure).
+  AppContext& Context();
+  // The user port of the command line: answers given by options, asked on a
+  // terminal, refused safely when nobody can answer.
+  ui::UserPort& Ui();
+
+  int exitCode = 0;
+
+ private:
+  std::vector<std::string> m_args;
+  std::filesystem::path m_workingDir;
+  std::ostream& m_out;
+  std::ostream& m_err;
+  std::unique_ptr<ui::UserPort> m_ui;
+  std::unique_ptr<AppContext> m_context;
+};
+
+// Each command file registers its subcommands; the callbacks do the work and
+// set env.exitCode; a kx::Error thrown from a callback is printed to standard
+// error and gives exit code 1.
+void AddConfigCommand(CLI::App& app, CliEnv& env);
+void AddTableCommands(CLI::App& app, CliEnv& env);
+
+}  // namespace kx::cli
