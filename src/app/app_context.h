@@ -27,6 +27,7 @@ struct AppContext {
   ui::FileDialogState SaveDlg;    // keeps its last file name between uses
   std::vector<std::string> CutDict;
   std::vector<std::string> RejkoAccSet;
+  std::vector<std::string> ConfigWarnings;  // lines of the configuration file that were ignored
   ui::UserPort& ui;
 };
 

@@ -15,6 +15,8 @@ namespace CLI { class App; }
 
 namespace kx::cli {
 
+class CliUserPort;
+
 class CliEnv {
  public:
   CliEnv(std::vector<std::string> args, std::filesystem::path workingDir, std::ostream& out, std::ostream& err);
@@ -31,8 +33,10 @@ class CliEnv {
   // The user port of the command line: answers given by options, asked on a
   // terminal, refused safely when nobody can answer.
   ui::UserPort& Ui();
+  CliUserPort& Port();
 
   int exitCode = 0;
+  std::string executablePath;  // the running program's file, for its version block
 
  private:
   std::vector<std::string> m_args;

@@ -1,1 +1,99 @@
-int main() { return 0; }
+// kx2jpk-cli: every command of the main window, headless, for batch use.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/kx_error.h"
+#include "cli/cli_env.h"
+
+namespace {
+
+// The executable's own path, for the version block.
+std::string ExecutablePath(const char* argv0) {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(argv0) : self.string();
+}
+
+void PolishHelp(CLI::App& app) {
+  auto fmt = std::make_shared<CLI::Formatter>();
+  fmt->label("Usage", "Użycie");
+  fmt->label("OPTIONS", "OPCJE");
+  fmt->label("SUBCOMMAND", "POLECENIE");
+  fmt->label("SUBCOMMANDS", "POLECENIA");
+  fmt->label("POSITIONALS", "ARGUMENTY");
+  fmt->label("Positionals", "Argumenty");
+  fmt->label("Options", "Opcje");
+  fmt->label("Subcommands", "Polecenia");
+  fmt->label("REQUIRED", "WYMAGANE");
+  fmt->label("TEXT", "TEKST");
+  fmt->label("INT", "LICZBA");
+  fmt->label("UINT", "LICZBA");
+  fmt->label("FLOAT", "LICZBA");
+  fmt->label("Needs", "Wymaga");
+  fmt->label("Excludes", "Wyklucza");
+  fmt->column_width(34);
+  app.formatter(fmt);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // "/ini=FILE" (also "--ini FILE") chooses the configuration file as in the
+  // desktop program; the other arguments go to the command parser.
+  std::filesystem::path exe = ExecutablePath(argv[0]);
+  std::vector<std::string> configArgs{(exe.parent_path() / "kx2jpk").string()};
+  std::vector<std::string> rest;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a.rfind("/ini=", 0) == 0) {
+      configArgs.push_back(a);
+    } else if ((a == "--ini" || a == "-i") && i + 1 < argc) {
+      configArgs.push_back(std::string("/ini=") + argv[++i]);
+    } else if (a.rfind("--ini=", 0) == 0) {
+      configArgs.push_back("/ini=" + a.substr(6));
+    } else {
+      rest.push_back(a);
+    }
+  }
+
+  kx::cli::CliEnv env(configArgs, std::filesystem::current_path(), std::cout, std::cerr);
+  env.executablePath = exe.string();
+
+  CLI::App app{
+      "kx2jpk-cli: pliki JPK (JPK_V7M, JPK_FA, JPK_MAG, JPK_KR) z wiersza poleceń.\n"
+      "Plik konfiguracyjny firmy: /ini=PLIK (lub --ini PLIK); domyślnie kx2jpk.ini w bieżącym folderze.",
+      "kx2jpk-cli"};
+  PolishHelp(app);
+  app.set_help_flag("-h,--help", "Pokaż pomoc i zakończ");
+  app.set_help_all_flag("--help-all", "Pokaż pomoc wszystkich poleceń");
+  app.require_subcommand(1);
+  app.fallthrough();
+
+  kx::cli::AddConfigCommand(app, env);
+  kx::cli::AddTableCommands(app, env);
+
+  std::reverse(rest.begin(), rest.end());
+  try {
+    app.parse(rest);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "Błędne wywołanie: " << e.what() << "\nPolecenia i opcje: kx2jpk-cli --help\n";
+    return 2;
+  } catch (const kx::Error& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "Błąd: " << e.what() << "\n";
+    return 1;
+  }
+  return env.exitCode;
+}

@@ -1,0 +1,35 @@
+#include "cli/cli_env.h"
+
+#include <unistd.h>
+
+#include "app/configuration.h"
+#include "cli/cli_user_port.h"
+
+namespace kx::cli {
+
+CliEnv::CliEnv(std::vector<std::string> args, std::filesystem::path workingDir, std::ostream& out, std::ostream& err)
+    : m_args(std::move(args)),
+      m_workingDir(std::move(workingDir)),
+      m_out(out),
+      m_err(err),
+      m_ui(std::make_unique<CliUserPort>(std::cin, out, err, isatty(STDIN_FILENO) != 0)) {}
+
+CliEnv::~CliEnv() = default;
+
+ui::UserPort& CliEnv::Ui() { return *m_ui; }
+
+CliUserPort& CliEnv::Port() { return static_cast<CliUserPort&>(*m_ui); }
+
+AppContext& CliEnv::Context() {
+  if (!m_context) {
+    auto ctx = std::make_unique<AppContext>(*m_ui);
+    ReadConfiguration(*ctx, m_args, m_workingDir);
+    for (const auto& warning : ctx->ConfigWarnings) m_err << "Ostrzeżenie: " << warning << "\n";
+    ctx->OpenDlg.initialDir = ctx->AppSettings.SaveDir;
+    ctx->SaveDlg.initialDir = ctx->AppSettings.SaveDir;
+    m_context = std::move(ctx);
+  }
+  return *m_context;
+}
+
+}  // namespace kx::cli
