@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
       "Plik konfiguracyjny firmy: /ini=PLIK (lub --ini PLIK); domyślnie kx2jpk.ini w bieżącym folderze.",
       "kx2jpk-cli"};
   PolishHelp(app);
+  app.option_defaults()->group("OPCJE");
   app.set_help_flag("-h,--help", "Pokaż pomoc i zakończ");
   app.set_help_all_flag("--help-all", "Pokaż pomoc wszystkich poleceń");
   app.require_subcommand(1);
@@ -77,6 +78,13 @@ int main(int argc, char** argv) {
 
   kx::cli::AddConfigCommand(app, env);
   kx::cli::AddTableCommands(app, env);
+  for (CLI::App* sub : app.get_subcommands({})) {
+    sub->group("POLECENIA");
+    sub->option_defaults()->group("OPCJE");
+    sub->formatter(app.get_formatter());
+    if (CLI::Option* help = sub->get_help_ptr()) help->description("Pokaż pomoc i zakończ")->group("OPCJE");
+    if (CLI::Option* all = sub->get_help_all_ptr()) all->group("OPCJE");
+  }
 
   std::reverse(rest.begin(), rest.end());
   try {
