@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     sub->option_defaults()->group("OPCJE");
     sub->formatter(app.get_formatter());
     if (CLI::Option* help = sub->get_help_ptr()) help->description("Pokaż pomoc i zakończ")->group("OPCJE");
-    if (CLI::Option* all = sub->get_help_all_ptr()) all->group("OPCJE");
+    sub->set_help_all_flag();
   }
 
   std::reverse(rest.begin(), rest.end());
