@@ -28,6 +28,7 @@ struct AppContext {
   std::vector<std::string> CutDict;
   std::vector<std::string> RejkoAccSet;
   std::vector<std::string> ConfigWarnings;  // lines of the configuration file that were ignored
+  std::string SchemaDir;          // folder of the official JPK schemas (optional key SchemaDir)
   ui::UserPort& ui;
 };
 

@@ -204,6 +204,7 @@ void ReadConfiguration(AppContext& ctx, const std::vector<std::string>& args,
   s.RejkoUserDir = r.ReadDirKey("RejkoUserDir", s.UserDir.empty() ? "-" : s.UserDir);
   s.SaveDir = r.ReadDirKey("SaveDir", "-");
   s.NameSufix = r.Text("NameSufix");
+  ctx.SchemaDir = r.ReadDirKey("SchemaDir", "-");
 
   s.YearKxTbl = r.Flag("YearKxTbl", false);
   s.YearUsrTbl = r.Flag("YearUsrTbl", false);

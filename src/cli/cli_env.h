@@ -52,5 +52,6 @@ class CliEnv {
 // error and gives exit code 1.
 void AddConfigCommand(CLI::App& app, CliEnv& env);
 void AddTableCommands(CLI::App& app, CliEnv& env);
+void AddJpkCommands(CLI::App& app, CliEnv& env);
 
 }  // namespace kx::cli

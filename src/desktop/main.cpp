@@ -1,1 +1,37 @@
-int main() { return 0; }
+// kx2jpk: the desktop program.
+
+#include <QStringList>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/MainUnit.h"
+#include "app/app_context.h"
+#include "qt_user_port.h"
+
+int main(int argc, char** argv) {
+  kx::desktop::Application app(argc, argv);
+
+  // The Polish standard texts: every message and question box of the program
+  // is built by MessageDlg (standard_texts.h) with the Polish captions and
+  // button texts, so they hold before the first window exists.
+  kx::desktop::QtUserPort port;
+  kx::AppContext ctx(port);
+
+  // The executable's full path first, then the arguments as given.
+  std::vector<std::string> args;
+  args.push_back(QCoreApplication::applicationFilePath().toStdString());
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+
+  TAppWindows windows;
+  try {
+    windows.Create(ctx, args);
+  } catch (const std::exception& e) {
+    kx::desktop::Application::HandleException(nullptr, e);
+    return 1;
+  }
+  port.SetMainWindow(windows.MainForm.get());
+  windows.MainForm->show();
+  return app.exec();
+}

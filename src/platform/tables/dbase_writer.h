@@ -3,6 +3,13 @@
 // appended to and edited in an existing table, such as one copied from an
 // empty template. Text goes through the translation hook (UTF-8 to the
 // table's character set) before it is stored.
+//
+// Values are converted to the field's type as the table engine does: a
+// number or a yyyy-MM-dd date may be given as text, a number written into a
+// character field as text. Numbers are right-aligned with the field's
+// decimals (rounded half away from zero); a number too wide for its field
+// fails with kx::Error naming the field, digits are never dropped. Text
+// longer than a character field is cut at the field's width.
 
 #include <cstdint>
 #include <filesystem>
@@ -26,7 +33,9 @@ struct DbaseCreateOptions {
 void CreateDbaseTable(const std::filesystem::path& dbfFile, const std::vector<FieldDef>& fields,
                       const std::vector<std::vector<Value>>& rows, const DbaseCreateOptions& options = {});
 
-// Copies an empty template table (and its memo file) over the output.
+// Copies an empty template table (and its memo file) over the output. Each
+// file is replaced atomically; index files are not copied (the writer does
+// not keep them), and a memo file left from an older output is removed.
 void CopyDbaseTemplate(const std::filesystem::path& templateDbf, const std::filesystem::path& outputDbf);
 
 class DbaseWriter {
@@ -38,6 +47,7 @@ class DbaseWriter {
   DbaseWriter& operator=(const DbaseWriter&) = delete;
 
   const std::vector<FieldDef>& Fields() const;
+  // Records in the file, deleted ones included; Edit takes these numbers.
   size_t RecordCount() const;
 
   // Text is translated by this hook before it is stored; the default converts
@@ -51,8 +61,12 @@ class DbaseWriter {
   void SetDecimal(const std::string& field, double value);
   void SetDate(const std::string& field, Date value);
   void SetBool(const std::string& field, bool value);
-  void Post();                // writes the record and the header's record count
-  void Close();               // flushes; also done by the destructor
+  void SetNull(const std::string& field);
+  void Set(const std::string& field, const Value& value);
+  // Writes the record (and its memos), the header's record count and date,
+  // the end-of-file mark, and flushes.
+  void Post();
+  void Close();               // flushes; a record not posted is dropped; also done by the destructor
 
  private:
   struct Impl;

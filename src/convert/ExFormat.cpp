@@ -1,0 +1,10 @@
+#include "convert/ExFormat.h"
+
+#include "ui_ExFormat.h"
+
+TExchFormatDlg::TExchFormatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TExchFormatDlg>()), m_ctx(ctx), m_windows(windows) {
+  m_ui->setupUi(this);
+}
+
+TExchFormatDlg::~TExchFormatDlg() = default;

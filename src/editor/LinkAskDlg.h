@@ -1,0 +1,26 @@
+#pragma once
+// The question asked before a JPK_V7M file is opened or generated while a
+// document is active: a new document, or linking into the active one.
+
+#include <QDialog>
+#include <memory>
+
+#include "app/app_context.h"
+
+namespace Ui {
+class TdlgLinkAsk;
+}
+struct TAppWindows;
+
+class TdlgLinkAsk : public QDialog {
+  Q_OBJECT
+
+ public:
+  TdlgLinkAsk(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
+  ~TdlgLinkAsk() override;
+
+ private:
+  std::unique_ptr<Ui::TdlgLinkAsk> m_ui;
+  kx::AppContext& m_ctx;
+  TAppWindows& m_windows;
+};

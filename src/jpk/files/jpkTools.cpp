@@ -1,0 +1,404 @@
+#include "jpk/files/jpkTools.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/kx_error.h"
+#include "platform/text_utils.h"
+#include "platform/xml/pretty_print.h"
+
+namespace kx::jpk {
+namespace {
+
+constexpr char kSep = std::filesystem::path::preferred_separator;
+
+std::string DayText(const Date& d) { return tables::DateText(d); }
+
+// KodUrzedu of JPK_MAG and JPK_KR: the office code read as a whole number and
+// written with four digits, as the schemas' code list has it (0202, not 202).
+std::string OfficeCodeAsNumber(const std::string& usCode) {
+  std::string t = Trim(usCode);
+  char* end = nullptr;
+  errno = 0;
+  long v = t.empty() ? 0 : std::strtol(t.c_str(), &end, 10);
+  if (t.empty() || *end != '\0' || errno != 0 || v < 0 || v > 9999) {
+    throw Error(Format("\"%s\" nie jest poprawną liczbą całkowitą", usCode.c_str()));
+  }
+  return Format("%04ld", v);
+}
+
+// The firm's address in the order the schemas give: KodKraju "PL", the
+// optional parts only when filled, Miejscowosc always, then KodPocztowy.
+template <typename Address>
+void FillAddress(const TAppSettings& s, Address address) {
+  address.SetKodKraju("PL");
+  if (!s.Wojewodztwo.empty()) address.SetWojewodztwo(s.Wojewodztwo);
+  if (!s.Powiat.empty()) address.SetPowiat(s.Powiat);
+  if (!s.Gmina.empty()) address.SetGmina(s.Gmina);
+  if (!s.Ulica.empty()) address.SetUlica(s.Ulica);
+  if (!s.NrDomu.empty()) address.SetNrDomu(s.NrDomu);
+  if (!s.NrLokalu.empty()) address.SetNrLokalu(s.NrLokalu);
+  address.SetMiejscowosc(s.Miasto);
+  if (!s.KodPocztowy.empty()) address.SetKodPocztowy(s.KodPocztowy);
+}
+
+void SetUtf8(xml::XmlDocument document) {
+  if (document.Encoding() != "UTF-8") document.SetEncoding("UTF-8");
+}
+
+// Header and subject of JPK_MAG and JPK_KR, which share their shape.
+// The header is written before the subject: elements stand in the order in
+// which they are first touched.
+template <typename Root>
+void Fill2016Header(const AppContext& ctx, Root root, const char* code, const char* system, const CreationTime& now) {
+  const TAppSettings& s = ctx.AppSettings;
+  auto header = root.Naglowek();
+  std::string officeCode = OfficeCodeAsNumber(s.USCode);
+  header.KodFormularza().SetText(code);
+  header.KodFormularza().SetKodSystemowy(system);
+  header.KodFormularza().SetWersjaSchemy("1-0");
+  header.SetWariantFormularza(1);
+  header.SetCelZlozenia(1);
+  header.SetDataWytworzeniaJPK(now.Text());
+  header.SetDataOd(DayText(FirstDayOfMonth(s.CurDate)));
+  header.SetDataDo(DayText(LastDayOfMonth(s.CurDate)));
+  header.SetDomyslnyKodWaluty("PLN");
+  xml::XmlNode(header.Node()).ChildByName("KodUrzedu").SetText(officeCode);
+
+  auto subject = root.Podmiot1();
+  auto id = subject.IdentyfikatorPodmiotu();
+  id.SetNIP(s.NIP);
+  id.SetPelnaNazwa(s.Nazwa);
+  if (!s.Regon.empty()) id.SetREGON(s.Regon);
+  auto address = subject.AdresPodmiotu();
+  FillAddress(s, address);
+  if (!s.Poczta.empty()) address.SetPoczta(s.Poczta);
+}
+
+// The formatting pass shared by the four kinds; load gives the kind's root.
+template <typename Root, typename Load>
+void FormatAndSave(Root& root, const std::string& fileName, const char* failure, Load load) {
+  if (root.IsNull() || fileName.empty()) throw Error(failure);
+  std::exception_ptr problem;
+  try {
+    xml::XmlDocument work;
+    work.SetVersion("1.0");
+    work.LoadFromFile(fileName);
+    work.SetXml(xml::PrettyPrintXml(work.Xml()));
+    work.SetActive(true);
+    work.SetEncoding("UTF-8");
+    work.SaveToFile(fileName);
+  } catch (...) {
+    problem = std::current_exception();
+  }
+  root = Root();
+  root = load(fileName);
+  if (problem) std::rethrow_exception(problem);
+}
+
+template <typename Root, typename Prepare, typename FormatAndSaveKind>
+bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, const char* mainNamespace,
+                    Root (*newDocument)(), Prepare prepare, FormatAndSaveKind formatAndSave) {
+  xml::XmlNode oldRoot = root.Node();
+  xml::XmlNode declaration = oldRoot.FindNamespaceDecl(oldRoot.NamespaceURI());
+  bool prefixed = !declaration.IsNull() && declaration.NodeName().find(':') != std::string::npos;
+  if (!prefixed || ctx.ui.Ask(ui::BoxKind::Confirmation, "Prefixy przestrzeni nazw niezgodne ze specyfikacją\rPoprawić?",
+                              {ui::Button::Yes, ui::Button::No}, ui::Button::Yes) != ui::Button::Yes) {
+    prepare(root);
+    return false;
+  }
+  Root fresh = newDocument();
+  prepare(fresh);
+  CopyChildrenForRepair(fresh.OwnerDocument(), mainNamespace, fresh.Node(), oldRoot);
+  root = Root();
+  BackupJpkFile(fileName, '~');
+  fresh.OwnerDocument().SaveToFile(fileName);
+  root = fresh;
+  formatAndSave(root, fileName);
+  return true;
+}
+
+template <typename Root, typename FormatAndSaveKind>
+bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::string& suffix, bool proposeEveryTime,
+            FormatAndSaveKind formatAndSave) {
+  if (root.IsNull() || !root.OwnerDocument().Active()) throw Error(missingMessage);
+  ui::FileDialogState& dialog = ctx.SaveDlg;
+  std::string proposed = ProposedFileName(ctx, suffix);
+  if (dialog.fileName.empty()) {
+    dialog.initialDir = ctx.AppSettings.SaveDir;
+    dialog.fileName = proposed;
+  } else if (proposeEveryTime) {
+    dialog.fileName = proposed;
+  }
+  auto chosen = ctx.ui.ChooseSaveFile(dialog);
+  if (!chosen) return false;
+  std::string fileName = *chosen;
+  if (std::filesystem::path(fileName).extension().empty()) fileName += "." + dialog.defaultExt;
+  dialog.fileName = fileName;
+
+  ctx.ui.ShowWait("Proszę czekać. Trwa zapisywanie pliku...");
+  struct WaitGuard {
+    ui::UserPort& port;
+    ~WaitGuard() { port.HideWait(); }
+  } waitGuard{ctx.ui};
+  ui::BusyCursor busy(ctx.ui);
+  ctx.JpkFileName = fileName;
+  root.OwnerDocument().SaveToFile(fileName);
+  formatAndSave(root, fileName);
+  return true;
+}
+
+}  // namespace
+
+CreationTime CreationTime::Now() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return {{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday}, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+std::string CreationTime::Text() const {
+  return DayText(date) + Format("T%02d:%02d:%02d", hour, minute, second);
+}
+
+Date FirstDayOfMonth(const Date& d) { return {d.year, d.month, 1}; }
+
+Date LastDayOfMonth(const Date& d) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+  return {d.year, d.month, d.month == 2 && leap ? 29 : days[d.month - 1]};
+}
+
+// ---------------------------------------------------------------- JPK_V7M
+
+void PrepareV7MDocument(v7m::IXMLJPK root) {
+  SetUtf8(root.OwnerDocument());
+  xml::XmlNode(root.Node()).DeclareNamespace("etd", kEtdV7M);
+}
+
+void FillV7MHeader(const AppContext& ctx, v7m::IXMLJPK root, bool correction, const CreationTime& now) {
+  const TAppSettings& s = ctx.AppSettings;
+  auto header = root.Naglowek();
+  header.KodFormularza().SetText("JPK_VAT");
+  header.KodFormularza().SetKodSystemowy("JPK_V7M (3)");
+  header.KodFormularza().SetWersjaSchemy("1-0E");
+  header.SetWariantFormularza(3);
+  header.SetDataWytworzeniaJPK(now.Text());
+  header.SetNazwaSystemu(s.NazwaSystemu);
+  header.CelZlozenia().SetPoz("P_7");
+  header.CelZlozenia().SetText(correction ? "2" : "1");
+  header.SetKodUrzedu(s.USCode);
+  header.SetRok(std::to_string(s.CurDate.year));
+  header.SetMiesiac(s.CurDate.month);
+
+  auto subject = root.Podmiot1();
+  subject.SetRola("Podatnik");
+  if (!s.Imie.empty()) {
+    auto person = subject.OsobaFizyczna();
+    person.SetNIP(s.NIP);
+    person.SetImiePierwsze(s.Imie);
+    person.SetNazwisko(s.Nazwisko);
+    person.SetDataUrodzenia(s.DataUrodzenia);
+    person.SetEmail(s.Email);
+    if (!s.Telefon.empty()) person.SetTelefon(s.Telefon);
+  } else {
+    auto company = subject.OsobaNiefizyczna();
+    company.SetNIP(s.NIP);
+    company.SetPelnaNazwa(s.Nazwa);
+    company.SetEmail(s.Email);
+    if (!s.Telefon.empty()) company.SetTelefon(s.Telefon);
+  }
+}
+
+// ---------------------------------------------------------------- JPK_FA
+
+void PrepareFADocument(fa::IXMLJPKFA root) {
+  xml::XmlNode(root.Node()).DeclareNamespace("etd", kEtdFA);
+  SetUtf8(root.OwnerDocument());
+}
+
+void FillFAHeader(const AppContext& ctx, fa::IXMLJPKFA root, const CreationTime& now) {
+  const TAppSettings& s = ctx.AppSettings;
+  auto header = root.Naglowek();
+  header.KodFormularza().SetText("JPK_FA");
+  header.KodFormularza().SetKodSystemowy("JPK_FA (4)");
+  header.KodFormularza().SetWersjaSchemy("1-0");
+  header.SetWariantFormularza(4);
+  header.SetCelZlozenia(1);
+  header.SetDataWytworzeniaJPK(now.Text());
+  header.SetDataOd(DayText(FirstDayOfMonth(s.CurDate)));
+  header.SetDataDo(DayText(LastDayOfMonth(s.CurDate)));
+  header.SetKodUrzedu(s.USCode);
+
+  auto subject = root.Podmiot1();
+  subject.IdentyfikatorPodmiotu().SetNIP(s.NIP);
+  subject.IdentyfikatorPodmiotu().SetPelnaNazwa(s.Nazwa);
+  FillAddress(s, subject.AdresPodmiotu());
+}
+
+// ---------------------------------------------------------------- JPK_MAG and JPK_KR
+
+void PrepareMAGDocument(mag::IXMLJPKMAG root) {
+  xml::XmlNode node = root.Node();
+  node.DeclareNamespace("etd", kEtd2016);
+  node.DeclareNamespace("xsi", kXsiNamespace);
+  SetUtf8(root.OwnerDocument());
+}
+
+void FillMAGHeader(const AppContext& ctx, mag::IXMLJPKMAG root, const CreationTime& now) {
+  Fill2016Header(ctx, root, "JPK_MAG", "JPK_MAG (1)", now);
+}
+
+void PrepareKRDocument(kr::IXMLJPKKR root) {
+  xml::XmlNode node = root.Node();
+  node.DeclareNamespace("etd", kEtd2016);
+  node.DeclareNamespace("xsi", kXsiNamespace);
+  SetUtf8(root.OwnerDocument());
+}
+
+void FillKRHeader(const AppContext& ctx, kr::IXMLJPKKR root, const CreationTime& now) {
+  Fill2016Header(ctx, root, "JPK_KR", "JPK_KR (1)", now);
+}
+
+// ---------------------------------------------------------------- backups and repair
+
+std::string BackupJpkFile(const std::string& fileName, char prefix) {
+  std::filesystem::path file(fileName);
+  std::filesystem::path folder = file.parent_path();
+  std::filesystem::path backupDir = folder / "backup";
+  std::error_code ec;
+  if (!std::filesystem::is_directory(backupDir, ec)) std::filesystem::create_directories(backupDir, ec);
+  if (!std::filesystem::is_directory(backupDir, ec)) backupDir = folder;
+  std::string backupName = (backupDir / (std::string(1, prefix) + file.filename().string())).string();
+  if (std::filesystem::exists(backupName, ec)) {
+    if (!std::filesystem::remove(backupName, ec) || ec) {
+      throw Error("Unable to delete backup file:\r" + backupName);
+    }
+  }
+  std::filesystem::rename(file, backupName, ec);
+  if (ec) throw Error("Unable to create backup file:\r" + backupName);
+  return backupName;
+}
+
+xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNamespace, const xml::XmlNode& node,
+                                bool deep) {
+  using xml::XmlNodeKind;
+  switch (node.Kind()) {
+    case XmlNodeKind::Element: {
+      std::string ns = node.NamespaceURI();
+      std::string name = node.LocalName();
+      if (ns != mainNamespace && !ns.empty()) {
+        xml::XmlNode targetRoot = target.DocumentElement();
+        xml::XmlNode declaration = targetRoot.FindNamespaceDecl(ns);
+        if (declaration.IsNull() || declaration.LocalName() == "xmlns") {
+          // A namespace the new root does not declare: declare it there under
+          // the element's own prefix, or a fresh one, so nothing is lost.
+          std::string prefix = node.Prefix();
+          for (int n = 1; prefix.empty() || !targetRoot.LookupNamespaceURI(prefix).empty(); ++n) {
+            prefix = "ns" + std::to_string(n);
+          }
+          targetRoot.DeclareNamespace(prefix, ns);
+          declaration = targetRoot.FindNamespaceDecl(ns);
+        }
+        name = declaration.LocalName() + ":" + name;
+      }
+      xml::XmlNode copy = target.CreateElement(name, ns);
+      xml::XmlNode targetRoot = target.DocumentElement();
+      for (int i = 0; i < node.AttributeCount(); ++i) {
+        xml::XmlNode attribute = node.AttributeAt(i);
+        // Namespace declarations of the old file whose URI the new root
+        // already declares are dropped.
+        if (!targetRoot.IsNull() && targetRoot.LookupPrefix(attribute.NodeValue()).has_value()) continue;
+        copy.SetAttributeNode(CloneNodeForRepair(target, mainNamespace, attribute, false));
+      }
+      if (deep) {
+        for (xml::XmlNode child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+          copy.AppendChild(CloneNodeForRepair(target, mainNamespace, child, true));
+        }
+      }
+      return copy;
+    }
+    case XmlNodeKind::Attribute: {
+      xml::XmlNode copy = target.CreateAttribute(node.NodeName(), node.NamespaceURI());
+      copy.SetNodeValue(node.NodeValue());
+      return copy;
+    }
+    case XmlNodeKind::Text: return target.CreateTextNode(node.NodeValue());
+    case XmlNodeKind::CData: return target.CreateCDataSection(node.NodeValue());
+    case XmlNodeKind::Comment: return target.CreateComment(node.NodeValue());
+    case XmlNodeKind::EntityReference: return target.CreateEntityReference(node.NodeName());
+    case XmlNodeKind::ProcessingInstruction: return target.CreateProcessingInstruction(node.NodeName(), node.NodeValue());
+    case XmlNodeKind::DocumentFragment: {
+      xml::XmlNode copy = target.CreateDocumentFragment();
+      if (deep) {
+        for (xml::XmlNode child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+          copy.AppendChild(CloneNodeForRepair(target, mainNamespace, child, true));
+        }
+      }
+      return copy;
+    }
+    default: throw Error("Invalid node type");
+  }
+}
+
+void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode targetNode,
+                           const xml::XmlNode& sourceNode) {
+  for (xml::XmlNode child = sourceNode.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+    xml::XmlNode copy = targetNode.AppendChild(CloneNodeForRepair(target, mainNamespace, child, false));
+    if (child.HasChildNodes()) CopyChildrenForRepair(target, mainNamespace, copy, child);
+  }
+}
+
+bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName) {
+  return RepairPrefixes(ctx, root, fileName, v7m::kTargetNamespace, &v7m::NewJPK,
+                 [](v7m::IXMLJPK r) { PrepareV7MDocument(r); },
+                 [](v7m::IXMLJPK& r, const std::string& f) { FormatAndSaveV7M(r, f); });
+}
+
+bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& fileName) {
+  return RepairPrefixes(ctx, root, fileName, fa::kTargetNamespace, &fa::NewJPKFA,
+                 [](fa::IXMLJPKFA r) { PrepareFADocument(r); },
+                 [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
+}
+
+// ---------------------------------------------------------------- saving
+
+void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName) {
+  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_V7M", [](const std::string& f) { return v7m::LoadJPK(f); });
+}
+
+void FormatAndSaveFA(fa::IXMLJPKFA& root, const std::string& fileName) {
+  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_FA", [](const std::string& f) { return fa::LoadJPKFA(f); });
+}
+
+void FormatAndSaveMAG(mag::IXMLJPKMAG& root, const std::string& fileName) {
+  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_MAG",
+                [](const std::string& f) { return mag::LoadJPKMAG(f); });
+}
+
+void FormatAndSaveKR(kr::IXMLJPKKR& root, const std::string& fileName) {
+  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_KR", [](const std::string& f) { return kr::LoadJPKKR(f); });
+}
+
+std::string ProposedFileName(const AppContext& ctx, const std::string& suffix) {
+  const Date& d = ctx.AppSettings.CurDate;
+  return Format("%04d-%02d", d.year, d.month) + suffix + ctx.AppSettings.NameSufix;
+}
+
+bool SaveFAAs(AppContext& ctx, fa::IXMLJPKFA& root) {
+  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_FA", "_JPK_FA", false,
+                [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
+}
+
+bool SaveMAGAs(AppContext& ctx, mag::IXMLJPKMAG& root) {
+  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_MAG", "_JPK_MAG", false,
+                [](mag::IXMLJPKMAG& r, const std::string& f) { FormatAndSaveMAG(r, f); });
+}
+
+bool SaveKRAs(AppContext& ctx, kr::IXMLJPKKR& root) {
+  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_KR", "_JPK_KR", true,
+                [](kr::IXMLJPKKR& r, const std::string& f) { FormatAndSaveKR(r, f); });
+}
+
+}  // namespace kx::jpk

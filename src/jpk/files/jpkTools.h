@@ -1,0 +1,87 @@
+#pragma once
+// JPK file services: new documents with their namespaces, header and subject
+// from the firm profile; loading with the namespace-prefix repair and its
+// backup; the format-and-save pass; the save-as flows; backups.
+
+#include <filesystem>
+#include <string>
+
+#include "app/app_context.h"
+#include "jpk/model/Schemat_JPK_FA4_v10.h"
+#include "jpk/model/Schemat_JPK_KR1_v10.h"
+#include "jpk/model/Schemat_JPK_MAG1_v10.h"
+#include "jpk/model/Schemat_JPK_V7M3_v10E.h"
+
+namespace kx::jpk {
+
+// Common-definitions namespaces bound to "etd" in each kind's new documents.
+inline constexpr const char* kEtdV7M = "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2022/09/13/eD/DefinicjeTypy/";
+inline constexpr const char* kEtdFA = "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2018/08/24/eD/DefinicjeTypy/";
+inline constexpr const char* kEtd2016 = "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2016/01/25/eD/DefinicjeTypy/";
+inline constexpr const char* kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+
+// Local date and time of creation, "yyyy-MM-ddTHH:mm:ss".
+struct CreationTime {
+  Date date;
+  int hour = 0, minute = 0, second = 0;
+  static CreationTime Now();
+  std::string Text() const;
+};
+
+// First and last day of the month that holds the date.
+Date FirstDayOfMonth(const Date& d);
+Date LastDayOfMonth(const Date& d);
+
+void PrepareV7MDocument(v7m::IXMLJPK root);
+void FillV7MHeader(const AppContext& ctx, v7m::IXMLJPK root, bool correction,
+                   const CreationTime& now = CreationTime::Now());
+
+void PrepareFADocument(fa::IXMLJPKFA root);
+void FillFAHeader(const AppContext& ctx, fa::IXMLJPKFA root, const CreationTime& now = CreationTime::Now());
+
+void PrepareMAGDocument(mag::IXMLJPKMAG root);
+void FillMAGHeader(const AppContext& ctx, mag::IXMLJPKMAG root, const CreationTime& now = CreationTime::Now());
+
+void PrepareKRDocument(kr::IXMLJPKKR root);
+void FillKRHeader(const AppContext& ctx, kr::IXMLJPKKR root, const CreationTime& now = CreationTime::Now());
+
+// Moves the file into the "backup" subfolder of its folder (or its own folder
+// when that cannot be made) under the prefix character and its name; returns
+// the backup name. An older backup of the name is replaced.
+std::string BackupJpkFile(const std::string& fileName, char prefix);
+
+// A shallow copy of a node of another document, for the namespace repair:
+// elements of the main namespace land unprefixed in the default namespace,
+// others take the prefix that the target root declares for their namespace
+// (declared there under the old prefix, or a fresh one, when missing).
+xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNamespace, const xml::XmlNode& node,
+                                bool deep);
+void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode targetNode,
+                           const xml::XmlNode& sourceNode);
+
+// After loading: when the main namespace is bound to a prefix, asks whether to
+// rewrite the file in the expected form; on Yes the file is backed up ("~"),
+// rewritten and formatted, and root becomes the document read from it.
+// True when the file was rewritten.
+bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName);
+bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& fileName);
+
+// The second pass of every save: the file (already written by the caller) is
+// read back, pretty-printed and written again; root becomes the document read
+// from the final file, also when formatting failed.
+void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName);
+void FormatAndSaveFA(fa::IXMLJPKFA& root, const std::string& fileName);
+void FormatAndSaveMAG(mag::IXMLJPKMAG& root, const std::string& fileName);
+void FormatAndSaveKR(kr::IXMLJPKKR& root, const std::string& fileName);
+
+// Proposed name of a save: the working month "yyyy-mm", the kind's suffix and
+// the firm's NameSufix.
+std::string ProposedFileName(const AppContext& ctx, const std::string& suffix);
+
+// The save-as flows: the save dialog (which keeps its last name), the wait
+// message, the save and the formatting pass. False when the user cancelled.
+bool SaveFAAs(AppContext& ctx, fa::IXMLJPKFA& root);
+bool SaveMAGAs(AppContext& ctx, mag::IXMLJPKMAG& root);
+bool SaveKRAs(AppContext& ctx, kr::IXMLJPKKR& root);
+
+}  // namespace kx::jpk

@@ -1,0 +1,132 @@
+#include "jpk/files/jpk_validate.h"
+
+#include <libxml/catalog.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlschemas.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "app/kx_error.h"
+#include "platform/xml/xml_document.h"
+
+namespace kx::jpk {
+namespace {
+
+struct KindSchema {
+  const char* namespaceUri;
+  const char* kind;
+  const char* schemaPath;
+};
+
+const KindSchema kSchemas[] = {
+    {"http://crd.gov.pl/wzor/2025/12/19/14090/", "JPK_V7M(3)", "crd.gov.pl/wzor/2025/12/19/14090/Schemat_JPK_V7M(3)_v1-0E.xsd"},
+    {"http://jpk.mf.gov.pl/wzor/2022/02/17/02171/", "JPK_FA(4)", "jpk.mf.gov.pl/wzor/2022/02/17/02171/Schemat_JPK_FA(4)_v1-0.xsd"},
+    {"http://jpk.mf.gov.pl/wzor/2016/03/09/03093/", "JPK_MAG(1)", "jpk.mf.gov.pl/wzor/2016/03/09/03093/Schemat_JPK_MAG(1)_v1-0.xsd"},
+    {"http://jpk.mf.gov.pl/wzor/2016/03/09/03091/", "JPK_KR(1)", "jpk.mf.gov.pl/wzor/2016/03/09/03091/Schemat_JPK_KR(1)_v1-0.xsd"},
+};
+
+// Schema imports are resolved through the catalog to local files only; an
+// address the catalog does not know is refused instead of fetched.
+xmlParserInputPtr LocalOnlyLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
+  xmlChar* resolved = nullptr;
+  if (url) resolved = xmlCatalogResolveURI(reinterpret_cast<const xmlChar*>(url));
+  if (!resolved && (url || id)) {
+    resolved = xmlCatalogResolve(reinterpret_cast<const xmlChar*>(id), reinterpret_cast<const xmlChar*>(url));
+  }
+  std::string target = resolved ? reinterpret_cast<const char*>(resolved) : (url ? url : "");
+  if (resolved) xmlFree(resolved);
+  if (target.rfind("file://", 0) == 0) target = target.substr(7);
+  if (target.find("://") != std::string::npos) return nullptr;
+  return xmlNewInputFromFile(ctxt, target.c_str());
+}
+
+struct Collector {
+  std::vector<SchemaError> errors;
+};
+
+void CollectError(void* data, const xmlError* error) {
+  auto* c = static_cast<Collector*>(data);
+  std::string message = error->message ? error->message : "";
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  c->errors.push_back({error->line, message});
+}
+
+std::mutex g_mutex;
+std::map<std::string, xmlSchemaPtr> g_compiled;
+std::string g_catalog;
+
+xmlSchemaPtr CompiledSchema(const std::filesystem::path& schemaDir, const std::filesystem::path& mainSchema) {
+  auto catalog = schemaDir / "catalog.xml";
+  if (!std::filesystem::exists(mainSchema) || !std::filesystem::exists(catalog)) {
+    throw Error(Format("Brak schematów JPK w folderze %s. Umieść tam schematy XSD z plikiem catalog.xml "
+                       "(wskaż folder opcją --schemas albo kluczem SchemaDir w sekcji System).",
+                       schemaDir.string().c_str()));
+  }
+  auto it = g_compiled.find(mainSchema.string());
+  if (it != g_compiled.end()) return it->second;
+  if (g_catalog != catalog.string()) {
+    xmlInitializeCatalog();
+    xmlLoadCatalog(catalog.c_str());
+    g_catalog = catalog.string();
+  }
+  xmlExternalEntityLoader previous = xmlGetExternalEntityLoader();
+  xmlSetExternalEntityLoader(LocalOnlyLoader);
+  Collector collector;
+  xmlSchemaParserCtxtPtr parser = xmlSchemaNewParserCtxt(mainSchema.c_str());
+  xmlSchemaSetParserStructuredErrors(parser, reinterpret_cast<xmlStructuredErrorFunc>(CollectError), &collector);
+  xmlSchemaPtr schema = xmlSchemaParse(parser);
+  xmlSchemaFreeParserCtxt(parser);
+  xmlSetExternalEntityLoader(previous);
+  if (!schema) {
+    std::string detail = collector.errors.empty() ? "" : collector.errors.front().message;
+    throw Error(Format("Nie można wczytać schematu %s: %s", mainSchema.string().c_str(), detail.c_str()));
+  }
+  g_compiled[mainSchema.string()] = schema;
+  return schema;
+}
+
+}  // namespace
+
+std::string JpkKindOfNamespace(const std::string& namespaceUri) {
+  for (const auto& k : kSchemas) {
+    if (namespaceUri == k.namespaceUri) return k.kind;
+  }
+  return {};
+}
+
+std::filesystem::path MainSchemaFile(const std::filesystem::path& schemaDir, const std::string& kind) {
+  for (const auto& k : kSchemas) {
+    if (kind == k.kind) return schemaDir / k.schemaPath;
+  }
+  return {};
+}
+
+std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, const std::filesystem::path& schemaDir) {
+  // Safe parse first: a file that is not well-formed fails with its line.
+  xml::XmlDocument document = xml::XmlDocument::FromFile(file);
+  xml::XmlNode root = document.DocumentElement();
+  std::string kind = root.IsNull() || root.LocalName() != "JPK" ? "" : JpkKindOfNamespace(root.NamespaceURI());
+  if (kind.empty()) {
+    throw Error(Format("Plik %s nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)",
+                       file.string().c_str()));
+  }
+  std::lock_guard lock(g_mutex);
+  xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
+
+  // Validate the file as stored, so that line numbers are those of the file.
+  xmlDocPtr doc = xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (!doc) throw Error(Format("Nie można odczytać pliku %s", file.string().c_str()));
+  Collector collector;
+  xmlSchemaValidCtxtPtr valid = xmlSchemaNewValidCtxt(schema);
+  xmlSchemaSetValidStructuredErrors(valid, reinterpret_cast<xmlStructuredErrorFunc>(CollectError), &collector);
+  int rc = xmlSchemaValidateDoc(valid, doc);
+  xmlSchemaFreeValidCtxt(valid);
+  xmlFreeDoc(doc);
+  if (rc != 0 && collector.errors.empty()) collector.errors.push_back({0, "Plik niezgodny ze schematem"});
+  return collector.errors;
+}
+
+}  // namespace kx::jpk

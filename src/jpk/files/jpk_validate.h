@@ -1,0 +1,29 @@
+#pragma once
+// Checking a JPK file of any of the four kinds against the official schemas,
+// kept offline in a folder laid out by their addresses with an XML catalog
+// (catalog.xml) that maps the addresses to the files.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kx::jpk {
+
+struct SchemaError {
+  int line = 0;
+  std::string message;
+};
+
+// The kind of a JPK file by the namespace of its root ("JPK_V7M(3)",
+// "JPK_FA(4)", "JPK_MAG(1)", "JPK_KR(1)"), or empty when it is none of them.
+std::string JpkKindOfNamespace(const std::string& namespaceUri);
+
+// The main schema file of a kind inside the schema folder.
+std::filesystem::path MainSchemaFile(const std::filesystem::path& schemaDir, const std::string& kind);
+
+// Validates the file; returns the schema's complaints (empty when valid).
+// Fails with kx::Error when the file is not well-formed XML, is no JPK file
+// of the four kinds, or the schemas are not in the folder.
+std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, const std::filesystem::path& schemaDir);
+
+}  // namespace kx::jpk

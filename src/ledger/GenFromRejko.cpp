@@ -1,0 +1,10 @@
+#include "ledger/GenFromRejko.h"
+
+#include "ui_GenFromRejko.h"
+
+TGenFromRejkoDlg::TGenFromRejkoDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TGenFromRejkoDlg>()), m_ctx(ctx), m_windows(windows) {
+  m_ui->setupUi(this);
+}
+
+TGenFromRejkoDlg::~TGenFromRejkoDlg() = default;

@@ -1,0 +1,41 @@
+#pragma once
+// Inside the XML document services: safe parsing, serialisation and atomic
+// file writing over libxml2. Not for use outside src/platform/xml.
+
+#include <libxml/tree.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kx::xml::detail {
+
+// Initialises libxml2 once per process (safe to call often).
+void InitLibxml();
+
+// What happens to text nodes made only of white space between elements.
+enum class Blanks { Drop, Keep };
+
+// Parses the bytes of a file, decoded as its declaration or byte-order mark
+// says. Fails with kx::Error naming the file and the line.
+xmlDocPtr ParseFile(const std::filesystem::path& path);
+// Parses UTF-8 text; the declared encoding is kept as the document's label only.
+xmlDocPtr ParseText(std::string_view text, Blanks blanks);
+
+// The document as UTF-8 text. The declaration shows the version, the encoding
+// label given (none when empty) and the standalone value. With format, every
+// element stands on its own line, indented per level (mixed content as is).
+std::string SerializeDocument(xmlDocPtr doc, std::string_view encodingLabel, bool format,
+                              std::string_view indent);
+std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node);
+// Writes the document as UTF-8 declared "UTF-8" through a temporary file in
+// the target's folder, renamed over the target.
+void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path);
+
+// Checks of what callers put into a document; each fails with kx::Error.
+void CheckName(std::string_view name);            // a qualified name
+void CheckText(std::string_view text);            // UTF-8, characters XML allows
+void CheckComment(std::string_view text);
+void CheckProcessingInstruction(std::string_view target, std::string_view data);
+
+}  // namespace kx::xml::detail

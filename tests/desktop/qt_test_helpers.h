@@ -1,0 +1,108 @@
+#pragma once
+// Helpers for window tests: act on the next modal box or dialog that the code
+// under test opens, and read what a message box showed.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace kxtest {
+
+// What a message box showed.
+struct BoxSeen {
+  bool seen = false;
+  QString title;
+  QString text;
+  QStringList buttons;  // texts of its buttons
+  QString defaultButton;
+};
+
+inline BoxSeen Describe(QMessageBox* box) {
+  BoxSeen s;
+  s.seen = true;
+  s.title = box->windowTitle();
+  s.text = box->text();
+  for (QAbstractButton* b : box->buttons()) s.buttons << b->text();
+  if (box->defaultButton()) s.defaultButton = box->defaultButton()->text();
+  return s;
+}
+
+// Watches for the next modal widget for as long as it lives (the end of a
+// test function at the latest).
+struct ModalWatch {
+  bool done = false;  // the action ran
+  QPointer<QTimer> timer;
+  ~ModalWatch() { delete timer.data(); }
+};
+
+// Once the next modal widget of type W is up, runs action on it. When another
+// modal widget blocks the test for timeoutMs, that widget is rejected so that
+// the test cannot hang.
+template <class W>
+std::unique_ptr<ModalWatch> OnNextModal(std::function<void(W*)> action, int timeoutMs = 10000) {
+  auto watch = std::make_unique<ModalWatch>();
+  ModalWatch* w = watch.get();
+  w->timer = new QTimer;
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  w->timer->setInterval(10);
+  QObject::connect(w->timer, &QTimer::timeout, [w, clock, action, timeoutMs]() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (W* widget = qobject_cast<W*>(modal); widget && widget->isVisible()) {
+      w->timer->stop();
+      w->done = true;
+      action(widget);
+      return;
+    }
+    if (clock->elapsed() > timeoutMs) {
+      w->timer->stop();
+      if (auto* dlg = qobject_cast<QDialog*>(modal)) dlg->reject();
+    }
+  });
+  w->timer->start();
+  return watch;
+}
+
+// What the next message box showed, with its watch.
+struct BoxWatch : BoxSeen {
+  std::unique_ptr<ModalWatch> watch;
+};
+
+// Presses the button with the given text in the next message box (or closes
+// the box when it has no such button) and records what the box showed.
+inline std::unique_ptr<BoxWatch> AnswerNextBox(const QString& buttonText) {
+  auto result = std::make_unique<BoxWatch>();
+  BoxWatch* r = result.get();
+  r->watch = OnNextModal<QMessageBox>([r, buttonText](QMessageBox* box) {
+    static_cast<BoxSeen&>(*r) = Describe(box);
+    for (QAbstractButton* b : box->buttons()) {
+      if (b->text() == buttonText) {
+        b->click();
+        return;
+      }
+    }
+    box->reject();
+  });
+  return result;
+}
+
+// Presses Escape in the next message box and records what it showed.
+inline std::unique_ptr<BoxWatch> EscapeNextBox() {
+  auto result = std::make_unique<BoxWatch>();
+  BoxWatch* r = result.get();
+  r->watch = OnNextModal<QMessageBox>([r](QMessageBox* box) {
+    static_cast<BoxSeen&>(*r) = Describe(box);
+    QTest::keyClick(box, Qt::Key_Escape);
+  });
+  return result;
+}
+
+}  // namespace kxtest
