@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs every benchmark job at two sizes (the second ten times the first) and
+# prints wall time and peak memory of each, beside `xmllint --format` of the
+# same output files, the floor for one parse and pretty-print.
+#   bash bench/run.sh [SCALE]     SCALE 1 = full sizes (default), 10 = ten times fewer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scale="${1:-1}"
+bash scripts/setup
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_BENCH=ON -DKX_BUILD_TESTS=OFF -DKX_BUILD_DESKTOP=OFF >/dev/null
+cmake --build build-bench -j"$(nproc)" >/dev/null
+bin=build-bench/bench
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+measure() {  # label, command...
+  local label=$1; shift
+  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null
+  read -r secs kb <"$work/time"
+  printf '%-48s %8.2f s %10.1f MB\n' "$label" "$secs" "$(echo "$kb / 1024" | bc -l)"
+}
+
+for n in $((100000 / scale)) $((1000000 / scale)); do
+  measure "tables: write register, $n rows" "$bin/tables_bench" gen-register "$n" "$work/reg$n"
+  printf '%-48s %8s   %10.1f MB\n' "  (REG.db size)" "" "$(echo "$(stat -c %s "$work/reg$n/REG.db") / 1048576" | bc -l)"
+  measure "tables: full scan, $n rows" "$bin/tables_bench" scan "$work/reg$n"
+  measure "tables: filtered scan, $n rows" "$bin/tables_bench" filter "$work/reg$n"
+done
+for n in $((10000 / scale)) $((100000 / scale)); do
+  "$bin/tables_bench" gen-documents "$n" "$work/docs$n" >/dev/null
+  measure "tables: $n documents with two details walked" "$bin/tables_bench" walk "$work/docs$n"
+done
+for n in $((10000 / scale)) $((100000 / scale)); do
+  measure "JPK_V7M: $n sale records built and saved" "$bin/jpk_bench" v7m "$n" "$work/v7m$n.xml"
+  measure "  xmllint --format of the same file" xmllint --format --output "$work/fmt.xml" "$work/v7m$n.xml"
+done
+for n in $((100000 / scale)) $((1000000 / scale)); do
+  measure "JPK_KR: $n postings built and saved" "$bin/jpk_bench" kr "$n" "$work/kr$n.xml"
+  measure "  xmllint --format of the same file" xmllint --format --output "$work/fmt.xml" "$work/kr$n.xml"
+done
+for extra in "$bin"/editor_bench "$bin"/generate_bench; do
+  [ -x "$extra" ] && [ -f "bench/$(basename "$extra").sh" ] && bash "bench/$(basename "$extra").sh" "$bin" "$work" "$scale"
+done
+exit 0
