@@ -76,7 +76,15 @@ void BuildV7M(const AppContext& ctx, size_t n, const std::string& out) {
   FormatAndSaveV7M(root, out);
 }
 
+double Since(std::chrono::steady_clock::time_point& t) {
+  auto now = std::chrono::steady_clock::now();
+  double s = std::chrono::duration<double>(now - t).count();
+  t = now;
+  return s;
+}
+
 void BuildKR(const AppContext& ctx, size_t n, const std::string& out) {
+  auto t = std::chrono::steady_clock::now();
   auto root = kr::NewJPKKR();
   PrepareKRDocument(root);
   FillKRHeader(ctx, root);
@@ -94,12 +102,17 @@ void BuildKR(const AppContext& ctx, size_t n, const std::string& out) {
     p.SetKwotaMa(amount);
     sum += amount;
   }
-  auto ctrl = root.KontoZapisCtrl();
-  ctrl.SetLiczbaWierszyKontoZapisj(static_cast<int32_t>(n));
-  ctrl.SetSumaWinien(sum);
-  ctrl.SetSumaMa(sum);
+  {
+    auto ctrl = root.KontoZapisCtrl();
+    ctrl.SetLiczbaWierszyKontoZapisj(static_cast<int32_t>(n));
+    ctrl.SetSumaWinien(sum);
+    ctrl.SetSumaMa(sum);
+  }
+  std::printf("  built %.2f s\n", Since(t));
   root.OwnerDocument().SaveToFile(out);
+  std::printf("  saved %.2f s\n", Since(t));
   FormatAndSaveKR(root, out);
+  std::printf("  formatted and reloaded %.2f s\n", Since(t));
 }
 
 }  // namespace

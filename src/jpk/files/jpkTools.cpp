@@ -80,19 +80,23 @@ void Fill2016Header(const AppContext& ctx, Root root, const char* code, const ch
 template <typename Root, typename Load>
 void FormatAndSave(Root& root, const std::string& fileName, const char* failure, Load load) {
   if (root.IsNull() || fileName.empty()) throw Error(failure);
+  // The caller's document is released first: only one tree is held at a time.
+  root = Root();
   std::exception_ptr problem;
   try {
     xml::XmlDocument work;
     work.SetVersion("1.0");
     work.LoadFromFile(fileName);
-    work.SetXml(xml::PrettyPrintXml(work.Xml()));
+    std::string pretty = xml::PrettyPrintXml(work.Xml());
+    work.SetXml(pretty);
+    pretty.clear();
+    pretty.shrink_to_fit();
     work.SetActive(true);
     work.SetEncoding("UTF-8");
     work.SaveToFile(fileName);
   } catch (...) {
     problem = std::current_exception();
   }
-  root = Root();
   root = load(fileName);
   if (problem) std::rethrow_exception(problem);
 }

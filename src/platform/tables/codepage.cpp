@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -71,11 +72,11 @@ struct ByteTable {
   std::map<char32_t, unsigned char> fromUnicode;
 };
 
-const ByteTable* BuildTable(int codePage) {
+std::unique_ptr<ByteTable> BuildTable(int codePage) {
   int base = codePage == kMazoviaCodePage ? 437 : codePage;
   iconv_t cd = iconv_open("UTF-32LE", IconvName(base).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
-  auto* table = new ByteTable;
+  auto table = std::make_unique<ByteTable>();
   for (int b = 0; b < 256; ++b) {
     char in = static_cast<char>(b);
     char32_t outc = 0xFFFD;
@@ -99,13 +100,11 @@ const ByteTable* BuildTable(int codePage) {
 
 const ByteTable* TableFor(int codePage) {
   static std::mutex mutex;
-  static std::map<int, const ByteTable*> tables;
+  static std::map<int, std::unique_ptr<ByteTable>> tables;
   std::lock_guard lock(mutex);
   auto it = tables.find(codePage);
-  if (it != tables.end()) return it->second;
-  const ByteTable* t = BuildTable(codePage);
-  tables[codePage] = t;
-  return t;
+  if (it == tables.end()) it = tables.emplace(codePage, BuildTable(codePage)).first;
+  return it->second.get();
 }
 
 std::string IconvConvert(std::string_view in, const std::string& from, const std::string& to) {

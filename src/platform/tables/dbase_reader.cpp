@@ -493,7 +493,9 @@ bool ParseMemoPointer(std::string_view bytes, uint64_t& block) {
 
 bool ParseNumber(std::string_view text, Value& value, bool preferInteger) {
   std::string_view t = Trim(text, kBlankOrNul);
-  if (t.empty()) {
+  // Empty, or only the decimal point among blanks (how dBase II leaves an
+  // empty number): no value.
+  if (t.empty() || t == ".") {
     value = Value::Null();
     return true;
   }

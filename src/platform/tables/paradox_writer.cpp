@@ -459,7 +459,7 @@ class Writer {
     PutLe32(h + kEncryption1At, kNoEncryption1);
     h[kSortOrderAt] = 0;  // "ascii"
     h[kVersionAt] = 12;   // Paradox 7
-    PutLe16(h + 0x3A, 1);
+    PutLe16(h + 0x3A, static_cast<uint32_t>(blocks));  // blocks in the file, again
     h[0x3E] = 0x1F;
     h[0x3F] = 0x0F;
     PutLe32(h + kAutoIncAt, static_cast<uint32_t>(m_autoInc));

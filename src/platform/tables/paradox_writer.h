@@ -6,9 +6,9 @@
 //
 // Each file is replaced atomically (a temporary file in the same folder,
 // flushed, then renamed over); the .mb file goes first, then the .db file.
-// A keyed table gets no .px primary index: its records lie in key order
-// along the block chain, which is all a reader needs; the engine that made
-// the format would rebuild the index before changing such a table. Keys must
+// A keyed table gets no .px primary index file: its records lie in key order
+// along the block chain, which is all a reader of the records needs; a
+// program that edits tables through the index must rebuild it first. Keys must
 // be unique, and memo and blob fields cannot be key fields. The header
 // declares the "ascii" sort order: key order is the order of the stored
 // bytes. Values that do not fit their field (text longer than the field or
