@@ -53,5 +53,6 @@ class CliEnv {
 void AddConfigCommand(CLI::App& app, CliEnv& env);
 void AddTableCommands(CLI::App& app, CliEnv& env);
 void AddJpkCommands(CLI::App& app, CliEnv& env);
+void AddV7MCommands(CLI::App& app, CliEnv& env);
 
 }  // namespace kx::cli

@@ -1,0 +1,151 @@
+// JPK_V7M editor jobs for bench/editor_bench.sh; each prints the time of its
+// phases and the peak memory of the process.
+//   editor_bench gen N OUT.xml          a file with N sale and N/2 purchase records
+//   editor_bench link A.xml B.xml OUT   A opened, B linked after it, saved
+//   editor_bench declare IN.xml OUT     opened (numbering, control sums), declaration, saved
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "app/app_context.h"
+#include "app/kx_error.h"
+#include "editor/v7m_editor.h"
+#include "editor/v7m_records.h"
+
+using namespace kx;
+
+namespace {
+
+class NoUser : public ui::UserPort {
+ public:
+  ui::Button Ask(ui::BoxKind, const std::string&, const std::vector<ui::Button>&, ui::Button) override {
+    return ui::Button::No;
+  }
+  void Show(ui::BoxKind, const std::string&) override {}
+  std::optional<std::string> ChooseSaveFile(ui::FileDialogState&) override { return std::nullopt; }
+  std::optional<std::string> ChooseOpenFile(ui::FileDialogState&) override { return std::nullopt; }
+  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override { return std::nullopt; }
+  void ShowWait(const std::string&) override {}
+  void HideWait() override {}
+  void BeginBusy() override {}
+  void EndBusy() override {}
+};
+
+using Clock = std::chrono::steady_clock;
+
+class Phases {
+ public:
+  void Mark(const char* name) {
+    auto now = Clock::now();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("  %-34s %8.3f s   peak so far %8.1f MB\n", name, std::chrono::duration<double>(now - m_last).count(),
+                static_cast<double>(usage.ru_maxrss) / 1024);
+    m_last = now;
+  }
+  ~Phases() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("  %-34s %8.1f MB\n", "peak memory", static_cast<double>(usage.ru_maxrss) / 1024);
+  }
+
+ private:
+  Clock::time_point m_last = Clock::now();
+};
+
+std::string Amount(long cents) { return std::to_string(cents / 100) + "." + std::to_string(100 + cents % 100).substr(1); }
+
+void Generate(long n, const std::string& out) {
+  std::ofstream f(out, std::ios::binary);
+  f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<JPK xmlns=\"http://crd.gov.pl/wzor/2025/12/19/14090/\" "
+       "xmlns:etd=\"http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2022/09/13/eD/DefinicjeTypy/\">\n"
+       "<Naglowek><KodFormularza kodSystemowy=\"JPK_V7M (3)\" wersjaSchemy=\"1-0E\">JPK_VAT</KodFormularza>"
+       "<WariantFormularza>3</WariantFormularza><DataWytworzeniaJPK>2026-03-02T09:05:07</DataWytworzeniaJPK>"
+       "<NazwaSystemu>kx2jpk</NazwaSystemu><CelZlozenia poz=\"P_7\">1</CelZlozenia><KodUrzedu>1009</KodUrzedu>"
+       "<Rok>2026</Rok><Miesiac>2</Miesiac></Naglowek>\n<Podmiot1 rola=\"Podatnik\"><OsobaNiefizyczna>"
+       "<NIP>7270120002</NIP><PelnaNazwa>Hurtownia Żuraw</PelnaNazwa><Email>biuro@zuraw.pl</Email>"
+       "</OsobaNiefizyczna></Podmiot1>\n<Ewidencja>\n";
+  long tax = 0;
+  for (long i = 1; i <= n; ++i) {
+    long net = 1000 + (i * 37) % 500000;
+    long vat = net * 23 / 100;
+    tax += vat;
+    f << "<SprzedazWiersz><LpSprzedazy>" << i << "</LpSprzedazy><KodKrajuNadaniaTIN>PL</KodKrajuNadaniaTIN>"
+      << "<NrKontrahenta>5260001246</NrKontrahenta><NazwaKontrahenta>Klient " << i % 977
+      << "</NazwaKontrahenta><DowodSprzedazy>FV " << i << "/02/2026</DowodSprzedazy>"
+      << "<DataWystawienia>2026-02-05</DataWystawienia><DI>1</DI><K_19>" << Amount(net) << "</K_19><K_20>"
+      << Amount(vat) << "</K_20></SprzedazWiersz>\n";
+  }
+  f << "<SprzedazCtrl><LiczbaWierszySprzedazy>" << n << "</LiczbaWierszySprzedazy><PodatekNalezny>" << Amount(tax)
+    << "</PodatekNalezny></SprzedazCtrl>\n";
+  long purchases = n / 2;
+  long input = 0;
+  for (long i = 1; i <= purchases; ++i) {
+    long net = 500 + (i * 53) % 300000;
+    long vat = net * 23 / 100;
+    input += vat;
+    f << "<ZakupWiersz><LpZakupu>" << i << "</LpZakupu><NrDostawcy>7270120002</NrDostawcy>"
+      << "<NazwaDostawcy>Dostawca " << i % 331 << "</NazwaDostawcy><DowodZakupu>FZ " << i
+      << "/2026</DowodZakupu><DataZakupu>2026-02-03</DataZakupu><DI>1</DI><K_42>" << Amount(net) << "</K_42><K_43>"
+      << Amount(vat) << "</K_43></ZakupWiersz>\n";
+  }
+  f << "<ZakupCtrl><LiczbaWierszyZakupow>" << purchases << "</LiczbaWierszyZakupow><PodatekNaliczony>"
+    << Amount(input) << "</PodatekNaliczony></ZakupCtrl>\n</Ewidencja>\n</JPK>\n";
+}
+
+int Run(int argc, char** argv) {
+  std::string job = argc > 1 ? argv[1] : "";
+  NoUser user;
+  AppContext ctx(user);
+  ctx.AppSettings.ClearEnter = false;
+  if (job == "gen" && argc == 4) {
+    Generate(std::atol(argv[2]), argv[3]);
+    return 0;
+  }
+  if (job == "link" && argc == 5) {
+    Phases phases;
+    editor::V7MEditor editor(ctx);
+    editor.OpenFile(argv[2]);
+    phases.Mark("open A (load, numbering)");
+    editor.LinkFile(argv[3]);
+    phases.Mark("load B, link, renumber");
+    editor.SaveTo(argv[4]);
+    phases.Mark("save (two passes)");
+    return 0;
+  }
+  if (job == "declare" && argc == 4) {
+    Phases phases;
+    editor::V7MEditor editor(ctx);
+    editor.OpenFile(argv[2]);
+    phases.Mark("open (load, numbering, sums)");
+    editor.Document().OwnerDocument().SetModified(false);
+    editor::RecalcJPK(editor.Document());
+    phases.Mark("RecalcJPK again (nothing to do)");
+    auto result = editor.RecalcDeclaration({.edP39 = "100", .edP49 = "50"});
+    phases.Mark("declaration");
+    std::printf("  P_38=%s P_48=%s P_51=%s\n", editor.RefreshInfo().edP38.c_str(), editor.RefreshInfo().edP48.c_str(),
+                editor.RefreshInfo().edP51.c_str());
+    if (result.status != editor::DeclarationResult::Status::Done) return 1;
+    editor.SaveTo(argv[3]);
+    phases.Mark("save (two passes)");
+    return 0;
+  }
+  std::fprintf(stderr, "użycie: editor_bench gen N OUT | link A B OUT | declare IN OUT\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const Error& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+}

@@ -1,0 +1,348 @@
+// kx2jpk-cli v7m: the JPK_V7M editor's commands without its window. Every
+// file is opened as the editor opens it (clean-up, prefix repair, numbering
+// and control sums) and saved through the file services.
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+#include "app/kx_error.h"
+#include "cli/cli_env.h"
+#include "cli/cli_user_port.h"
+#include "editor/v7m_editor.h"
+#include "editor/v7m_receipt.h"
+
+namespace kx::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using editor::EditorInfo;
+using editor::V7MEditor;
+
+// The firm profile when a configuration file is given or lies in the working
+// folder; else the defaults, for the commands that only need the ClearEnter
+// setting. A command that needs the profile asks env.Context() itself.
+class EditorSetup {
+ public:
+  explicit EditorSetup(CliEnv& env) {
+    if (ConfigurationPresent(env)) {
+      m_ctx = &env.Context();
+    } else {
+      m_bare = std::make_unique<AppContext>(env.Ui());
+      m_ctx = m_bare.get();
+    }
+  }
+  AppContext& Context() { return *m_ctx; }
+  bool HasProfile() const { return !m_bare; }
+
+ private:
+  static bool ConfigurationPresent(CliEnv& env) {
+    for (const std::string& a : env.Args()) {
+      if (a.rfind("/ini=", 0) == 0) return true;
+    }
+    std::string stem = env.Args().empty() ? "kx2jpk" : fs::path(env.Args()[0]).stem().string();
+    std::error_code ec;
+    return fs::exists(env.WorkingDir() / (stem + ".ini"), ec);
+  }
+
+  std::unique_ptr<AppContext> m_bare;
+  AppContext* m_ctx = nullptr;
+};
+
+void PrintInfo(std::ostream& o, const EditorInfo& i) {
+  auto line = [&o](const char* name, const std::string& value) { o << name << "=" << value << "\n"; };
+  auto flag = [&line](const char* name, bool value) { line(name, value ? "1" : "0"); };
+  line("Caption", i.caption);
+  line("edGenDate", i.edGenDate);
+  line("edNIP", i.edNIP);
+  line("edDateRange", i.edDateRange);
+  line("edSaleLinesCount", i.edSaleLinesCount);
+  line("edSaleTaxSum", i.edSaleTaxSum);
+  line("edBuyLinesCount", i.edBuyLinesCount);
+  line("edBuyTaxSum", i.edBuyTaxSum);
+  line("gbDeklaracja", i.gbDeklaracja);
+  line("edP37", i.edP37);
+  line("edP38", i.edP38);
+  line("edP39", i.edP39);
+  line("edP40Plus42", i.edP40Plus42);
+  line("edP48", i.edP48);
+  line("edP49", i.edP49);
+  line("edP50", i.edP50);
+  line("edP51", i.edP51);
+  line("edP52", i.edP52);
+  line("edP53", i.edP53);
+  line("edP54", i.edP54);
+  flag("rbZwrot540", i.refund == editor::RefundTerm::P540);
+  flag("rbZwrot55", i.refund == editor::RefundTerm::P55);
+  flag("rbZwrot56", i.refund == editor::RefundTerm::P56);
+  flag("rbZwrot560", i.refund == editor::RefundTerm::P560);
+  flag("rbZwrot58", i.refund == editor::RefundTerm::P58);
+  flag("cbP59", i.cbP59);
+  line("edP60", i.edP60);
+  line("edP61", i.edP61);
+  line("edP62", i.edP62);
+  line("edP68", i.edP68);
+  line("edP69", i.edP69);
+  line("edORDZU", i.edORDZU);
+  for (auto [name, check] : {std::pair{"check38", &i.check38}, std::pair{"check48", &i.check48}}) {
+    if (!check->shown) continue;
+    line(name, check->ok ? "ok" : "diff");
+    line((std::string(name) + ".hint").c_str(), check->hint);
+  }
+}
+
+void SetAnswer(CliEnv& env, bool yes, bool no) {
+  if (yes) env.Port().SetPresetAnswer(ui::Button::Yes);
+  if (no) env.Port().SetPresetAnswer(ui::Button::No);
+}
+
+// Opens the file into the editor; false (exit code 1) when it is not a
+// JPK_V7M(3) file, whose error the user port has shown.
+bool Open(CliEnv& env, V7MEditor& editor, const std::string& file) {
+  if (editor.OpenFile(file)) return true;
+  env.exitCode = 1;
+  return false;
+}
+
+void Saved(CliEnv& env, V7MEditor& editor, const std::string& target) {
+  editor.SaveTo(target);
+  env.Out() << "Zapisano plik: " << target << "\n";
+}
+
+struct FileOptions {
+  std::string file;
+  std::string output;
+  bool yes = false;
+  bool no = false;
+  std::string Target() const { return output.empty() ? file : output; }
+};
+
+void AddOutput(CLI::App* c, FileOptions& o) {
+  c->add_option("PLIK", o.file, "Plik JPK_V7M")->required();
+}
+
+void AddAnswers(CLI::App* c, FileOptions& o) {
+  auto* yes = c->add_flag("--yes", o.yes, "Odpowiedz Tak na pytania");
+  c->add_flag("--no", o.no, "Odpowiedz Nie na pytania")->excludes(yes);
+}
+
+// ---------------------------------------------------------------- commands
+
+void OpenCommand(CliEnv& env, const FileOptions& o) {
+  SetAnswer(env, o.yes, o.no);
+  EditorSetup setup(env);
+  V7MEditor editor(setup.Context(), env.WorkingDir());
+  if (!Open(env, editor, o.file)) return;
+  PrintInfo(env.Out(), editor.RefreshInfo());
+}
+
+void RecalcCommand(CliEnv& env, const FileOptions& o) {
+  EditorSetup setup(env);
+  V7MEditor editor(setup.Context(), env.WorkingDir());
+  editor.cleanUpInPlace = false;  // the input stays as it is
+  if (!Open(env, editor, o.file)) return;
+  if (o.output.empty() && !editor.Modified()) {
+    env.Out() << "Numeracja i sumy kontrolne są aktualne, plik " << o.file << " pozostał bez zmian\n";
+    return;
+  }
+  Saved(env, editor, o.Target());
+}
+
+struct LinkOptions : FileOptions {
+  std::string other;
+};
+
+void LinkCommand(CliEnv& env, const LinkOptions& o) {
+  EditorSetup setup(env);
+  V7MEditor editor(setup.Context(), env.WorkingDir());
+  editor.cleanUpInPlace = false;  // the input stays as it is
+  if (!Open(env, editor, o.file)) return;
+  if (!editor.LinkFile(o.other)) {
+    env.exitCode = 1;
+    return;
+  }
+  Saved(env, editor, o.Target());
+}
+
+struct DeclarationOptions : FileOptions {
+  std::string p39, p49, p50, p52, p54, refund, p60, p61, ordzu;
+  bool p59 = false;
+  CLI::Option *o39 = nullptr, *o49 = nullptr, *o50 = nullptr, *o52 = nullptr, *o54 = nullptr, *oRefund = nullptr,
+              *o59 = nullptr, *o60 = nullptr, *o61 = nullptr, *oOrdzu = nullptr;
+};
+
+void DeclarationCommand(CliEnv& env, const DeclarationOptions& o) {
+  EditorSetup setup(env);
+  V7MEditor editor(setup.Context(), env.WorkingDir());
+  editor.cleanUpInPlace = false;  // the input stays as it is
+  if (!Open(env, editor, o.file)) return;
+  // As in the window: the typed fields hold the values of the last
+  // calculation; the options replace them.
+  editor::DeclarationInput in = editor::DeclarationInputFrom(editor.RefreshInfo());
+  auto take = [](CLI::Option* option, const std::string& value, std::string& field) {
+    if (option->count() > 0) field = value;
+  };
+  take(o.o39, o.p39, in.edP39);
+  take(o.o49, o.p49, in.edP49);
+  take(o.o50, o.p50, in.edP50);
+  take(o.o52, o.p52, in.edP52);
+  take(o.o54, o.p54, in.edP54);
+  take(o.o60, o.p60, in.edP60);
+  take(o.o61, o.p61, in.edP61);
+  take(o.oOrdzu, o.ordzu, in.edORDZU);
+  if (o.o59->count() > 0) in.cbP59 = o.p59;
+  if (o.oRefund->count() > 0) {
+    in.refund = *editor::RefundTermFromCode(o.refund);
+  } else if (in.edP54.empty()) {
+    in.refund = editor::RefundTerm::None;  // an empty P_54 unchecks the terms
+  }
+  auto result = editor.RecalcDeclaration(in);
+  if (result.status != editor::DeclarationResult::Status::Done) {
+    env.exitCode = 1;  // the warning went to standard error; nothing written
+    return;
+  }
+  PrintInfo(env.Out(), editor.RefreshInfo());
+  Saved(env, editor, o.Target());
+}
+
+void ClearDeclarationCommand(CliEnv& env, const FileOptions& o) {
+  EditorSetup setup(env);
+  V7MEditor editor(setup.Context(), env.WorkingDir());
+  editor.cleanUpInPlace = false;  // the input stays as it is
+  if (!Open(env, editor, o.file)) return;
+  if (editor.Document().Node().FindChild("Deklaracja").IsNull()) {
+    env.Out() << "Plik " << o.file << " nie ma części deklaracyjnej; nic nie zapisano\n";
+    return;
+  }
+  editor.ClearDeclarationTo(o.Target());
+}
+
+struct ParagonOptions : FileOptions {
+  std::string doc, net23, tax23, net8, tax8, net5, tax5, value0, free;
+  std::vector<std::pair<CLI::Option*, std::pair<const std::string*, std::string editor::ReceiptFields::*>>> amounts;
+  CLI::Option* oDoc = nullptr;
+};
+
+void ParagonCommand(CliEnv& env, const ParagonOptions& o) {
+  SetAnswer(env, o.yes, o.no);
+  EditorSetup setup(env);
+  V7MEditor editor(setup.Context(), env.WorkingDir());
+  editor.cleanUpInPlace = false;  // the input stays as it is
+  if (!Open(env, editor, o.file)) return;
+  // A new receipt record takes its date and document name from the profile.
+  if (!setup.HasProfile() && editor::FindReceiptRecord(editor.Document()).IsNull()) env.Context();
+  editor::ReceiptTotals totals;
+  bool written = editor.AddParagonSale([&](editor::ReceiptFields& f) {
+    if (o.oDoc->count() > 0) f.edDowodSprzedazy = o.doc;
+    for (const auto& [option, target] : o.amounts) {
+      if (option->count() > 0) f.*target.second = editor::AmountFieldText(*target.first);
+    }
+    totals = editor::RecalcReceipt(f);
+    if (auto failure = editor::CheckReceiptRates(f, env.Ui())) throw Error(failure->message);
+    return true;
+  });
+  if (!written) {
+    env.Out() << "Nie utworzono wpisu ze sprzedażą paragonową; nic nie zapisano\n";
+    return;
+  }
+  env.Out() << "edSumVAT=" << totals.edSumVAT << "\nedTotal=" << totals.edTotal << "\nedDiffV23=" << totals.edDiffV23
+            << "\nedDiffV8=" << totals.edDiffV8 << "\nedDiffV5=" << totals.edDiffV5 << "\n";
+  PrintInfo(env.Out(), editor.RefreshInfo());
+  Saved(env, editor, o.Target());
+}
+
+}  // namespace
+
+void AddV7MCommands(CLI::App& app, CliEnv& env) {
+  auto* v7m = app.add_subcommand("v7m", "Edytor JPK_V7M: wczytanie, przeliczenie, łączenie, deklaracja, paragony");
+  v7m->require_subcommand(1);
+  const char* outputHelp = "Zapisz wynik do tego pliku (domyślnie: zastąp plik wejściowy)";
+
+  auto open = std::make_shared<FileOptions>();
+  auto* c = v7m->add_subcommand("open", "Wczytaj plik jak edytor i pokaż sumy kontrolne oraz deklarację");
+  AddOutput(c, *open);
+  AddAnswers(c, *open);
+  c->callback([&env, open] { OpenCommand(env, *open); });
+
+  auto recalc = std::make_shared<FileOptions>();
+  c = v7m->add_subcommand("recalc", "Ponumeruj wiersze i przelicz sumy kontrolne");
+  AddOutput(c, *recalc);
+  c->add_option("-o,--output", recalc->output, outputHelp);
+  c->callback([&env, recalc] { RecalcCommand(env, *recalc); });
+
+  auto link = std::make_shared<LinkOptions>();
+  c = v7m->add_subcommand("link", "Połącz dwa pliki: wiersze drugiego po wierszach pierwszego");
+  AddOutput(c, *link);
+  c->add_option("INNY", link->other, "Plik JPK_V7M dołączany")->required();
+  c->add_option("-o,--output", link->output, outputHelp);
+  c->callback([&env, link] { LinkCommand(env, *link); });
+
+  auto decl = std::make_shared<DeclarationOptions>();
+  c = v7m->add_subcommand("declaration", "Przelicz część deklaracyjną (VAT-7)");
+  AddOutput(c, *decl);
+  decl->o39 = c->add_option("--P39", decl->p39, "Kwota nadwyżki z poprzedniej deklaracji");
+  decl->o49 = c->add_option("--P49", decl->p49, "Kwota wydatkowana na zakup kas rejestrujących do odliczenia");
+  decl->o50 = c->add_option("--P50", decl->p50, "Kwota objęta zaniechaniem poboru");
+  decl->o52 = c->add_option("--P52", decl->p52, "Kwota na zakup kas rejestrujących do zwrotu");
+  decl->o54 = c->add_option("--P54", decl->p54, "Kwota nadwyżki do zwrotu na rachunek");
+  decl->oRefund = c->add_option("--refund", decl->refund, "Termin zwrotu: 540, 55, 56, 560 albo 58")
+                      ->check(CLI::Validator(
+                          [](std::string& v) {
+                            return editor::RefundTermFromCode(v) ? std::string()
+                                                                 : "termin zwrotu: 540, 55, 56, 560 albo 58";
+                          },
+                          "", "termin"));
+  decl->o59 = c->add_flag("--P59", decl->p59, "Zaliczenie zwrotu na poczet przyszłych zobowiązań");
+  decl->o60 = c->add_option("--P60", decl->p60, "Kwota na poczet przyszłych zobowiązań");
+  decl->o61 = c->add_option("--P61", decl->p61, "Rodzaj zobowiązania");
+  decl->oOrdzu = c->add_option("--ORDZU", decl->ordzu, "Przyczyny złożenia korekty");
+  c->add_option("-o,--output", decl->output, outputHelp);
+  c->callback([&env, decl] { DeclarationCommand(env, *decl); });
+
+  auto clear = std::make_shared<FileOptions>();
+  c = v7m->add_subcommand("clear-declaration", "Usuń część deklaracyjną i zapisz plik");
+  AddOutput(c, *clear);
+  c->add_option("-o,--output", clear->output, outputHelp);
+  c->callback([&env, clear] { ClearDeclarationCommand(env, *clear); });
+
+  auto paragon = std::make_shared<ParagonOptions>();
+  c = v7m->add_subcommand("paragon", "Sprzedaż paragonowa: wpis z raportu fiskalnego okresowego");
+  AddOutput(c, *paragon);
+  paragon->oDoc = c->add_option("--doc", paragon->doc, "Dowód sprzedaży");
+  struct AmountOption {
+    const char* name;
+    const char* help;
+    std::string ParagonOptions::*value;
+    std::string editor::ReceiptFields::*field;
+  };
+  const AmountOption amountOptions[] = {
+      {"--net23", "Sprzedaż netto 23%", &ParagonOptions::net23, &editor::ReceiptFields::edNet23},
+      {"--tax23", "Kwota PTU 23%", &ParagonOptions::tax23, &editor::ReceiptFields::edTax23},
+      {"--net8", "Sprzedaż netto 8%", &ParagonOptions::net8, &editor::ReceiptFields::edNet8},
+      {"--tax8", "Kwota PTU 8%", &ParagonOptions::tax8, &editor::ReceiptFields::edTax8},
+      {"--net5", "Sprzedaż netto 5%", &ParagonOptions::net5, &editor::ReceiptFields::edNet5},
+      {"--tax5", "Kwota PTU 5%", &ParagonOptions::tax5, &editor::ReceiptFields::edTax5},
+      {"--value0", "Sprzedaż 0%", &ParagonOptions::value0, &editor::ReceiptFields::edValue0},
+      {"--free", "Sprzedaż zwolniona", &ParagonOptions::free, &editor::ReceiptFields::edValueFree},
+  };
+  for (const AmountOption& a : amountOptions) {
+    std::string& value = (*paragon).*a.value;
+    CLI::Option* option = c->add_option(a.name, value, std::string(a.help) + " (pusty tekst usuwa kwotę)");
+    paragon->amounts.push_back({option, {&value, a.field}});
+  }
+  AddAnswers(c, *paragon);
+  c->add_option("-o,--output", paragon->output, outputHelp);
+  c->callback([&env, paragon] { ParagonCommand(env, *paragon); });
+
+  v7m->group("POLECENIA");
+  for (CLI::App* sub : v7m->get_subcommands({})) {
+    sub->group("POLECENIA");
+    sub->option_defaults()->group("OPCJE");
+    sub->formatter(app.get_formatter());
+    if (CLI::Option* help = sub->get_help_ptr()) help->description("Pokaż pomoc i zakończ")->group("OPCJE");
+    sub->set_help_all_flag();
+  }
+}
+
+}  // namespace kx::cli

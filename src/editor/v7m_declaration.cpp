@@ -1,0 +1,263 @@
+#include "editor/v7m_declaration.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "app/kx_error.h"
+#include "editor/v7m_order.h"
+#include "editor/v7m_record_fields.h"
+#include "editor/v7m_records.h"
+#include "jpk/files/jpkTools.h"
+#include "platform/text_utils.h"
+
+namespace kx::editor {
+namespace {
+
+constexpr size_t kPositions = kPositionsOrder.size();
+
+size_t PositionIndex(std::string_view name) {
+  auto it = std::find(kPositionsOrder.begin(), kPositionsOrder.end(), name);
+  if (it == kPositionsOrder.end()) throw Error(Format("Nieznana pozycja deklaracji %s", std::string(name).c_str()));
+  return static_cast<size_t>(it - kPositionsOrder.begin());
+}
+
+// The positions being built, kept in schema order whatever the order of computing.
+class Positions {
+ public:
+  void Set(std::string_view name, std::string text) { m_values[PositionIndex(name)] = std::move(text); }
+  void Set(std::string_view name, int64_t value) { Set(name, std::to_string(value)); }
+  bool Has(std::string_view name) const { return m_values[PositionIndex(name)].has_value(); }
+  // The value of a computed position; 0 when absent.
+  int64_t Int(std::string_view name) const {
+    const auto& v = m_values[PositionIndex(name)];
+    return v ? std::strtoll(v->c_str(), nullptr, 10) : 0;
+  }
+  std::vector<std::pair<std::string_view, std::string>> InOrder() const {
+    std::vector<std::pair<std::string_view, std::string>> list;
+    for (size_t i = 0; i < kPositions; ++i) {
+      if (m_values[i]) list.emplace_back(kPositionsOrder[i], *m_values[i]);
+    }
+    return list;
+  }
+
+ private:
+  std::array<std::optional<std::string>, kPositions> m_values;
+};
+
+int64_t Sum(const Positions& p, std::initializer_list<std::string_view> names) {
+  int64_t s = 0;
+  for (auto n : names) s += p.Int(n);
+  return s;
+}
+
+std::optional<int64_t> Typed(const std::string& text) {
+  if (Trim(text).empty()) return std::nullopt;
+  return TypedWhole(text);
+}
+
+void SetAttributeIfDifferent(xml::XmlNode node, std::string_view name, std::string_view value) {
+  if (!node.HasAttribute(name) || node.Attribute(name) != value) node.SetAttribute(name, value);
+}
+
+// The positions now in the file, as (name, text) in file order.
+std::vector<std::pair<std::string, std::string>> CurrentPositions(const xml::XmlNode& positions) {
+  std::vector<std::pair<std::string, std::string>> list;
+  for (xml::XmlNode c = positions.FirstChild(); !c.IsNull(); c = c.NextSibling()) {
+    list.emplace_back(c.Kind() == xml::XmlNodeKind::Element ? c.LocalName() : c.NodeName(), c.Text());
+  }
+  return list;
+}
+
+}  // namespace
+
+const char* RefundTermCode(RefundTerm term) {
+  switch (term) {
+    case RefundTerm::None: return "";
+    case RefundTerm::P540: return "540";
+    case RefundTerm::P55: return "55";
+    case RefundTerm::P56: return "56";
+    case RefundTerm::P560: return "560";
+    case RefundTerm::P58: return "58";
+  }
+  return "";
+}
+
+std::optional<RefundTerm> RefundTermFromCode(std::string_view code) {
+  for (RefundTerm t : {RefundTerm::None, RefundTerm::P540, RefundTerm::P55, RefundTerm::P56, RefundTerm::P560,
+                       RefundTerm::P58}) {
+    if (code == RefundTermCode(t)) return t;
+  }
+  return std::nullopt;
+}
+
+int64_t TypedWhole(const std::string& text) {
+  std::string t = Trim(text);
+  char* end = nullptr;
+  errno = 0;
+  long long v = t.empty() ? 0 : std::strtoll(t.c_str(), &end, 10);
+  if (t.empty() || *end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) {
+    throw Error(Format("\"%s\" nie jest poprawną liczbą całkowitą", text.c_str()));
+  }
+  return v;
+}
+
+DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
+  DeclarationResult result;
+  bool hasRefund = !Trim(in.edP54).empty();
+  bool hasTerm = in.refund != RefundTerm::None;
+  if (hasRefund && !hasTerm) {
+    result.status = DeclarationResult::Status::RefundWithoutTerm;
+    return result;
+  }
+  if (!hasRefund && hasTerm) {
+    result.status = DeclarationResult::Status::TermWithoutRefund;
+    return result;
+  }
+  if (jpk.IsNull()) throw Error("Brak aktywnego pliku JPK");
+
+  // Everything is read and checked before the document is touched.
+  std::optional<int64_t> p39 = Typed(in.edP39), p49 = Typed(in.edP49), p50 = Typed(in.edP50),
+                         p52 = Typed(in.edP52), p54 = Typed(in.edP54), p60 = Typed(in.edP60);
+
+  Positions p;
+  xml::XmlNode ewidencja = jpk.Node().FindChild("Ewidencja");
+
+  // Sale positions: halves away from zero; "FP" invoices are left out.
+  std::array<int64_t, kSaleAmountSlots> saleSum{};
+  std::bitset<kSaleAmountSlots> saleFound;
+  int64_t correctionBase = 0, correctionTax = 0;
+  for (xml::XmlNode r = FirstSaleRecord(ewidencja); !r.IsNull(); r = NextSaleRecord(r)) {
+    SaleRecordFields f = ReadSaleRecord(r);
+    if (f.fp) continue;
+    if (f.correction) {
+      for (int s = 0; s < kSaleAmountSlots; ++s) {
+        if (f.present[s] && f.cents[s] > 0) {
+          throw Error(Format("KorektaPodstawyOpodt: Powinna być wartość ujemna.\rPozycja: %s",
+                             std::to_string(ChildInt(r, "LpSprzedazy")).c_str()));
+        }
+      }
+      correctionBase += f.cents[15 - 10] + f.cents[17 - 10] + f.cents[19 - 10];
+      correctionTax += f.cents[16 - 10] + f.cents[18 - 10] + f.cents[20 - 10];
+    }
+    for (int s = 0; s < kSaleAmountSlots; ++s) {
+      if (!f.present[s]) continue;
+      saleSum[s] += f.cents[s];
+      saleFound[s] = true;
+    }
+  }
+  for (int s = 0; s < kSaleAmountSlots; ++s) {
+    if (saleFound[s]) p.Set("P_" + std::to_string(SaleSlotNumber(s)), RoundCentsAway(saleSum[s]));
+  }
+  p.Set("P_37", Sum(p, {"P_10", "P_11", "P_13", "P_15", "P_17", "P_19", "P_21", "P_22", "P_23", "P_25", "P_27",
+                        "P_29", "P_31"}));
+  p.Set("P_38", Sum(p, {"P_16", "P_18", "P_20", "P_24", "P_26", "P_28", "P_30", "P_32", "P_33", "P_34"}) -
+                    Sum(p, {"P_35", "P_36", "P_360"}));
+  if (p39) p.Set("P_39", *p39);
+
+  // Purchase positions: halves to the even neighbour.
+  std::array<int64_t, 8> purchaseSum{};
+  std::bitset<8> purchaseFound;
+  for (xml::XmlNode r = FirstPurchaseRecord(ewidencja); !r.IsNull(); r = NextPurchaseRecord(r)) {
+    PurchaseRecordFields f = ReadPurchaseRecord(r);
+    for (int s = 0; s < 8; ++s) {
+      if (!f.present[s]) continue;
+      purchaseSum[s] += f.cents[s];
+      purchaseFound[s] = true;
+    }
+  }
+  for (int s = 0; s < 8; ++s) {
+    if (purchaseFound[s]) p.Set("P_" + std::to_string(40 + s), RoundCentsEven(purchaseSum[s]));
+  }
+  p.Set("P_48", Sum(p, {"P_39", "P_41", "P_43", "P_44", "P_45", "P_46", "P_47"}));
+
+  int64_t p38 = p.Int("P_38");
+  int64_t p48 = p.Int("P_48");
+  int64_t due = p38 - p48;
+  auto deduct = [&](const char* name, const std::optional<int64_t>& typed, std::optional<int64_t>& lowered) {
+    if (!typed) return;
+    int64_t v = *typed;
+    if (due < v) {
+      v = std::max<int64_t>(due, 0);
+      lowered = v;
+    }
+    p.Set(name, v);
+    due -= v;
+  };
+  deduct("P_49", p49, result.loweredP49);
+  deduct("P_50", p50, result.loweredP50);
+  if (p52) p.Set("P_52", *p52);
+  if (p38 - p48 < 1) {
+    p.Set("P_51", int64_t{0});
+    p.Set("P_53", p48 + p.Int("P_52") - p38);
+  } else {
+    p.Set("P_51", due);
+    p.Set("P_53", int64_t{0});
+  }
+  if (p54) {
+    p.Set("P_54", *p54);
+    p.Set(std::string("P_") + RefundTermCode(in.refund), int64_t{1});
+  }
+  if (in.cbP59) p.Set("P_59", int64_t{1});
+  if (p60) p.Set("P_60", *p60);
+  if (!in.edP61.empty()) p.Set("P_61", in.edP61);
+  int64_t p62 = p.Int("P_53") - p.Int("P_54");
+  if (p62 > 0) p.Set("P_62", p62);
+  if (correctionBase != 0) p.Set("P_68", RoundCentsAway(correctionBase));
+  if (correctionTax != 0) p.Set("P_69", RoundCentsAway(correctionTax));
+  if (!in.edORDZU.empty()) p.Set("P_ORDZU", in.edORDZU);
+
+  // The markers that nothing here computes stay as they were.
+  xml::XmlNode oldDeclaration = jpk.Node().FindChild("Deklaracja");
+  xml::XmlNode oldPositions = oldDeclaration.IsNull() ? xml::XmlNode() : oldDeclaration.FindChild("PozycjeSzczegolowe");
+  for (const char* marker : {"P_63", "P_64", "P_65", "P_66", "P_660", "P_67"}) {
+    xml::XmlNode kept = oldPositions.IsNull() ? xml::XmlNode() : oldPositions.FindChild(marker);
+    if (!kept.IsNull()) p.Set(marker, kept.Text());
+  }
+
+  // Writing: each element at its schema position, only what differs.
+  xml::XmlNode declaration = EnsureChildInOrder(jpk.Node(), "Deklaracja", kRootOrder);
+  xml::XmlNode header = EnsureChildInOrder(declaration, "Naglowek", kDeclarationOrder);
+  xml::XmlNode code = SetChildInOrder(header, "KodFormularzaDekl", "VAT-7", kDeclarationHeaderOrder);
+  SetAttributeIfDifferent(code, "kodSystemowy", "VAT-7 (23)");
+  SetAttributeIfDifferent(code, "kodPodatku", "VAT");
+  SetAttributeIfDifferent(code, "rodzajZobowiazania", "Z");
+  SetAttributeIfDifferent(code, "wersjaSchemy", "1-0E");
+  SetChildInOrder(header, "WariantFormularzaDekl", "23", kDeclarationHeaderOrder);
+
+  xml::XmlNode positions = EnsureChildInOrder(declaration, "PozycjeSzczegolowe", kDeclarationOrder);
+  auto wanted = p.InOrder();
+  auto current = CurrentPositions(positions);
+  bool same = wanted.size() == current.size() &&
+              std::equal(wanted.begin(), wanted.end(), current.begin(),
+                         [](const auto& a, const auto& b) { return a.first == b.first && a.second == b.second; });
+  if (!same) {
+    positions.RemoveAllChildren();
+    for (const auto& [name, text] : wanted) positions.AddChild(name).SetText(text);
+  }
+  SetChildInOrder(declaration, "Pouczenia", "1", kDeclarationOrder);
+  return result;
+}
+
+IXMLJPK RebuildWithoutDeclaration(const IXMLJPK& jpk) {
+  IXMLJPK fresh = jpk::v7m::NewJPK();
+  jpk::PrepareV7MDocument(fresh);
+  xml::XmlDocument document = fresh.OwnerDocument();
+  for (const char* name : {"Naglowek", "Podmiot1", "Ewidencja"}) {
+    xml::XmlNode source = jpk.Node().FindChild(name);
+    if (source.IsNull()) continue;
+    xml::XmlNode target = fresh.Node().AddChild(name);
+    // The element's own attributes too: rola of Podmiot1 is required.
+    for (int i = 0; i < source.AttributeCount(); ++i) {
+      xml::XmlNode attribute = source.AttributeAt(i);
+      if (attribute.NamespaceURI() == xml::kXmlnsNamespace) continue;
+      target.SetAttributeNode(jpk::CloneNodeForRepair(document, jpk::v7m::kTargetNamespace, attribute, false));
+    }
+    jpk::CopyChildrenForRepair(document, jpk::v7m::kTargetNamespace, target, source);
+  }
+  return fresh;
+}
+
+}  // namespace kx::editor

@@ -1,0 +1,436 @@
+#include "editor/v7m_editor.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "app/kxTools.h"
+#include "app/kx_error.h"
+#include "editor/line_breaks.h"
+#include "editor/v7m_order.h"
+#include "editor/v7m_records.h"
+#include "jpk/files/jpkTools.h"
+#include "platform/decimal_text.h"
+#include "platform/xml/xml_document.h"
+
+namespace kx::editor {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kWrongStructure = "Zła struktura pliku. Brak zgodności z JPK_V7M (3)";
+
+// The display reads whatever the file holds: a value that is not a number
+// counts as 0 instead of stopping the display.
+int64_t ShownInt(const xml::XmlNode& element, std::string_view name) {
+  try {
+    return ChildInt(element, name);
+  } catch (const Error&) {
+    return 0;
+  }
+}
+
+int64_t ShownCents(const xml::XmlNode& element, std::string_view name) {
+  try {
+    xml::XmlNode child = element.IsNull() ? xml::XmlNode() : element.FindChild(name);
+    return child.IsNull() ? 0 : AmountCents(child.Text());
+  } catch (const Error&) {
+    return 0;
+  }
+}
+
+std::string ShownDecimal(const xml::XmlNode& element, std::string_view name) {
+  return DecimalText(static_cast<double>(ShownCents(element, name)) / 100);
+}
+
+// The check of a declared tax D against the records' total E (in grosze).
+TaxCheck MakeCheck(const char* pattern, int64_t declared, int64_t recordCents) {
+  TaxCheck c;
+  c.shown = true;
+  double records = static_cast<double>(recordCents) / 100;
+  c.ok = declared == RoundCentsAway(recordCents);
+  c.color = c.ok ? FieldColor::Face : FieldColor::Red;
+  c.hint = Format(pattern, static_cast<long long>(declared), records,
+                  RoundAmount(2, static_cast<double>(declared) - records));
+  return c;
+}
+
+std::string FolderWithSeparator(const std::string& fileName) {
+  fs::path folder = fs::path(fileName).parent_path();
+  if (folder.empty()) return {};
+  std::string text = folder.string();
+  if (text.back() != fs::path::preferred_separator) text += fs::path::preferred_separator;
+  return text;
+}
+
+// The file with its line breaks removed, read through a working copy (so
+// that its declared encoding is honoured); the file itself is not touched.
+xml::XmlDocument LoadCleanCopy(const std::string& fileName, const fs::path& workingDir) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) throw Error(Format("Nie można odczytać pliku %s", fileName.c_str()));
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  fs::path copy = workingDir / kCleanTempName;
+  {
+    std::ofstream out(copy, std::ios::binary | std::ios::trunc);
+    std::string cleaned = RemoveLineBreaks(bytes);
+    out.write(cleaned.data(), static_cast<std::streamsize>(cleaned.size()));
+    if (!out) throw Error(Format("Nie można zapisać pliku %s", copy.string().c_str()));
+  }
+  struct Remove {
+    fs::path path;
+    ~Remove() {
+      std::error_code ec;
+      fs::remove(path, ec);
+    }
+  } remove{copy};
+  try {
+    return xml::XmlDocument::FromFile(copy);
+  } catch (const Error&) {
+    // The message names the file the user gave.
+    return xml::XmlDocument::FromFile(fileName);
+  }
+}
+
+std::string WithDefaultExtension(std::string name, const ui::FileDialogState& dialog) {
+  if (fs::path(name).extension().empty() && !dialog.defaultExt.empty()) name += "." + dialog.defaultExt;
+  return name;
+}
+
+}  // namespace
+
+DeclarationInput DeclarationInputFrom(const EditorInfo& info) {
+  DeclarationInput in;
+  in.edP39 = info.edP39;
+  in.edP49 = info.edP49;
+  in.edP50 = info.edP50;
+  in.edP52 = info.edP52;
+  in.edP54 = info.edP54;
+  in.refund = info.edP54.empty() ? RefundTerm::None : info.refund;
+  in.cbP59 = info.cbP59;
+  in.edP60 = info.edP60;
+  in.edP61 = info.edP61;
+  in.edORDZU = info.edORDZU;
+  return in;
+}
+
+V7MEditor::V7MEditor(AppContext& ctx, fs::path workingDir) : m_ctx(ctx), m_workingDir(std::move(workingDir)) {}
+
+bool V7MEditor::Modified() const { return HasDocument() && m_jpk.OwnerDocument().Modified(); }
+
+void V7MEditor::SetFileName(const std::string& fileName) {
+  m_fileName = fileName;
+  m_ctx.JpkFileName = fileName;
+}
+
+void V7MEditor::Recalc(IXMLJPK jpk) {
+  ui::BusyCursor busy(m_ctx.ui);
+  RecalcJPK(jpk);
+}
+
+int V7MEditor::AskSaveChanges() {
+  if (!Modified()) return 1;
+  ui::Button answer = m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Zapisać dokonane zmiany?",
+                                   {ui::Button::Yes, ui::Button::No}, ui::Button::Yes);
+  if (answer == ui::Button::Yes) {
+    Save();
+    return 6;
+  }
+  return answer == ui::Button::No ? 7 : 2;
+}
+
+int V7MEditor::AskNewOrLink() {
+  if (!HasDocument()) return 1;
+  int result = 2;
+  if (askNewOrLink) {
+    result = askNewOrLink();
+  } else {
+    ui::Button b = m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Wczytaj plik jako...\rTak: Połącz pliki\rNie: Nowy plik",
+                                {ui::Button::Yes, ui::Button::No, ui::Button::Cancel}, ui::Button::Yes);
+    result = b == ui::Button::Yes ? 6 : b == ui::Button::No ? 7 : 2;
+  }
+  if (result == 7) {
+    Drop();
+    return 1;
+  }
+  return result;
+}
+
+bool V7MEditor::OpenCommand() {
+  if (AskSaveChanges() == 2) return false;
+  if (AskNewOrLink() == 2) return false;
+  auto chosen = m_ctx.ui.ChooseOpenFile(m_ctx.OpenDlg);
+  if (!chosen) return false;
+  return OpenFile(*chosen);
+}
+
+IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
+  xml::XmlDocument document;
+  if (m_ctx.AppSettings.ClearEnter && !cleanUpInPlace) {
+    document = LoadCleanCopy(fileName, m_workingDir);
+  } else {
+    if (m_ctx.AppSettings.ClearEnter) CleanLineBreaks(fileName, m_workingDir, m_ctx.ui);
+    document = xml::XmlDocument::FromFile(fileName);
+  }
+  xml::XmlNode root = document.DocumentElement();
+  if (root.IsNull() || root.LocalName() != "JPK" || root.NamespaceURI() != jpk::v7m::kTargetNamespace) {
+    m_ctx.ui.Show(ui::BoxKind::Error, kWrongStructure);
+    return {};
+  }
+  IXMLJPK loaded = jpk::v7m::GetJPKRoot(document);
+  jpk::RepairV7MPrefixes(m_ctx, loaded, fileName);
+  xml::XmlNode subject = loaded.Node().FindChild("Podmiot1");
+  if (!subject.IsNull() && !subject.HasAttribute("rola")) {
+    subject.SetAttribute("rola", "Podatnik");
+    m_ctx.ui.Show(ui::BoxKind::Information,
+                  "Dodano brakujący atrybut: \"Rola\" w węźle XML:\r<Podmiot1 rola=\"Podatnik\">");
+  }
+  std::string folder = FolderWithSeparator(fileName);
+  m_ctx.OpenDlg.initialDir = folder;
+  m_ctx.SaveDlg.initialDir = folder;
+  return loaded;
+}
+
+bool V7MEditor::OpenFile(const std::string& fileName) {
+  bool linking = HasDocument();
+  if (!LinkFile(fileName)) return false;
+  if (linking) AskSaveChanges();
+  return true;
+}
+
+bool V7MEditor::LinkFile(const std::string& fileName) {
+  IXMLJPK loaded = LoadForEditor(fileName);
+  if (loaded.IsNull()) return false;
+  if (HasDocument()) {
+    {
+      ui::BusyCursor busy(m_ctx.ui);
+      LinkJPK(m_jpk, loaded);
+    }
+    SetFileName(kNewFileName);
+    m_ctx.SaveDlg.fileName.clear();
+    m_ctx.ui.Show(ui::BoxKind::Information, "Pomyślnie połączono pliki JPK:\r" + m_fileName);
+  } else {
+    // Recalculated before it becomes active: a failure leaves the editor as it was.
+    Recalc(loaded);
+    m_jpk = loaded;
+    SetFileName(fileName);
+    m_ctx.SaveDlg.fileName = fileName;
+  }
+  return true;
+}
+
+void V7MEditor::AcceptGenerated(IXMLJPK generated) {
+  if (HasDocument()) {
+    ui::BusyCursor busy(m_ctx.ui);
+    LinkJPK(m_jpk, generated);
+  } else {
+    Recalc(generated);
+    m_jpk = generated;
+  }
+  SetFileName(kNewFileName);
+  m_ctx.SaveDlg.fileName.clear();
+}
+
+void V7MEditor::Drop() { m_jpk = IXMLJPK(); }
+
+bool V7MEditor::Save() {
+  if (!HasDocument()) return false;
+  if (!m_jpk.OwnerDocument().Active()) throw Error("Brak aktywnego pliku JPK");
+  xml::XmlNode header = EnsureChildInOrder(m_jpk.Node(), "Naglowek", kRootOrder);
+  SetChildInOrder(header, "DataWytworzeniaJPK", jpk::CreationTime::Now().Text(), kHeaderOrder);
+  ui::FileDialogState& dialog = m_ctx.SaveDlg;
+  if (dialog.fileName.empty()) {
+    dialog.initialDir = m_ctx.AppSettings.SaveDir;
+    dialog.fileName = jpk::ProposedFileName(m_ctx, kV7MSaveSuffix);
+  }
+  auto chosen = m_ctx.ui.ChooseSaveFile(dialog);
+  if (!chosen) return false;
+  std::string fileName = WithDefaultExtension(*chosen, dialog);
+  dialog.fileName = fileName;
+  ui::BusyCursor busy(m_ctx.ui);
+  SetFileName(fileName);
+  m_jpk.OwnerDocument().SaveToFile(fileName);
+  jpk::FormatAndSaveV7M(m_jpk, fileName);
+  return true;
+}
+
+void V7MEditor::SaveTo(const std::string& fileName) {
+  if (!HasDocument() || !m_jpk.OwnerDocument().Active()) throw Error("Brak aktywnego pliku JPK");
+  xml::XmlNode header = EnsureChildInOrder(m_jpk.Node(), "Naglowek", kRootOrder);
+  SetChildInOrder(header, "DataWytworzeniaJPK", jpk::CreationTime::Now().Text(), kHeaderOrder);
+  ui::BusyCursor busy(m_ctx.ui);
+  SetFileName(fileName);
+  m_jpk.OwnerDocument().SaveToFile(fileName);
+  jpk::FormatAndSaveV7M(m_jpk, fileName);
+}
+
+EditorInfo V7MEditor::RefreshInfo() const {
+  EditorInfo info;
+  info.caption = m_fileName + " - " + kProgramTitle;
+  if (Modified() && info.caption.rfind('*', 0) != 0) info.caption = "*" + info.caption;
+  if (!HasDocument()) return info;
+
+  xml::XmlNode root = m_jpk.Node();
+  xml::XmlNode header = root.FindChild("Naglowek");
+  xml::XmlNode subject = root.FindChild("Podmiot1");
+  if (!subject.IsNull()) {
+    xml::XmlNode person = subject.FindChild("OsobaFizyczna");
+    info.edNIP = !person.IsNull() ? jpk::v7m::IXMLTPodmiotDowolnyBezAdresu_OsobaFizyczna(person).NIP()
+                                  : ChildText(subject.FindChild("OsobaNiefizyczna"), "NIP");
+  }
+  info.edGenDate = ChildText(header, "DataWytworzeniaJPK");
+  info.edDateRange = Format("%s-%.2d", ChildText(header, "Rok").c_str(), static_cast<int>(ShownInt(header, "Miesiac")));
+
+  xml::XmlNode records = root.FindChild("Ewidencja");
+  xml::XmlNode saleCtrl = records.IsNull() ? xml::XmlNode() : records.FindChild("SprzedazCtrl");
+  xml::XmlNode purchaseCtrl = records.IsNull() ? xml::XmlNode() : records.FindChild("ZakupCtrl");
+  if (!saleCtrl.IsNull()) {
+    info.edSaleTaxSum = ShownDecimal(saleCtrl, "PodatekNalezny");
+    info.edSaleLinesCount = ChildText(saleCtrl, "LiczbaWierszySprzedazy");
+  }
+  if (!purchaseCtrl.IsNull()) {
+    info.edBuyTaxSum = ShownDecimal(purchaseCtrl, "PodatekNaliczony");
+    info.edBuyLinesCount = ChildText(purchaseCtrl, "LiczbaWierszyZakupow");
+  }
+
+  xml::XmlNode declaration = root.FindChild("Deklaracja");
+  if (!declaration.IsNull()) {
+    xml::XmlNode p = declaration.FindChild("PozycjeSzczegolowe");
+    info.gbDeklaracja = "Deklaracja";
+    info.edP37 = ChildText(p, "P_37");
+    info.edP38 = ChildText(p, "P_38");
+    if (!records.IsNull()) {
+      info.check38 = MakeCheck("podatek w deklaracji: %lld, podatek w ewidencji: %f (różnica: %f)",
+                               ShownInt(p, "P_38"), ShownCents(saleCtrl, "PodatekNalezny"));
+      info.edP39 = ChildText(p, "P_39");
+      info.edP40Plus42 = DecimalText(static_cast<double>(ShownCents(p, "P_40") + ShownCents(p, "P_42")) / 100);
+      info.edP48 = ChildText(p, "P_48");
+      info.check48 = MakeCheck(
+          "podatek w deklaracji (bez nadwyżki z poprzedniego m-ca): %lld, podatek w ewidencji: %f (różnica: %f)",
+          ShownInt(p, "P_48") - ShownInt(p, "P_39"), ShownCents(purchaseCtrl, "PodatekNaliczony"));
+    }
+    info.edP49 = ChildText(p, "P_49");
+    info.edP50 = ChildText(p, "P_50");
+    info.edP49Enabled = info.edP50Enabled = ShownInt(p, "P_48") < ShownInt(p, "P_38");
+    info.edP51 = ChildText(p, "P_51");
+    info.edP51Bold = ShownInt(p, "P_51") >= 1;
+    info.edP52 = ChildText(p, "P_52");
+    info.edP53 = ChildText(p, "P_53");
+    info.gbNadwyzkaPodatkuEnabled = !info.edP53.empty() && ShownInt(p, "P_53") > 0;
+    info.edP54 = ChildText(p, "P_54");
+    info.refundTermsEnabled = !info.edP54.empty();
+    if (!info.edP54.empty()) {
+      for (RefundTerm t : {RefundTerm::P540, RefundTerm::P55, RefundTerm::P56, RefundTerm::P560, RefundTerm::P58}) {
+        if (ChildText(p, std::string("P_") + RefundTermCode(t)) == "1") info.refund = t;
+      }
+    }
+    info.cbP59 = ChildText(p, "P_59") == "1";
+    info.edP60Enabled = info.cbP59;
+    if (info.cbP59) {
+      info.edP60 = ChildText(p, "P_60");
+      info.edP61 = ChildText(p, "P_61");
+    }
+    info.edP62 = ChildText(p, "P_62");
+    info.edP62Bold = !info.edP62.empty() && ShownInt(p, "P_62") >= 1;
+    info.edP68 = ChildText(p, "P_68");
+    info.edP69 = ChildText(p, "P_69");
+    info.edORDZU = ChildText(p, "P_ORDZU");
+  }
+  info.gbDeklaracjaEnabled = true;
+  info.btnAddParagonSaleEnabled = true;
+  info.btnRecalcDeclarationEnabled = true;
+  info.btnClearDeclarationEnabled = !declaration.IsNull();
+  return info;
+}
+
+DeclarationResult V7MEditor::RecalcDeclaration(const DeclarationInput& input) {
+  if (!HasDocument()) throw Error("Brak aktywnego pliku JPK");
+  DeclarationResult result;
+  {
+    ui::BusyCursor busy(m_ctx.ui);
+    result = CalcDeclaration(m_jpk, input);
+  }
+  if (result.status == DeclarationResult::Status::RefundWithoutTerm) {
+    m_ctx.ui.Show(ui::BoxKind::Warning, kRefundWithoutTermText);
+  } else if (result.status == DeclarationResult::Status::TermWithoutRefund) {
+    m_ctx.ui.Show(ui::BoxKind::Warning, kTermWithoutRefundText);
+  }
+  return result;
+}
+
+bool V7MEditor::ClearDeclaration() {
+  if (!HasDocument() || m_jpk.Node().FindChild("Deklaracja").IsNull()) return false;
+  std::string target = m_fileName;
+  if (target.empty() || target == kNewFileName) {
+    // A document never saved has no file to write into: the name is asked for.
+    ui::FileDialogState& dialog = m_ctx.SaveDlg;
+    if (dialog.fileName.empty()) {
+      dialog.initialDir = m_ctx.AppSettings.SaveDir;
+      dialog.fileName = jpk::ProposedFileName(m_ctx, kV7MSaveSuffix);
+    }
+    auto chosen = m_ctx.ui.ChooseSaveFile(dialog);
+    if (!chosen) return false;
+    target = WithDefaultExtension(*chosen, dialog);
+    dialog.fileName = target;
+  }
+  ClearDeclarationTo(target);
+  return true;
+}
+
+void V7MEditor::ClearDeclarationTo(const std::string& fileName) {
+  if (!HasDocument()) throw Error("Brak aktywnego pliku JPK");
+  IXMLJPK fresh;
+  {
+    ui::BusyCursor busy(m_ctx.ui);
+    fresh = RebuildWithoutDeclaration(m_jpk);
+    fresh.OwnerDocument().SaveToFile(fileName);
+    jpk::FormatAndSaveV7M(fresh, fileName);
+  }
+  m_jpk = fresh;
+  SetFileName(fileName);
+  m_ctx.ui.Show(ui::BoxKind::Information, "Zapisano JPK bez części deklaracyjnej do pliku:\r" + m_fileName);
+}
+
+bool V7MEditor::AddParagonSale(const std::function<bool(ReceiptFields&)>& dialog) {
+  if (!HasDocument()) return false;
+  xml::XmlNode record = FindReceiptRecord(m_jpk);
+  bool wasModified = Modified();
+  bool created = false;
+  xml::XmlNode createdRecords;  // Ewidencja, when it was made for the new record
+  if (record.IsNull()) {
+    if (m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Brak wpisu ze sprzedażą paragonową.\rUtworzyć taką pozycję?",
+                     {ui::Button::Yes, ui::Button::No}, ui::Button::Yes) != ui::Button::Yes) {
+      return false;
+    }
+    if (m_jpk.Node().FindChild("Ewidencja").IsNull()) {
+      createdRecords = EnsureChildInOrder(m_jpk.Node(), "Ewidencja", kRootOrder);
+    }
+    record = CreateReceiptRecord(m_jpk, m_ctx.AppSettings);
+    created = true;
+  }
+  // Cancel: a record made here goes again and the document is as it was.
+  auto undo = [&] {
+    if (!created) return;
+    if (!createdRecords.IsNull()) {
+      m_jpk.Node().RemoveChild(createdRecords);
+    } else {
+      record.ParentNode().RemoveChild(record);
+    }
+    m_jpk.OwnerDocument().SetModified(wasModified);
+  };
+  ReceiptFields fields = ReadReceiptFields(record);
+  bool ok = false;
+  try {
+    ok = dialog(fields);
+  } catch (...) {
+    undo();
+    throw;
+  }
+  if (!ok) {
+    undo();
+    return false;
+  }
+  WriteReceiptFields(record, fields);
+  Recalc(m_jpk);
+  return true;
+}
+
+}  // namespace kx::editor

@@ -1,0 +1,148 @@
+#pragma once
+// The JPK_V7M editor without its window: the active document and its file
+// name, the open, save, link and close flows, the declaration and receipt
+// commands, and the values the window shows (RefreshInfo). The desktop
+// window and the command line call the same code; the window only turns the
+// data of EditorInfo into widgets.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/app_context.h"
+#include "editor/v7m_declaration.h"
+#include "editor/v7m_receipt.h"
+#include "jpk/model/Schemat_JPK_V7M3_v10E.h"
+
+namespace kx::editor {
+
+inline constexpr const char* kProgramTitle = "Kalvor JPK";
+inline constexpr const char* kV7MSaveSuffix = "_jpk_v7m_3";
+inline constexpr const char* kNoDeclarationCaption = "Deklaracja - brak części deklaracyjnej w pliku JPK_V7";
+
+// Colours the window gives a field; the rest of the look is the window's.
+enum class FieldColor { Face, Red };
+
+// One of the two tax checks: the field's colour and its hint.
+struct TaxCheck {
+  bool shown = false;  // a hint exists (declaration and records present)
+  bool ok = true;
+  FieldColor color = FieldColor::Face;
+  std::string hint;
+};
+
+// Everything RefreshInfo shows, under the window's control names.
+struct EditorInfo {
+  std::string caption;
+  std::string edGenDate, edNIP, edDateRange;
+  std::string edSaleLinesCount, edSaleTaxSum, edBuyLinesCount, edBuyTaxSum;
+  std::string gbDeklaracja = kNoDeclarationCaption;
+  bool gbDeklaracjaEnabled = false;
+  std::string edP37, edP38, edP39, edP40Plus42, edP48, edP49, edP50, edP51, edP52, edP53, edP54;
+  std::string edP60, edP61, edP62, edP68, edP69, edORDZU;
+  bool edP49Enabled = false, edP50Enabled = false;
+  bool edP51Bold = false, edP62Bold = false;
+  bool gbNadwyzkaPodatkuEnabled = false;  // also edP54 and cbP59
+  bool refundTermsEnabled = false;        // the five radio buttons (edP54 not empty)
+  RefundTerm refund = RefundTerm::None;   // the checked radio button
+  bool cbP59 = false;
+  bool edP60Enabled = false;  // and edP61
+  TaxCheck check38, check48;  // edP38 and edP48
+  bool btnAddParagonSaleEnabled = false;
+  bool btnRecalcDeclarationEnabled = false;
+  bool btnClearDeclarationEnabled = false;
+};
+
+// The typed fields as the window holds them after RefreshInfo, for the next
+// calculation.
+DeclarationInput DeclarationInputFrom(const EditorInfo& info);
+
+class V7MEditor {
+ public:
+  // workingDir: where the line-break clean-up keeps its working copy.
+  explicit V7MEditor(AppContext& ctx, std::filesystem::path workingDir = std::filesystem::current_path());
+
+  AppContext& Context() { return m_ctx; }
+  bool HasDocument() const { return !m_jpk.IsNull(); }
+  IXMLJPK Document() const { return m_jpk; }
+  // The file the document was read from or last saved to; "nowy plik" for a
+  // generated or linked document not saved yet.
+  const std::string& FileName() const { return m_fileName; }
+  bool Modified() const;
+
+  // The new-or-link dialog (TdlgLinkAsk): 6 "Połącz pliki", 7 "Nowy plik",
+  // 2 closed. Without one, the question goes to the user port.
+  std::function<int()> askNewOrLink;
+
+  // On (the window): the line-break clean-up rewrites the file in place, with
+  // its backup. Off (batch commands that write their result elsewhere or only
+  // at the end): the clean-up is applied to a working copy and the file is
+  // left alone.
+  bool cleanUpInPlace = true;
+
+  // 1 without a document or changes; else asks "Zapisać dokonane zmiany?",
+  // saves on Yes, and returns 6 (Yes), 7 (No) or 2 (closed).
+  int AskSaveChanges();
+  // 1 without a document; else the new-or-link dialog: on 7 the document is
+  // dropped and 1 returned; 6 and 2 are returned as they are.
+  int AskNewOrLink();
+
+  // The open command: offers to save, asks new-or-link, shows the open
+  // dialog, then OpenFile. False when it stopped or failed.
+  bool OpenCommand();
+  // The open command's work on a chosen file: clean-up (ClearEnter), load,
+  // prefix repair, the rola fix; then linked into the active document (with
+  // the offer to save) or made the active document and recalculated. A file
+  // that is not a JPK_V7M(3) document gives the error box "Zła struktura
+  // pliku. Brak zgodności z JPK_V7M (3)" and false; the editor is unchanged.
+  bool OpenFile(const std::string& fileName);
+  // The same for linking without the offer to save: the file's records are
+  // added to the active document, which becomes "nowy plik".
+  bool LinkFile(const std::string& fileName);
+
+  // A generated document: linked into the active one, or made active as
+  // "nowy plik" and recalculated.
+  void AcceptGenerated(IXMLJPK generated);
+  // Drops the active document without saving.
+  void Drop();
+
+  // The save command: the creation time, the save dialog (proposing
+  // "yyyy-mm" + "_jpk_v7m_3" + NameSufix), the two-pass save. False when
+  // there is nothing to save or the dialog was cancelled.
+  bool Save();
+  // The save under a known name (no dialog).
+  void SaveTo(const std::string& fileName);
+  // Closing the window: offers to save; the closing goes on whatever the answer.
+  void CloseQuery() { AskSaveChanges(); }
+
+  EditorInfo RefreshInfo() const;
+
+  // The declaration command on the active document; a refund mismatch shows
+  // its warning and changes nothing.
+  DeclarationResult RecalcDeclaration(const DeclarationInput& input);
+  // Removes the declaration and writes the file at once under FileName();
+  // a document never saved asks for the name through the save dialog first.
+  // False when there was no declaration or the user refused the name.
+  bool ClearDeclaration();
+  // The same, written under the given name.
+  void ClearDeclarationTo(const std::string& fileName);
+
+  // Receipt sales: finds or (after the question) creates the receipt record,
+  // hands its fields to the dialog, and on OK writes them back and
+  // recalculates. The dialog returns true for OK; Cancel (or a failure)
+  // removes a record created here. False when nothing was written.
+  bool AddParagonSale(const std::function<bool(ReceiptFields&)>& dialog);
+
+ private:
+  IXMLJPK LoadForEditor(const std::string& fileName);
+  void SetFileName(const std::string& fileName);
+  void Recalc(IXMLJPK jpk);
+
+  AppContext& m_ctx;
+  std::filesystem::path m_workingDir;
+  IXMLJPK m_jpk;
+  std::string m_fileName;
+};
+
+}  // namespace kx::editor
