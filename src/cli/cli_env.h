@@ -54,5 +54,6 @@ void AddConfigCommand(CLI::App& app, CliEnv& env);
 void AddTableCommands(CLI::App& app, CliEnv& env);
 void AddJpkCommands(CLI::App& app, CliEnv& env);
 void AddV7MCommands(CLI::App& app, CliEnv& env);
+void AddGenerateCommands(CLI::App& app, CliEnv& env);
 
 }  // namespace kx::cli

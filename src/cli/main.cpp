@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
   kx::cli::AddTableCommands(app, env);
   kx::cli::AddJpkCommands(app, env);
   kx::cli::AddV7MCommands(app, env);
+  kx::cli::AddGenerateCommands(app, env);
   for (CLI::App* sub : app.get_subcommands({})) {
     sub->group("POLECENIA");
     sub->option_defaults()->group("OPCJE");

@@ -1,0 +1,169 @@
+// kx2jpk-cli v7m generate: the "Generuj" command of the JPK_V7M generation.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "app/configuration.h"
+#include "app/kx_error.h"
+#include "cli/cli_env.h"
+#include "cli/cli_user_port.h"
+#include "editor/v7m_editor.h"
+#include "generate/v7m_generate.h"
+#include "jpk/files/jpkTools.h"
+
+namespace kx::cli {
+namespace {
+
+struct GenerateCliOptions {
+  std::string month;
+  std::string source;
+  bool noSales = false;
+  bool noPurchases = false;
+  bool correction = false;
+  bool declaration = false;
+  std::string link;
+  std::string output;
+  bool yes = false;
+  bool no = false;
+  std::string ksefEmpty = "ask";
+};
+
+// The command line's answers to the question about an empty KSeF field:
+// "bfk" Yes to all, "empty" No, "cancel" Cancel, "ask" the terminal, and
+// Cancel when nobody can answer. Every other question goes to the CLI port.
+class KsefAnswerPort : public ui::UserPort {
+ public:
+  KsefAnswerPort(CliUserPort& inner, std::ostream& err, std::string policy, bool interactive,
+                 std::optional<ui::Button> preset)
+      : m_inner(inner), m_err(err), m_policy(std::move(policy)), m_interactive(interactive), m_preset(preset) {}
+
+  ui::Button Ask(ui::BoxKind kind, const std::string& text, const std::vector<ui::Button>& buttons,
+                 ui::Button defaultButton) override {
+    bool ksefQuestion = std::find(buttons.begin(), buttons.end(), ui::Button::YesToAll) != buttons.end();
+    if (!ksefQuestion) return m_inner.Ask(kind, text, buttons, defaultButton);
+    if (m_policy == "bfk") return ui::Button::YesToAll;
+    if (m_policy == "empty") return ui::Button::No;
+    if (m_policy == "ask" && m_interactive) {
+      // --yes/--no answer the contractor questions, not this one.
+      m_inner.SetPresetAnswer(std::nullopt);
+      ui::Button answer = m_inner.Ask(kind, text, buttons, defaultButton);
+      m_inner.SetPresetAnswer(m_preset);
+      return answer;
+    }
+    std::string shown = text;
+    std::replace(shown.begin(), shown.end(), '\r', '\n');
+    m_err << BoxCaption(kind) << ": " << shown << "\n(brak odpowiedzi: " << ButtonText(ui::Button::Cancel) << ")\n";
+    return ui::Button::Cancel;
+  }
+  void Show(ui::BoxKind kind, const std::string& text) override { m_inner.Show(kind, text); }
+  std::optional<std::string> ChooseSaveFile(ui::FileDialogState& state) override {
+    return m_inner.ChooseSaveFile(state);
+  }
+  std::optional<std::string> ChooseOpenFile(ui::FileDialogState& state) override {
+    return m_inner.ChooseOpenFile(state);
+  }
+  std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& initialDir) override {
+    return m_inner.ChooseFolder(caption, initialDir);
+  }
+  void ShowWait(const std::string& text) override { m_inner.ShowWait(text); }
+  void HideWait() override { m_inner.HideWait(); }
+  void BeginBusy() override { m_inner.BeginBusy(); }
+  void EndBusy() override { m_inner.EndBusy(); }
+
+ private:
+  CliUserPort& m_inner;
+  std::ostream& m_err;
+  std::string m_policy;
+  bool m_interactive;
+  std::optional<ui::Button> m_preset;
+};
+
+tables::Date ParseMonth(const std::string& text) {
+  int y = 0, m = 0;
+  char tail = 0;
+  if (text.size() != 7 || text[4] != '-' || std::sscanf(text.c_str(), "%4d-%2d%c", &y, &m, &tail) != 2 || m < 1 ||
+      m > 12 || y < 1900) {
+    throw CLI::ValidationError("--month", "miesiąc w postaci RRRR-MM, np. 2026-11");
+  }
+  return {y, m, 1};
+}
+
+void Generate(CliEnv& env, const GenerateCliOptions& o) {
+  generate::GenerateOptions options;
+  options.month = ParseMonth(o.month);
+  options.source = o.source == "rejko"   ? generate::SourceProgram::Rejko
+                   : o.source == "folvo" ? generate::SourceProgram::Folvo
+                                         : generate::SourceProgram::Towix;
+  options.sale = !o.noSales;
+  options.buy = !o.noPurchases;
+  options.correction = o.correction;
+  options.declaration = o.declaration;
+
+  std::optional<ui::Button> preset;
+  if (o.yes) preset = ui::Button::Yes;
+  if (o.no) preset = ui::Button::No;
+  env.Port().SetPresetAnswer(preset);
+  KsefAnswerPort port(env.Port(), env.Err(), o.ksefEmpty, isatty(STDIN_FILENO) != 0, preset);
+
+  AppContext ctx(port);
+  ReadConfiguration(ctx, env.Args(), env.WorkingDir());
+  for (const auto& warning : ctx.ConfigWarnings) env.Err() << "Ostrzeżenie: " << warning << "\n";
+
+  editor::V7MEditor editor(ctx, env.WorkingDir());
+  // The file the new records are linked into, as when "Połącz pliki" was chosen.
+  if (!o.link.empty() && !editor.LinkFile(o.link)) throw Error("Przerwano tworzenie JPK_V7M");
+
+  generate::GenJpkVatState state;
+  // A failed run stops here: nothing is written.
+  generate::GenerateJpkV7M(ctx, state, options, editor);
+
+  editor.SaveTo(o.output);
+  auto ewidencja = editor.Document().Ewidencja();
+  env.Out() << "Zapisano plik " << o.output << ": sprzedaż " << ewidencja.SprzedazWiersz().Count() << ", zakup "
+            << ewidencja.ZakupWiersz().Count() << "\n";
+}
+
+}  // namespace
+
+void AddGenerateCommands(CLI::App& app, CliEnv& env) {
+  CLI::App* v7m = nullptr;
+  try {
+    v7m = app.get_subcommand("v7m");
+  } catch (const CLI::OptionNotFound&) {
+    v7m = app.add_subcommand("v7m", "Pliki JPK_V7M(3)");
+    v7m->require_subcommand(1);
+  }
+  auto o = std::make_shared<GenerateCliOptions>();
+  auto* g = v7m->add_subcommand("generate", "Utwórz JPK_V7M za miesiąc z rejestrów programu źródłowego");
+  g->group("POLECENIA");
+  g->option_defaults()->group("OPCJE");
+  g->formatter(app.get_formatter());
+  g->set_help_all_flag();
+  if (CLI::Option* help = g->get_help_ptr()) help->description("Pokaż pomoc i zakończ")->group("OPCJE");
+  g->add_option("--month", o->month, "Miesiąc RRRR-MM")->required();
+  g->add_option("--source", o->source, "Program źródłowy: towix, rejko lub folvo")
+      ->required()
+      ->check(CLI::IsMember({"towix", "rejko", "folvo"}))
+      ->option_text("{towix,rejko,folvo} WYMAGANE");
+  g->add_flag("--no-sales", o->noSales, "Bez rejestrów sprzedaży");
+  g->add_flag("--no-purchases", o->noPurchases, "Bez rejestrów zakupu");
+  g->add_flag("--correction", o->correction, "Korekta (cel złożenia 2)");
+  g->add_flag("--declaration", o->declaration, "JPK z deklaracją: przelicz część deklaracyjną");
+  g->add_option("--link", o->link, "Plik JPK_V7M, do którego dołączyć nowe wiersze")->check(CLI::ExistingFile)->option_text("PLIK");
+  g->add_option("-o,--output", o->output, "Plik wynikowy JPK_V7M")->required();
+  auto* yes = g->add_flag("--yes", o->yes, "Odpowiedz Tak na pytania o dane kontrahentów");
+  g->add_flag("--no", o->no, "Odpowiedz Nie na pytania o dane kontrahentów")->excludes(yes);
+  g->add_option("--ksef-empty", o->ksefEmpty,
+                "Puste pole KSeF: ask (pytaj), bfk (oznacz BFK), empty (puste NrKSeF), cancel (przerwij)")
+      ->check(CLI::IsMember({"ask", "bfk", "empty", "cancel"}))
+      ->option_text("{ask,bfk,empty,cancel}");
+  g->callback([&env, o]() { Generate(env, *o); });
+}
+
+}  // namespace kx::cli
