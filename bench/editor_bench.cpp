@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/app_context.h"
+#include "bench_support.h"
 #include "app/kx_error.h"
 #include "editor/v7m_editor.h"
 #include "editor/v7m_records.h"
@@ -21,20 +22,7 @@ using namespace kx;
 
 namespace {
 
-class NoUser : public ui::UserPort {
- public:
-  ui::Button Ask(ui::BoxKind, const std::string&, const std::vector<ui::Button>&, ui::Button) override {
-    return ui::Button::No;
-  }
-  void Show(ui::BoxKind, const std::string&) override {}
-  std::optional<std::string> ChooseSaveFile(ui::FileDialogState&) override { return std::nullopt; }
-  std::optional<std::string> ChooseOpenFile(ui::FileDialogState&) override { return std::nullopt; }
-  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-  void ShowWait(const std::string&) override {}
-  void HideWait() override {}
-  void BeginBusy() override {}
-  void EndBusy() override {}
-};
+using kxbench::NoUser;
 
 using Clock = std::chrono::steady_clock;
 

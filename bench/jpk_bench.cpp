@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/app_context.h"
+#include "bench_support.h"
 #include "app/kxTools.h"
 #include "jpk/files/jpkTools.h"
 
@@ -17,34 +18,9 @@ using namespace kx::jpk;
 
 namespace {
 
-class NoUser : public ui::UserPort {
- public:
-  ui::Button Ask(ui::BoxKind, const std::string&, const std::vector<ui::Button>&, ui::Button) override {
-    return ui::Button::No;
-  }
-  void Show(ui::BoxKind, const std::string&) override {}
-  std::optional<std::string> ChooseSaveFile(ui::FileDialogState&) override { return std::nullopt; }
-  std::optional<std::string> ChooseOpenFile(ui::FileDialogState&) override { return std::nullopt; }
-  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-  void ShowWait(const std::string&) override {}
-  void HideWait() override {}
-  void BeginBusy() override {}
-  void EndBusy() override {}
-};
+using kxbench::NoUser;
 
-void DemoFirm(TAppSettings& s) {
-  s.NIP = "7270120002";
-  s.Nazwa = "Hurtownia Spożywcza Żuraw Sp. z o.o.";
-  s.Email = "biuro@hurtownia-zuraw.pl";
-  s.Regon = "470123450";
-  s.Wojewodztwo = s.Powiat = s.Gmina = s.Miasto = s.Poczta = "Łódź";
-  s.Ulica = "Piotrkowska";
-  s.NrDomu = "120";
-  s.KodPocztowy = "90-006";
-  s.USCode = "1009";
-  s.NazwaSystemu = "kx2jpk";
-  s.CurDate = {2026, 11, 1};
-}
+using kxbench::DemoFirm;
 
 void BuildV7M(const AppContext& ctx, size_t n, const std::string& out) {
   auto root = v7m::NewJPK();

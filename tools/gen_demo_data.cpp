@@ -288,7 +288,9 @@ class Generator {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+  // Options come in pairs after the folder; a folder name starting with "-"
+  // (such as --help) is a mistake, not a folder to fill.
+  if (argc < 2 || argv[1][0] == '-' || argc % 2 != 0) {
     std::cerr << "Użycie: gen_demo_data FOLDER [--month RRRR-MM] [--rows N] [--seed S]\n";
     return 2;
   }
