@@ -1,14 +1,23 @@
 #pragma once
 // The JPK_V7M editor: holds the active JPK_V7M document across its openings.
+// The window turns the editor session's data into widgets; every file,
+// declaration and receipt flow is the session's.
 
 #include <QDialog>
 #include <memory>
 
 #include "app/app_context.h"
+#include "editor/v7m_declaration.h"
 
 namespace Ui {
 class TJpkVatDlg;
 }
+namespace kx::editor {
+class V7MEditor;
+}
+class QLineEdit;
+class QRadioButton;
+class QButtonGroup;
 struct TAppWindows;
 
 class TJpkVatDlg : public QDialog {
@@ -18,8 +27,47 @@ class TJpkVatDlg : public QDialog {
   TJpkVatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
   ~TJpkVatDlg() override;
 
+  // The editor session; lives as long as the window, that is the program.
+  kx::editor::V7MEditor& Editor() { return *m_editor; }
+
+  // Rebuilds every displayed value and the enabled state from the session.
+  void RefreshInfo();
+
+  // The commands of the buttons.
+  void btnMakeJPKClick();
+  void btnOpenJPKClick();
+  void btnSaveJPKClick();
+  void btnRecalcDeclarationClick();
+  void btnClearDeclarationClick();
+  void btnAddParagonSaleClick();
+
+  // The colours the window gives its fields: the face of the read-only
+  // fields, the red of a failed check, the money green of a lowered position.
+  static QColor FaceColor();
+  static QColor CheckRedColor();
+  static QColor MoneyGreenColor();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  // Every way of closing the window passes here: FormCloseQuery.
+  void done(int result) override;
+
  private:
+  void FormShow();
+  void edP54Change();
+  void cbP59Click();
+  void UncheckRefundTerms();
+  kx::editor::DeclarationInput TypedInput() const;
+  void SetFieldColor(QLineEdit* edit, const QColor& color);
+  void ResetFieldColor(QLineEdit* edit);
+  // Runs a command; a failure of the system is shown in the error box and the
+  // display is refreshed, so the user keeps the document.
+  template <class F>
+  void Guarded(F&& command);
+
   std::unique_ptr<Ui::TJpkVatDlg> m_ui;
   kx::AppContext& m_ctx;
   TAppWindows& m_windows;
+  std::unique_ptr<kx::editor::V7MEditor> m_editor;
+  QButtonGroup* m_refundTerms = nullptr;
 };

@@ -16,8 +16,17 @@ class TdlgLinkAsk : public QDialog {
   Q_OBJECT
 
  public:
+  // The results of exec(): "Połącz pliki", "Nowy plik", the dialog closed.
+  static constexpr int kLink = 6;
+  static constexpr int kNewFile = 7;
+  static constexpr int kClosed = 2;
+
   TdlgLinkAsk(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
   ~TdlgLinkAsk() override;
+
+ public slots:
+  // Escape and the close button.
+  void reject() override;
 
  private:
   std::unique_ptr<Ui::TdlgLinkAsk> m_ui;

@@ -5,10 +5,12 @@
 #include <memory>
 
 #include "app/app_context.h"
+#include "editor/v7m_receipt.h"
 
 namespace Ui {
 class TParagonDlg;
 }
+class QLineEdit;
 struct TAppWindows;
 
 class TParagonDlg : public QDialog {
@@ -18,8 +20,26 @@ class TParagonDlg : public QDialog {
   TParagonDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
   ~TParagonDlg() override;
 
+  // Shows the fields modally; on "&Zapisz" (after the rate checks) the typed
+  // values are put back into fields and true is returned.
+  bool Edit(kx::editor::ReceiptFields& fields);
+
+  // The typed fields as they stand.
+  kx::editor::ReceiptFields Fields() const;
+  void SetFields(const kx::editor::ReceiptFields& fields);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // FormCloseQuery: OK closes only when the rate checks pass.
+  void done(int result) override;
+
  private:
+  void FormActivate();
+  void edRecalc();
+
   std::unique_ptr<Ui::TParagonDlg> m_ui;
   kx::AppContext& m_ctx;
   TAppWindows& m_windows;
+  QList<QLineEdit*> m_amounts;
 };
