@@ -219,7 +219,7 @@ void TJpkVatDlg::btnMakeJPKClick() {
     const int newOrLink = m_editor->AskNewOrLink();
     RefreshInfo();
     if (newOrLink == 2 || !m_windows.GenJpkVatDlg) return;
-    if (m_windows.GenJpkVatDlg->exec() != QDialog::Accepted) return;
+    if (m_windows.GenJpkVatDlg->Execute(*m_editor, TypedInput()) != QDialog::Accepted) return;
     RefreshInfo();
     if (m_ctx.ui.Ask(kx::ui::BoxKind::Confirmation, "Zapisać wygenerowany plik?",
                      {kx::ui::Button::Yes, kx::ui::Button::No}, kx::ui::Button::Yes) == kx::ui::Button::Yes) {
