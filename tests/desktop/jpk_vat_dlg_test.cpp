@@ -24,10 +24,12 @@
 #include "editor/v7m_editor.h"
 #include "editor/v7m_fixture.h"
 #include "generate/GenJpkVat.h"
+#include "generate/v7m_generate.h"
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
 #include "platform/xml/xml_document.h"
 #include "qt_test_helpers.h"
 #include "qt_user_port.h"
+#include "support/shared_paths.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -626,6 +628,37 @@ class JpkVatDlgTest : public QObject {
         .Start();
     p.Click("btnOpenJPK");
     QCOMPARE(ask.Done(), size_t(2));
+
+    // The editor after generating the demo firm's November, with its
+    // declaration, from the warehouse program's tables in data/demo.
+    Program g;
+    g.Dlg()->hide();
+    g.ctx.AppSettings.KXDataDir = (kxtest::SourceDir() / "data" / "demo" / "towix").string() + "/";
+    g.ctx.AppSettings.UserDir = g.ctx.AppSettings.KXDataDir;
+    g.Dlg()->move(40, 40);
+    g.Dlg()->show();
+    ModalChain make;
+    make.Then<TGenJpkVatDlg>([&](TGenJpkVatDlg* d) {
+          kx::generate::GenerateOptions options;
+          options.month = {2026, 11, 1};
+          options.declaration = true;
+          kx::generate::GenerateJpkV7M(g.ctx, d->State(), options, g.Dlg()->Editor());
+          d->accept();
+        })
+        .Box(QStringLiteral("&Nie"))
+        .Start();
+    g.Click("btnMakeJPK");
+    QCOMPARE(make.Done(), size_t(2));
+    QCOMPARE(g.Text("edSaleLinesCount"), QStringLiteral("34"));
+    QWidget* w = g.Dlg();
+    w->raise();
+    w->activateWindow();
+    QTest::qWait(400);
+    const QRect f = w->frameGeometry();
+    QPixmap pix = QGuiApplication::platformName() == QStringLiteral("xcb")
+                      ? w->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height())
+                      : w->grab();
+    QVERIFY(pix.save(out + QStringLiteral("/editor-generated.png")));
   }
 };
 
