@@ -90,11 +90,6 @@ xml::XmlDocument LoadCleanCopy(const std::string& fileName, const fs::path& work
   }
 }
 
-std::string WithDefaultExtension(std::string name, const ui::FileDialogState& dialog) {
-  if (fs::path(name).extension().empty() && !dialog.defaultExt.empty()) name += "." + dialog.defaultExt;
-  return name;
-}
-
 }  // namespace
 
 DeclarationInput DeclarationInputFrom(const EditorInfo& info) {
@@ -236,15 +231,9 @@ bool V7MEditor::Save() {
   if (!m_jpk.OwnerDocument().Active()) throw Error("Brak aktywnego pliku JPK");
   xml::XmlNode header = EnsureChildInOrder(m_jpk.Node(), "Naglowek", kRootOrder);
   SetChildInOrder(header, "DataWytworzeniaJPK", jpk::CreationTime::Now().Text(), kHeaderOrder);
-  ui::FileDialogState& dialog = m_ctx.SaveDlg;
-  if (dialog.fileName.empty()) {
-    dialog.initialDir = m_ctx.AppSettings.SaveDir;
-    dialog.fileName = jpk::ProposedFileName(m_ctx, kV7MSaveSuffix);
-  }
-  auto chosen = m_ctx.ui.ChooseSaveFile(dialog);
+  auto chosen = jpk::AskSaveFileName(m_ctx, kV7MSaveSuffix);
   if (!chosen) return false;
-  std::string fileName = WithDefaultExtension(*chosen, dialog);
-  dialog.fileName = fileName;
+  const std::string& fileName = *chosen;
   ui::BusyCursor busy(m_ctx.ui);
   SetFileName(fileName);
   m_jpk.OwnerDocument().SaveToFile(fileName);
@@ -361,15 +350,9 @@ bool V7MEditor::ClearDeclaration() {
   std::string target = m_fileName;
   if (target.empty() || target == kNewFileName) {
     // A document never saved has no file to write into: the name is asked for.
-    ui::FileDialogState& dialog = m_ctx.SaveDlg;
-    if (dialog.fileName.empty()) {
-      dialog.initialDir = m_ctx.AppSettings.SaveDir;
-      dialog.fileName = jpk::ProposedFileName(m_ctx, kV7MSaveSuffix);
-    }
-    auto chosen = m_ctx.ui.ChooseSaveFile(dialog);
+    auto chosen = jpk::AskSaveFileName(m_ctx, kV7MSaveSuffix);
     if (!chosen) return false;
-    target = WithDefaultExtension(*chosen, dialog);
-    dialog.fileName = target;
+    target = *chosen;
   }
   ClearDeclarationTo(target);
   return true;

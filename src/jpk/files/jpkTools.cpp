@@ -127,19 +127,9 @@ template <typename Root, typename FormatAndSaveKind>
 bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::string& suffix, bool proposeEveryTime,
             FormatAndSaveKind formatAndSave) {
   if (root.IsNull() || !root.OwnerDocument().Active()) throw Error(missingMessage);
-  ui::FileDialogState& dialog = ctx.SaveDlg;
-  std::string proposed = ProposedFileName(ctx, suffix);
-  if (dialog.fileName.empty()) {
-    dialog.initialDir = ctx.AppSettings.SaveDir;
-    dialog.fileName = proposed;
-  } else if (proposeEveryTime) {
-    dialog.fileName = proposed;
-  }
-  auto chosen = ctx.ui.ChooseSaveFile(dialog);
+  auto chosen = AskSaveFileName(ctx, suffix, proposeEveryTime);
   if (!chosen) return false;
-  std::string fileName = *chosen;
-  if (std::filesystem::path(fileName).extension().empty()) fileName += "." + dialog.defaultExt;
-  dialog.fileName = fileName;
+  const std::string& fileName = *chosen;
 
   ctx.ui.ShowWait("Proszę czekać. Trwa zapisywanie pliku...");
   struct WaitGuard {
@@ -383,6 +373,24 @@ void FormatAndSaveMAG(mag::IXMLJPKMAG& root, const std::string& fileName) {
 
 void FormatAndSaveKR(kr::IXMLJPKKR& root, const std::string& fileName) {
   FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_KR", [](const std::string& f) { return kr::LoadJPKKR(f); });
+}
+
+std::optional<std::string> AskSaveFileName(AppContext& ctx, const std::string& suffix, bool proposeEveryTime) {
+  ui::FileDialogState& dialog = ctx.SaveDlg;
+  if (dialog.fileName.empty()) {
+    dialog.initialDir = ctx.AppSettings.SaveDir;
+    dialog.fileName = ProposedFileName(ctx, suffix);
+  } else if (proposeEveryTime) {
+    dialog.fileName = ProposedFileName(ctx, suffix);
+  }
+  auto chosen = ctx.ui.ChooseSaveFile(dialog);
+  if (!chosen) return std::nullopt;
+  std::string fileName = *chosen;
+  if (std::filesystem::path(fileName).extension().empty() && !dialog.defaultExt.empty()) {
+    fileName += "." + dialog.defaultExt;
+  }
+  dialog.fileName = fileName;
+  return fileName;
 }
 
 std::string ProposedFileName(const AppContext& ctx, const std::string& suffix) {

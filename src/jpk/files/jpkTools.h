@@ -4,6 +4,7 @@
 // backup; the format-and-save pass; the save-as flows; backups.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/app_context.h"
@@ -77,6 +78,12 @@ void FormatAndSaveKR(kr::IXMLJPKKR& root, const std::string& fileName);
 // Proposed name of a save: the working month "yyyy-mm", the kind's suffix and
 // the firm's NameSufix.
 std::string ProposedFileName(const AppContext& ctx, const std::string& suffix);
+
+// The save dialog (SaveDlg, which keeps its last name) offering the proposed
+// name: when it holds no name yet, or every time when proposeEveryTime; its
+// initial folder is SaveDir when it held no name. Returns the chosen name
+// with the default extension added when it has none, or nothing on Cancel.
+std::optional<std::string> AskSaveFileName(AppContext& ctx, const std::string& suffix, bool proposeEveryTime = false);
 
 // The save-as flows: the save dialog (which keeps its last name), the wait
 // message, the save and the formatting pass. False when the user cancelled.
