@@ -1,7 +1,12 @@
 #pragma once
 // What the benchmark programs share: a user port that nobody answers (every
-// question refused, no file chosen) and the demo firm's profile.
+// question refused, no file chosen), the demo firm's profile, and the phase
+// timer that prints each phase's time and the peak memory so far.
 
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,5 +46,25 @@ inline void DemoFirm(kx::TAppSettings& s) {
   s.NazwaSystemu = "kx2jpk";
   s.CurDate = {2026, 11, 1};
 }
+
+class Phases {
+ public:
+  void Mark(const char* name) {
+    auto now = Clock::now();
+    std::printf("  %-34s %8.3f s   peak so far %8.1f MB\n", name, std::chrono::duration<double>(now - m_last).count(),
+                PeakMb());
+    m_last = now;
+  }
+  ~Phases() { std::printf("  %-34s %8.1f MB\n", "peak memory", PeakMb()); }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static double PeakMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024;
+  }
+  Clock::time_point m_last = Clock::now();
+};
 
 }  // namespace kxbench

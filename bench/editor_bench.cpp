@@ -24,27 +24,7 @@ namespace {
 
 using kxbench::NoUser;
 
-using Clock = std::chrono::steady_clock;
-
-class Phases {
- public:
-  void Mark(const char* name) {
-    auto now = Clock::now();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("  %-34s %8.3f s   peak so far %8.1f MB\n", name, std::chrono::duration<double>(now - m_last).count(),
-                static_cast<double>(usage.ru_maxrss) / 1024);
-    m_last = now;
-  }
-  ~Phases() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("  %-34s %8.1f MB\n", "peak memory", static_cast<double>(usage.ru_maxrss) / 1024);
-  }
-
- private:
-  Clock::time_point m_last = Clock::now();
-};
+using kxbench::Phases;
 
 std::string Amount(long cents) { return std::to_string(cents / 100) + "." + std::to_string(100 + cents % 100).substr(1); }
 

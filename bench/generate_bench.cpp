@@ -31,22 +31,7 @@ using kx::tables::Value;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-class Phases {
- public:
-  void Mark(const char* name) {
-    auto now = Clock::now();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("  %-34s %8.3f s   peak so far %8.1f MB\n", name, std::chrono::duration<double>(now - m_last).count(),
-                static_cast<double>(usage.ru_maxrss) / 1024);
-    m_last = now;
-  }
-
- private:
-  Clock::time_point m_last = Clock::now();
-};
+using kxbench::Phases;
 
 constexpr Date kMonth{2026, 11, 1};
 constexpr const char* kOwnNip = "7270120002";

@@ -6,24 +6,8 @@
 #   bash bench/generate_bench.sh                  builds build-bench, N = 100000
 #   bash bench/generate_bench.sh BIN WORK SCALE   as called by bench/run.sh
 set -euo pipefail
-if [ $# -ge 2 ]; then
-  bin=$1; work=$2; scale=${3:-1}
-else
-  cd "$(dirname "$0")/.."
-  cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_BENCH=ON -DKX_BUILD_TESTS=OFF \
-    -DKX_BUILD_DESKTOP=OFF >/dev/null
-  cmake --build build-bench --target generate_bench -j2 >/dev/null
-  bin=build-bench/bench; work=$(mktemp -d); scale=${1:-1}
-  trap 'rm -rf "$work"' EXIT
-fi
-
-measure() {  # label, command...
-  local label=$1; shift
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/phases"
-  read -r secs kb <"$work/time"
-  printf '%-48s %8.2f s %10.1f MB\n' "$label" "$secs" "$(echo "$kb / 1024" | bc -l)"
-  sed 's/^/    /' "$work/phases"
-}
+source "$(dirname "$0")/common.sh"
+bench_setup generate_bench "$@"
 
 for n in $((10000 / scale)) $((100000 / scale)); do
   "$bin/generate_bench" gen "$n" "$work/gen$n" >/dev/null

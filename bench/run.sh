@@ -13,12 +13,7 @@ bin=build-bench/bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-measure() {  # label, command...
-  local label=$1; shift
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null
-  read -r secs kb <"$work/time"
-  printf '%-48s %8.2f s %10.1f MB\n' "$label" "$secs" "$(echo "$kb / 1024" | bc -l)"
-}
+source bench/common.sh
 
 for n in $((100000 / scale)) $((1000000 / scale)); do
   measure "tables: write register, $n rows" "$bin/tables_bench" gen-register "$n" "$work/reg$n"
