@@ -29,48 +29,7 @@ using kxtest::V7MFile;
 
 namespace {
 
-// The steps of a flow that opens one modal window after another: each step
-// is armed when the one before it has acted.
-class ModalChain {
- public:
-  template <class W>
-  ModalChain& Then(std::function<void(W*)> action) {
-    const size_t index = m_steps.size();
-    m_steps.push_back([this, index, action] {
-      m_watches.push_back(kxtest::OnNextModal<W>([this, index, action](W* w) {
-        ++m_done;
-        if (index + 1 < m_steps.size()) m_steps[index + 1]();
-        action(w);
-      }));
-    });
-    return *this;
-  }
-  ModalChain& Box(const QString& button) {
-    return Then<QMessageBox>([this, button](QMessageBox* box) {
-      texts << box->text();
-      defaults << (box->defaultButton() ? box->defaultButton()->text() : QString());
-      for (QAbstractButton* b : box->buttons()) {
-        if (b->text() == button) {
-          b->click();
-          return;
-        }
-      }
-      box->reject();
-    });
-  }
-  ModalChain& Start() {
-    if (!m_steps.empty()) m_steps.front()();
-    return *this;
-  }
-  size_t Done() const { return m_done; }
-
-  QStringList texts, defaults;  // of the message boxes, in order
-
- private:
-  std::vector<std::function<void()>> m_steps;
-  std::vector<std::unique_ptr<kxtest::ModalWatch>> m_watches;
-  size_t m_done = 0;
-};
+using kxtest::ModalChain;
 
 struct Program {
   kxtest::TempDir dir;
