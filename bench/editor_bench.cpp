@@ -14,9 +14,9 @@
 
 #include "app/app_context.h"
 #include "bench_support.h"
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "editor/v7m_editor.h"
-#include "editor/v7m_records.h"
+#include "jpk/v7m/v7m_records.h"
 
 using namespace kx;
 

@@ -17,7 +17,7 @@
 
 #include "app/app_context.h"
 #include "app/kxTools.h"
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "bench_support.h"
 #include "editor/v7m_editor.h"
 #include "generate/v7m_generate.h"

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "app/kxTools.h"
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/paradox_writer.h"
 
 namespace {

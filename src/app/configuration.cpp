@@ -8,7 +8,7 @@
 
 #include "app/ini_file.h"
 #include "app/kxTools.h"
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/text_utils.h"
 
 namespace kx {

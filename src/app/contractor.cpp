@@ -1,7 +1,7 @@
 #include "app/contractor.h"
 
 #include "app/kxTools.h"
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/text_utils.h"
 
 namespace kx {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/text_utils.h"
 
 namespace kx {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "app/version_block.h"
 #include "platform/text_utils.h"
 

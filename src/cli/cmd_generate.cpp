@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/configuration.h"
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "cli/cli_env.h"
 #include "cli/cli_user_port.h"
 #include "editor/v7m_editor.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <ostream>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "cli/cli_env.h"
 #include "cli/cli_user_port.h"
 #include "jpk/files/jpk_validate.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "cli/cli_env.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/csv.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <ostream>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "cli/cli_env.h"
 #include "cli/cli_user_port.h"
 #include "editor/v7m_editor.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "cli/cli_env.h"
 
 namespace {

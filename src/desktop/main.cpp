@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MainUnit.h"
+#include "app/ui/MainUnit.h"
 #include "app/app_context.h"
 #include "qt_user_port.h"
 

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "jpk/files/jpkTools.h"
 #include "platform/xml/pretty_print.h"
 #include "platform/xml/xml_document.h"

@@ -6,14 +6,16 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/kx_error.h"
-#include "editor/v7m_order.h"
-#include "editor/v7m_record_fields.h"
-#include "editor/v7m_records.h"
+#include "platform/error.h"
+#include "jpk/v7m/v7m_order.h"
+#include "jpk/v7m/v7m_record_fields.h"
+#include "jpk/v7m/v7m_records.h"
 #include "jpk/files/jpkTools.h"
 #include "platform/text_utils.h"
 
 namespace kx::editor {
+using namespace jpk::v7m;  // the JPK_V7M record helpers
+
 namespace {
 
 constexpr size_t kPositions = kPositionsOrder.size();

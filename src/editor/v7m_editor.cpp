@@ -4,15 +4,17 @@
 #include <iterator>
 
 #include "app/kxTools.h"
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "editor/line_breaks.h"
-#include "editor/v7m_order.h"
-#include "editor/v7m_records.h"
+#include "jpk/v7m/v7m_order.h"
+#include "jpk/v7m/v7m_records.h"
 #include "jpk/files/jpkTools.h"
 #include "platform/decimal_text.h"
 #include "platform/xml/xml_document.h"
 
 namespace kx::editor {
+using namespace jpk::v7m;  // the JPK_V7M record helpers
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -4,14 +4,16 @@
 #include <cstdlib>
 
 #include "app/kxTools.h"
-#include "app/kx_error.h"
-#include "editor/v7m_order.h"
-#include "editor/v7m_records.h"
+#include "platform/error.h"
+#include "jpk/v7m/v7m_order.h"
+#include "jpk/v7m/v7m_records.h"
 #include "jpk/files/jpkTools.h"
 #include "platform/decimal_text.h"
 #include "platform/text_utils.h"
 
 namespace kx::editor {
+using namespace jpk::v7m;  // the JPK_V7M record helpers
+
 namespace {
 
 // A typed amount: [-]digits[.digits]; anything else fails as the number

@@ -4,29 +4,17 @@
 
 #include "app/contractor.h"
 #include "app/kxTools.h"
-#include "app/kx_error.h"
-#include "generate/line_writers.h"
+#include "app/source_tables.h"
+#include "platform/error.h"
+#include "jpk/v7m/line_writers.h"
 #include "generate/v7m_generate.h"
 #include "jpk/files/jpkTools.h"
-#include "platform/tables/table_file.h"
 
 namespace kx::generate {
+using namespace jpk::v7m;  // the JPK_V7M record helpers and line writers
+using namespace towix;     // the register's classes and flag bits
+
 namespace {
-
-// Register flag bits.
-constexpr int64_t kFlagCostInvoice = 0x02;   // purchase read only with AddCostInvo
-constexpr int64_t kFlagSkip = 0x08;          // never read (but see cancelled receipts)
-constexpr int64_t kFlagFP = 0x10;            // sale of type "FP"
-constexpr int64_t kFlagHalved = 0x40;        // purchase amounts halved
-constexpr int64_t kFlagTP = 0x100;           // procedure marker TP
-constexpr int64_t kFlagGoods = 0x200;        // foreign sale of goods (else services)
-constexpr int64_t kFlagIMP = 0x400;          // purchase marker IMP
-
-constexpr int kCancelledReceipt = 6;
-
-bool IsSaleClass(const TAppSettings& s, int64_t cls) {
-  return cls >= 0 && cls < static_cast<int64_t>(s.SaleDocTypes.size()) && s.SaleDocTypes.test(static_cast<size_t>(cls));
-}
 
 std::string DocumentNumber(tables::Table& reg) {
   std::string doc = reg.FieldByName("Document").AsString();
@@ -54,9 +42,9 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
     int64_t cls = reg.FieldByName("Class").AsInteger();
     int64_t flags = reg.FieldByName("Flags").AsInteger();
     bool cancelled = false;
-    if (IsSaleClass(s, cls) && (flags & kFlagSkip) == 0) {
+    if (IsSaleDocType(s, cls) && (flags & kRegSkip) == 0) {
       // an ordinary sale
-    } else if (cls == kCancelledReceipt && (flags & kFlagSkip) != 0 && s.AddAnulParag) {
+    } else if (cls == kClassCancelledReceipt && (flags & kRegSkip) != 0 && s.AddAnulParag) {
       cancelled = true;
     } else {
       continue;
@@ -64,17 +52,16 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
 
     ++n;
     std::string number = DocumentNumber(reg);
-    bool check = cls < 2 || cls > 7;
-    Contractor c = ReadContractor(ctx, number, users, check);
+    Contractor c = ReadContractor(ctx, number, users, RegisterClassChecksNip(cls));
     if (cancelled) number = "Korekta: " + number;
 
     std::string type;
-    if ((flags & kFlagFP) != 0 || cls == 4 || cls == 5) {
+    if ((flags & kRegFP) != 0 || IsFpClass(cls)) {
       type = "FP";
     } else if (cancelled) {
       type = "WEW";
     }
-    int16_t procedure = (flags & kFlagTP) != 0 ? 4 : 0;
+    int16_t procedure = (flags & kRegTP) != 0 ? 4 : 0;
 
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
@@ -83,10 +70,9 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
                   reg.FieldByName("Date").AsDate(), reg.FieldByName("SaleDate").AsDate(), FieldSet16(reg, "GTU"),
                   procedure);
 
-    bool foreign = cls == 2 || cls == 3 || cls == 22 || cls == 23;
-    bool eu = cls == 22 || cls == 23;
-    if (foreign) {
-      if ((flags & kFlagGoods) == 0) {
+    if (IsForeignSaleClass(cls)) {
+      bool eu = IsEuSaleClass(cls);
+      if ((flags & kRegGoods) == 0) {
         SetAmountNode(line, reg, "K_11", "Value", false, false);
         if (eu) SetAmountNode(line, reg, "K_12", "Value", false, false);
       } else {
@@ -112,14 +98,14 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
 
 void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
   const TAppSettings& s = ctx.AppSettings;
-  int64_t skipMask = s.AddCostInvo ? kFlagSkip : (kFlagSkip | kFlagCostInvoice);
+  int64_t skipMask = s.AddCostInvo ? kRegSkip : (kRegSkip | kRegCostInvoice);
   auto ewidencja = doc.Ewidencja();
   int m = 0;
   double total = 0;
   for (reg.First(); !reg.Eof(); reg.Next()) {
     int64_t cls = reg.FieldByName("Class").AsInteger();
     int64_t flags = reg.FieldByName("Flags").AsInteger();
-    if ((cls != 128 && cls != 129) || (flags & skipMask) != 0) continue;
+    if (!IsPurchaseClass(cls) || (flags & skipMask) != 0) continue;
 
     ++m;
     std::string number = DocumentNumber(reg);
@@ -128,13 +114,13 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
     std::string ksef = KsefReference(ctx, state, number, reg);
     auto line = ewidencja.ZakupWiersz().Add();
     SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, "",
-                 reg.FieldByName("SaleDate").AsDate(), reg.FieldByName("Date").AsDate(), (flags & kFlagIMP) != 0);
+                 reg.FieldByName("SaleDate").AsDate(), reg.FieldByName("Date").AsDate(), (flags & kRegIMP) != 0);
 
     double net = RoundAmount(2, reg.FieldByName("Value22").AsFloat() + reg.FieldByName("Value7").AsFloat() +
                                     reg.FieldByName("Value3").AsFloat() + reg.FieldByName("Value0").AsFloat() +
                                     reg.FieldByName("ValueFree").AsFloat());
     double tax = RoundAmount(2, reg.FieldByName("TotalTax").AsFloat());
-    if ((flags & kFlagHalved) != 0) {
+    if ((flags & kRegHalved) != 0) {
       net = RoundAmount(2, net / 2);
       tax = RoundAmount(2, tax / 2);
     }
@@ -154,18 +140,14 @@ void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOpt
   tables::Table reg(ctx.Session);
   tables::Table users(ctx.Session);
 
-  reg.SetTableName(s.KXDataDir + PeriodTableName(s.YearKxTbl, "REG", s.CurDate));
+  SetUpTable(ctx, reg, kVatRegister);
   reg.Open();
   RequireKsefField(reg);
 
-  UsersTableExists = tables::LocateTableFile(s.UserDir + "Users.db").has_value();
-  users.SetTableName(s.UserDir + "Users");
-  users.SetIndexFieldNames("Number");
-  users.SetMasterSource(&reg);
-  users.SetMasterFields("Payer");
+  UsersTableExists = SourceTableExists(s, kVatUsers);
 
   if (options.sale) {
-    if (!UsersTableExists) users.SetTableName(s.UserDir + PeriodTableName(s.YearUsrTbl, "UR", s.CurDate));
+    SetUpTable(ctx, users, VatContractors(UsersTableExists, true), &reg);
     reg.SetFilter(MonthFilter(s.RegBySaleDate ? "SaleDate" : "Date", s.CurDate));
     reg.SetFiltered(true);
     users.Open();
@@ -173,7 +155,7 @@ void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOpt
     users.Close();
   }
   if (options.buy) {
-    if (!UsersTableExists) users.SetTableName(s.UserDir + PeriodTableName(s.YearUsrTbl, "UC", s.CurDate));
+    SetUpTable(ctx, users, VatContractors(UsersTableExists, false), &reg);
     reg.SetFilter(MonthFilter("Date", s.CurDate));
     reg.SetFiltered(true);
     users.Open();

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "jpk/files/jpkTools.h"
 
 namespace kx::generate {

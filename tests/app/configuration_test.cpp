@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "support/scripted_user_port.h"
 #include "support/temp_dir.h"
 

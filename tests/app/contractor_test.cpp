@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "fixtures/table_builder.h"
 #include "support/scripted_user_port.h"
 #include "support/temp_dir.h"

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <fstream>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "support/temp_dir.h"
 
 using namespace kx;

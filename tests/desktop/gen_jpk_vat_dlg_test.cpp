@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MainUnit.h"
+#include "app/ui/MainUnit.h"
 #include "editor/v7m_editor.h"
-#include "generate/GenJpkVat.h"
-#include "generate/generate_fixtures.h"
+#include "generate/ui/GenJpkVat.h"
+#include "fixtures/generate_fixtures.h"
 #include "qt_test_helpers.h"
 #include "qt_user_port.h"
 #include "support/temp_dir.h"

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "app/MainUnit.h"
-#include "editor/JpkVat3u.h"
-#include "editor/LinkAskDlg.h"
+#include "app/ui/MainUnit.h"
+#include "editor/ui/JpkVat3u.h"
+#include "editor/ui/LinkAskDlg.h"
 #include "editor/v7m_editor.h"
-#include "editor/v7m_fixture.h"
-#include "generate/GenJpkVat.h"
+#include "fixtures/v7m_fixture.h"
+#include "generate/ui/GenJpkVat.h"
 #include "generate/v7m_generate.h"
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
 #include "platform/xml/xml_document.h"

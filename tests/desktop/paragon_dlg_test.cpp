@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/MainUnit.h"
-#include "editor/JpkVat3u.h"
-#include "editor/ParagDlg.h"
+#include "app/ui/MainUnit.h"
+#include "editor/ui/JpkVat3u.h"
+#include "editor/ui/ParagDlg.h"
 #include "editor/v7m_editor.h"
-#include "editor/v7m_fixture.h"
+#include "fixtures/v7m_fixture.h"
 #include "qt_test_helpers.h"
 #include "qt_user_port.h"
 #include "support/temp_dir.h"

@@ -63,9 +63,13 @@ std::unique_ptr<ModalWatch> OnNextModal(std::function<void(W*)> action, int time
       action(widget);
       return;
     }
-    if (clock->elapsed() > timeoutMs) {
-      w->timer->stop();
-      if (auto* dlg = qobject_cast<QDialog*>(modal)) dlg->reject();
+    // Only a modal widget that is really in the way is given up on; with
+    // none up yet (a slow machine), the watch goes on waiting.
+    if (clock->elapsed() > timeoutMs && modal) {
+      if (auto* dlg = qobject_cast<QDialog*>(modal)) {
+        w->timer->stop();
+        dlg->reject();
+      }
     }
   });
   w->timer->start();

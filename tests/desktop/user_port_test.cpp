@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "app/MainUnit.h"
+#include "app/ui/MainUnit.h"
 #include "qt_test_helpers.h"
 #include "qt_user_port.h"
 #include "standard_texts.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 
-#include "editor/v7m_fixture.h"
+#include "fixtures/v7m_fixture.h"
 #include "support/jpk_schema.h"
 #include "support/run_cli.h"
 #include "support/shared_paths.h"

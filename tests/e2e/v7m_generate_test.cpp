@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "generate/generate_fixtures.h"
+#include "fixtures/generate_fixtures.h"
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
 #include "platform/text_utils.h"
 #include "support/jpk_schema.h"

@@ -5,16 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include "app/kx_error.h"
-#include "editor/v7m_fixture.h"
-#include "editor/v7m_order.h"
-#include "editor/v7m_records.h"
+#include "platform/error.h"
+#include "fixtures/v7m_fixture.h"
+#include "jpk/v7m/v7m_order.h"
+#include "jpk/v7m/v7m_records.h"
 #include "jpk/files/jpkTools.h"
 #include "support/jpk_schema.h"
 #include "support/temp_dir.h"
 
 using namespace kx;
 using namespace kx::editor;
+using namespace kx::jpk::v7m;
 using kxtest::Declaration;
 using kxtest::Purchase;
 using kxtest::PurchaseCtrl;

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "editor/line_breaks.h"
-#include "editor/v7m_fixture.h"
-#include "editor/v7m_records.h"
+#include "fixtures/v7m_fixture.h"
+#include "jpk/v7m/v7m_records.h"
 #include "jpk/files/jpkTools.h"
 #include "support/jpk_schema.h"
 #include "support/scripted_user_port.h"
@@ -17,6 +17,7 @@
 
 using namespace kx;
 using namespace kx::editor;
+using namespace kx::jpk::v7m;
 using kx::ui::Button;
 using kxtest::Declaration;
 using kxtest::Purchase;

@@ -5,15 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/kx_error.h"
-#include "editor/v7m_fixture.h"
-#include "editor/v7m_records.h"
+#include "platform/error.h"
+#include "fixtures/v7m_fixture.h"
+#include "jpk/v7m/v7m_records.h"
 #include "support/jpk_schema.h"
 #include "support/scripted_user_port.h"
 #include "support/temp_dir.h"
 
 using namespace kx;
 using namespace kx::editor;
+using namespace kx::jpk::v7m;
 using kxtest::PurchaseCtrl;
 using kxtest::Sale;
 using kxtest::SaleCtrl;

@@ -7,8 +7,8 @@
 #include <map>
 
 #include "app/contractor.h"
-#include "app/kx_error.h"
-#include "generate/generate_fixtures.h"
+#include "platform/error.h"
+#include "fixtures/generate_fixtures.h"
 #include "generate/v7m_generate.h"
 #include "support/scripted_user_port.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/xml/xml_document.h"
 #include "support/jpk_schema.h"
 #include "support/scripted_user_port.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "jpk/model/Schemat_JPK_FA4_v10.h"
 #include "jpk/model/Schemat_JPK_KR1_v10.h"
 #include "jpk/model/Schemat_JPK_MAG1_v10.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/text_utils.h"
 #include "platform/xml/pretty_print.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/xml/xml_document.h"
 
 namespace kx::jpk {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/decimal_text.h"
 #include "platform/text_utils.h"
 

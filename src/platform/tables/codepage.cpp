@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 
 namespace kx::tables {
 namespace {

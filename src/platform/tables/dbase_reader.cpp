@@ -6,11 +6,13 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/dbase_format.h"
 
@@ -351,44 +353,61 @@ int CodePageFromDriverName(const std::string& driver) {
   return 0;
 }
 
-// Code page written in a .cpg file: "ANSI 1250", "1250", "CP852", "UTF-8".
-int CodePageFromCpg(const fs::path& dbfFile) {
+// Only the start of a .cpg file is looked at.
+constexpr size_t kCpgTextSize = 64;
+
+// The start of the .cpg file beside the table, or nothing when there is none.
+std::optional<std::string> ReadCpgFile(const fs::path& dbfFile) {
   fs::path cpg = dbfFile;
   for (const char* ext : {".cpg", ".CPG"}) {
     cpg.replace_extension(ext);
     std::error_code ec;
     if (!fs::is_regular_file(cpg, ec)) continue;
     std::ifstream in(cpg, std::ios::binary);
-    std::string text(64, '\0');
+    std::string text(kCpgTextSize, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
-    std::string upper;
-    for (char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper.find("UTF-8") != std::string::npos || upper.find("UTF8") != std::string::npos) return kUtf8CodePage;
-    if (upper.find("8859") != std::string::npos) return 0;
-    std::string digits;
-    for (char c : upper) {
-      if (std::isdigit(static_cast<unsigned char>(c))) digits += c;
-    }
-    if (digits.empty() || digits.size() > 5) return 0;
-    return std::stoi(digits);
+    return text;
   }
-  return 0;
+  return std::nullopt;
 }
 
-}  // namespace
+// Code page written in a .cpg file: "ANSI 1250", "1250", "CP852", "UTF-8".
+int CodePageFromCpg(std::string_view text) {
+  std::string upper;
+  for (char c : text.substr(0, kCpgTextSize)) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper.find("UTF-8") != std::string::npos || upper.find("UTF8") != std::string::npos) return kUtf8CodePage;
+  if (upper.find("8859") != std::string::npos) return 0;
+  std::string digits;
+  for (char c : upper) {
+    if (std::isdigit(static_cast<unsigned char>(c))) digits += c;
+  }
+  if (digits.empty() || digits.size() > 5) return 0;
+  return std::stoi(digits);
+}
 
-int ResolveCodePage(const Header& header, const fs::path& dbfFile, const OpenOptions& options) {
+// The text of the table's .cpg file, asked for only when the header names no
+// code page.
+using CpgSource = std::function<std::optional<std::string>()>;
+
+int ResolveCodePageWith(const Header& header, const CpgSource& cpg, const OpenOptions& options) {
   if (options.forceCodePage != 0) return options.forceCodePage;
   int fromLdid = CodePageFromLdid(header.ldid);
   // 0x57 is what Esri writes when the .cpg file tells the code page.
   if (fromLdid != 0 && header.ldid != 0x57 && IsKnownCodePage(fromLdid)) return fromLdid;
   int fromDriver = CodePageFromDriverName(header.driverName);
   if (fromDriver != 0 && IsKnownCodePage(fromDriver)) return fromDriver;
-  int fromCpg = CodePageFromCpg(dbfFile);
+  std::optional<std::string> cpgText = cpg ? cpg() : std::nullopt;
+  int fromCpg = cpgText ? CodePageFromCpg(*cpgText) : 0;
   if (fromCpg != 0 && IsKnownCodePage(fromCpg)) return fromCpg;
   if (fromLdid != 0 && IsKnownCodePage(fromLdid)) return fromLdid;
   return options.defaultCodePage;
+}
+
+}  // namespace
+
+int ResolveCodePage(const Header& header, const fs::path& dbfFile, const OpenOptions& options) {
+  return ResolveCodePageWith(header, [&] { return ReadCpgFile(dbfFile); }, options);
 }
 
 fs::path FindMemoFile(const fs::path& dbfFile, uint8_t version) {
@@ -721,22 +740,52 @@ class DbaseTable final : public TableSource {
   bool m_anyDeleted = false;
 };
 
+// The memo file of a table, asked for only when the table has memo fields;
+// an empty MemoFile when there is none.
+using MemoSource = std::function<MemoFile(uint8_t tableVersion)>;
+
+// Opens a table from the bytes of its .dbf file; file names the table in
+// messages. The files beside it come from cpg and memo.
+std::unique_ptr<TableSource> OpenTable(const fs::path& file, std::string bytes, const CpgSource& cpg,
+                                       const MemoSource& memoSource, const OpenOptions& options) {
+  Header header = ParseHeader(bytes, bytes.size(), file);
+  int codePage = ResolveCodePageWith(header, cpg, options);
+  DecodeFieldNames(header, codePage);
+  MemoFile memo;
+  // A missing memo file leaves the other fields readable; reading a memo
+  // value then fails with a message naming the table.
+  if (header.HasMemoFields() && memoSource) memo = memoSource(header.version);
+  return std::make_unique<DbaseTable>(file, std::move(header), std::move(bytes), codePage, std::move(memo));
+}
+
 }  // namespace
 }  // namespace dbase
 
 std::unique_ptr<TableSource> OpenDbaseTable(const std::filesystem::path& dbfFile, const OpenOptions& options) {
   std::string bytes = dbase::ReadWholeFile(dbfFile, "tabeli");
-  dbase::Header header = dbase::ParseHeader(bytes, bytes.size(), dbfFile);
-  int codePage = dbase::ResolveCodePage(header, dbfFile, options);
-  dbase::DecodeFieldNames(header, codePage);
-  dbase::MemoFile memo;
-  if (header.HasMemoFields()) {
-    // A missing memo file leaves the other fields readable; reading a memo
-    // value then fails with a message naming the table.
-    std::filesystem::path memoPath = dbase::FindMemoFile(dbfFile, header.version);
-    if (!memoPath.empty()) memo = dbase::MemoFile(memoPath, dbase::ReadWholeFile(memoPath, "pliku memo"), header.version);
+  auto cpg = [&] { return dbase::ReadCpgFile(dbfFile); };
+  auto memo = [&](uint8_t version) {
+    std::filesystem::path memoPath = dbase::FindMemoFile(dbfFile, version);
+    if (memoPath.empty()) return dbase::MemoFile();
+    return dbase::MemoFile(memoPath, dbase::ReadWholeFile(memoPath, "pliku memo"), version);
+  };
+  return dbase::OpenTable(dbfFile, std::move(bytes), cpg, memo, options);
+}
+
+std::unique_ptr<TableSource> OpenDbaseBytes(const std::string& name, const DbaseBytes& files,
+                                            const OpenOptions& options) {
+  std::filesystem::path file(name);
+  dbase::CpgSource cpg;
+  if (files.cpg) cpg = [&] { return std::optional<std::string>(*files.cpg); };
+  dbase::MemoSource memo;
+  if (files.memo) {
+    memo = [&](uint8_t version) {
+      std::filesystem::path memoPath = file;
+      memoPath.replace_extension(files.memoKind == DbaseMemoKind::Fpt ? ".fpt" : ".dbt");
+      return dbase::MemoFile(memoPath, std::string(*files.memo), version);
+    };
   }
-  return std::make_unique<dbase::DbaseTable>(dbfFile, std::move(header), std::move(bytes), codePage, std::move(memo));
+  return dbase::OpenTable(file, std::string(files.dbf), cpg, memo, options);
 }
 
 }  // namespace kx::tables

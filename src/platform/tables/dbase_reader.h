@@ -15,11 +15,30 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/tables/table_source.h"
 
 namespace kx::tables {
 
 std::unique_ptr<TableSource> OpenDbaseTable(const std::filesystem::path& dbfFile, const OpenOptions& options = {});
+
+enum class DbaseMemoKind { Dbt, Fpt };
+
+// The files of a dBase table held in memory.
+struct DbaseBytes {
+  std::string_view dbf;
+  std::optional<std::string_view> memo;  // nullopt: no memo file
+  DbaseMemoKind memoKind = DbaseMemoKind::Dbt;
+  std::optional<std::string_view> cpg;   // the text of a .cpg file; nullopt: none
+};
+
+// The same reading of a table held in memory; the bytes are copied. The name
+// stands for the .dbf file in messages; the memo file goes by the name with
+// the extension ".dbt" or ".fpt", which also tells its layout.
+std::unique_ptr<TableSource> OpenDbaseBytes(const std::string& name, const DbaseBytes& files,
+                                            const OpenOptions& options = {});
 
 }  // namespace kx::tables

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/decimal_text.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/dbase_format.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/field.h"
 
 namespace kx::tables {

@@ -4,13 +4,14 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <numeric>
 #include <string_view>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/paradox_format.h"
 
@@ -126,6 +127,20 @@ double DecodeBcd(const unsigned char* p, int headerDecimals) {
   return std::strtod(text, nullptr);
 }
 
+// The .mb file beside a .db file: same name, extension in the letter case of
+// the table's.
+fs::path MbPathOf(const fs::path& dbPath) {
+  fs::path mb = dbPath;
+  std::string ext = dbPath.extension().string();
+  bool upper = ext.size() > 1 && ext[1] == 'D';
+  mb.replace_extension(upper ? ".MB" : ".mb");
+  return mb;
+}
+
+// Gives the bytes of the .mb file and the name it goes by; false when the
+// table has none. Called once, at the first value kept there.
+using MbLoader = std::function<bool(std::string& bytes, fs::path& found)>;
+
 struct FieldLayout {
   uint8_t code = 0;
   uint32_t offset = 0;
@@ -134,8 +149,12 @@ struct FieldLayout {
 
 class ParadoxFile final : public ParadoxTable {
  public:
-  ParadoxFile(const fs::path& dbFile, const OpenOptions& options) : m_dbPath(dbFile), m_path(PathText(dbFile)) {
-    if (!ReadWholeFile(dbFile, m_data)) throw Error(Format("Brak pliku %s", m_path.c_str()));
+  // The name stands for the .db file in messages; the .mb file is named after it.
+  ParadoxFile(const fs::path& dbPath, std::string data, MbLoader loadMb, const OpenOptions& options)
+      : m_dbPath(dbPath), m_path(PathText(dbPath)), m_data(std::move(data)), m_loadMb(std::move(loadMb)) {
+    // Records are kept as 32-bit offsets.
+    if (m_data.size() > std::numeric_limits<uint32_t>::max())
+      throw Error(Format("Plik %s jest za duży na tabelę Paradox", m_path.c_str()));
     ParseHeader(options);
     ReadChain();
     OrderByKey();
@@ -398,30 +417,13 @@ class ParadoxFile final : public ParadoxTable {
     m_chainPos.swap(order);
   }
 
-  fs::path MbPath() const {
-    fs::path mb = m_dbPath;
-    std::string ext = m_dbPath.extension().string();
-    bool upper = ext.size() > 1 && ext[1] == 'D';
-    mb.replace_extension(upper ? ".MB" : ".mb");
-    return mb;
-  }
+  fs::path MbPath() const { return MbPathOf(m_dbPath); }
 
-  // The .mb file, read at its first use; nullptr when it does not exist.
+  // The .mb file, loaded at its first use; nullptr when there is none.
   const std::string* MbFile() const {
     std::lock_guard lock(m_mbMutex);
     if (!m_mbLoaded) {
-      fs::path first = MbPath();
-      bool found = false;
-      for (const char* ext : {"", ".mb", ".MB", ".Mb", ".mB"}) {
-        fs::path candidate = first;
-        if (*ext) candidate.replace_extension(ext);
-        if (ReadWholeFile(candidate, m_mb)) {
-          m_mbFound = candidate;
-          found = true;
-          break;
-        }
-      }
-      m_mbPresent = found;
+      m_mbPresent = m_loadMb && m_loadMb(m_mb, m_mbFound);
       m_mbLoaded = true;
     }
     return m_mbPresent ? &m_mb : nullptr;
@@ -484,6 +486,7 @@ class ParadoxFile final : public ParadoxTable {
   std::vector<FieldLayout> m_layout;
   std::vector<uint32_t> m_records;   // offset of each record, in table order
   std::vector<uint32_t> m_chainPos;  // chain position of each record; empty when the same
+  MbLoader m_loadMb;
   mutable std::mutex m_mbMutex;
   mutable bool m_mbLoaded = false;
   mutable bool m_mbPresent = false;
@@ -494,7 +497,35 @@ class ParadoxFile final : public ParadoxTable {
 }  // namespace
 
 std::unique_ptr<ParadoxTable> OpenParadoxFile(const std::filesystem::path& dbFile, const OpenOptions& options) {
-  return std::make_unique<ParadoxFile>(dbFile, options);
+  std::string db;
+  if (!ReadWholeFile(dbFile, db)) throw Error(Format("Brak pliku %s", PathText(dbFile).c_str()));
+  // The .mb file is looked for in any letter case of its extension.
+  MbLoader loadMb = [first = MbPathOf(dbFile)](std::string& bytes, fs::path& found) {
+    for (const char* ext : {"", ".mb", ".MB", ".Mb", ".mB"}) {
+      fs::path candidate = first;
+      if (*ext) candidate.replace_extension(ext);
+      if (ReadWholeFile(candidate, bytes)) {
+        found = candidate;
+        return true;
+      }
+    }
+    return false;
+  };
+  return std::make_unique<ParadoxFile>(dbFile, std::move(db), std::move(loadMb), options);
+}
+
+std::unique_ptr<ParadoxTable> OpenParadoxBytes(const std::string& name, std::string_view db,
+                                               std::optional<std::string_view> mb, const OpenOptions& options) {
+  fs::path dbPath(name);
+  MbLoader loadMb;
+  if (mb) {
+    loadMb = [bytes = std::string(*mb), mbPath = MbPathOf(dbPath)](std::string& out, fs::path& found) mutable {
+      out = std::move(bytes);
+      found = mbPath;
+      return true;
+    };
+  }
+  return std::make_unique<ParadoxFile>(dbPath, std::string(db), std::move(loadMb), options);
 }
 
 std::unique_ptr<TableSource> OpenParadoxTable(const std::filesystem::path& dbFile, const OpenOptions& options) {

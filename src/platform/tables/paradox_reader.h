@@ -15,7 +15,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/tables/table_source.h"
 
@@ -52,5 +54,13 @@ class ParadoxTable : public TableSource {
 };
 
 std::unique_ptr<ParadoxTable> OpenParadoxFile(const std::filesystem::path& dbFile, const OpenOptions& options = {});
+
+// The same reading of a table held in memory: db holds the bytes of the .db
+// file, mb those of its .mb file (nullopt: there is none, and memos kept there
+// fail as with a missing file). Both are copied. The name stands for the .db
+// file in messages; the .mb file goes by the name with the extension ".mb".
+std::unique_ptr<ParadoxTable> OpenParadoxBytes(const std::string& name, std::string_view db,
+                                               std::optional<std::string_view> mb = std::nullopt,
+                                               const OpenOptions& options = {});
 
 }  // namespace kx::tables

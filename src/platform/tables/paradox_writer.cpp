@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/paradox_format.h"
 

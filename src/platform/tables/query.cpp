@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/paradox_writer.h"
 #include "platform/tables/sql_vtab.h"
 #include "platform/text_utils.h"

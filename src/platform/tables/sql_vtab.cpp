@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/table_file.h"
 
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/filter.h"
 #include "platform/tables/table_file.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/dbase_reader.h"
 #include "platform/tables/field.h"
 #include "platform/tables/paradox_reader.h"

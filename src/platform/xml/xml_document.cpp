@@ -7,7 +7,7 @@
 #include <cctype>
 #include <utility>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/xml/xml_io.h"
 #include "platform/xml/xml_tree.h"
 

@@ -17,7 +17,7 @@
 #include <random>
 #include <unordered_map>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/xml/xml_tree.h"
 
 #ifndef _WIN32

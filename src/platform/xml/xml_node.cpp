@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/xml/xml_document.h"
 #include "platform/xml/xml_io.h"
 #include "platform/xml/xml_tree.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "support/temp_dir.h"
 
 using namespace kx::tables;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/dbase_reader.h"
 #include "support/temp_dir.h"

@@ -9,7 +9,7 @@
 #include <functional>
 #include <random>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/paradox_format.h"
 #include "platform/tables/paradox_writer.h"
 #include "support/temp_dir.h"

@@ -12,7 +12,7 @@
 #include <limits>
 #include <sstream>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/paradox_reader.h"
 #include "support/shared_paths.h"

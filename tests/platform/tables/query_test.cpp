@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "fixtures/table_builder.h"
 #include "platform/tables/paradox_reader.h"
 #include "support/temp_dir.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "fixtures/table_builder.h"
 #include "platform/tables/table_file.h"
 #include "support/shared_paths.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 
 using kx::xml::PrettyPrintXml;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/xml/pretty_print.h"
 #include "support/shared_paths.h"
 #include "support/temp_dir.h"

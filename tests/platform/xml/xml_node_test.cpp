@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/xml/xml_document.h"
 
 using kx::xml::XmlDocument;

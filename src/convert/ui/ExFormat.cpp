@@ -1,4 +1,4 @@
-#include "convert/ExFormat.h"
+#include "convert/ui/ExFormat.h"
 
 #include "ui_ExFormat.h"
 

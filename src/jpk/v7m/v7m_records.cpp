@@ -1,4 +1,4 @@
-#include "editor/v7m_records.h"
+#include "jpk/v7m/v7m_records.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,13 +7,13 @@
 #include <optional>
 
 #include "app/kxTools.h"
-#include "app/kx_error.h"
-#include "editor/v7m_order.h"
-#include "editor/v7m_record_fields.h"
+#include "platform/error.h"
+#include "jpk/v7m/v7m_order.h"
+#include "jpk/v7m/v7m_record_fields.h"
 #include "platform/decimal_text.h"
 #include "platform/text_utils.h"
 
-namespace kx::editor {
+namespace kx::jpk::v7m {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -425,4 +425,4 @@ void LinkJPK(IXMLJPK active, const IXMLJPK& other) {
   RecalcJPK(active);
 }
 
-}  // namespace kx::editor
+}  // namespace kx::jpk::v7m

@@ -9,7 +9,7 @@
 
 #include "platform/xml/xml_node.h"
 
-namespace kx::editor {
+namespace kx::jpk::v7m {
 
 struct SaleRecordFields {
   xml::XmlNode lp, nrKontrahenta, nazwaKontrahenta;
@@ -42,4 +42,4 @@ inline constexpr int kSaleAmountSlots = 28;
 // The K_ number of a sale slot (27 is K_360).
 inline int SaleSlotNumber(int slot) { return slot == 27 ? 360 : slot + 10; }
 
-}  // namespace kx::editor
+}  // namespace kx::jpk::v7m

@@ -1,13 +1,13 @@
-#include "generate/line_writers.h"
+#include "jpk/v7m/line_writers.h"
 
 #include <gtest/gtest.h>
 
-#include "generate/generate_fixtures.h"
+#include "fixtures/generate_fixtures.h"
 #include "support/temp_dir.h"
 
 using kx::tables::Date;
 using kx::tables::FieldKind;
-using namespace kx::generate;
+using namespace kx::jpk::v7m;
 using kxtest::Children;
 
 namespace {

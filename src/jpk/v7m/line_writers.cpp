@@ -1,4 +1,4 @@
-#include "generate/line_writers.h"
+#include "jpk/v7m/line_writers.h"
 
 #include <array>
 #include <string_view>
@@ -7,7 +7,7 @@
 #include "app/kxTools.h"
 #include "platform/decimal_text.h"
 
-namespace kx::generate {
+namespace kx::jpk::v7m {
 namespace {
 
 constexpr std::array<const char*, 13> kGtuNames = {"GTU_01", "GTU_02", "GTU_03", "GTU_04", "GTU_05",
@@ -144,4 +144,4 @@ void SetNetTaxNodes(const jpk::TypedNode& record, tables::Table& table, const st
   SetAmountNode(record, table, taxElement, taxField, negate, false);
 }
 
-}  // namespace kx::generate
+}  // namespace kx::jpk::v7m

@@ -1,4 +1,4 @@
-#include "ledger/GenFromRejko.h"
+#include "ledger/ui/GenFromRejko.h"
 
 #include "ui_GenFromRejko.h"
 

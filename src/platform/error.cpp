@@ -1,4 +1,4 @@
-#include "app/kx_error.h"
+#include "platform/error.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -12,9 +12,8 @@
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
 #include "platform/xml/xml_node.h"
 
-namespace kx::editor {
+namespace kx::jpk::v7m {
 
-using jpk::v7m::IXMLJPK;
 
 // The text of a direct child element; "" when the child does not exist.
 std::string ChildText(const xml::XmlNode& element, std::string_view name);
@@ -72,4 +71,4 @@ void RecalcJPK(IXMLJPK jpk);
 // sale and the purchase records of active, then runs RecalcJPK on active.
 void LinkJPK(IXMLJPK active, const IXMLJPK& other);
 
-}  // namespace kx::editor
+}  // namespace kx::jpk::v7m

@@ -1,4 +1,4 @@
-#include "editor/LinkAskDlg.h"
+#include "editor/ui/LinkAskDlg.h"
 
 #include "ui_LinkAskDlg.h"
 

@@ -1,17 +1,17 @@
 // Child readers, row sums, numbering and control sums, linking.
 
-#include "editor/v7m_records.h"
+#include "jpk/v7m/v7m_records.h"
 
 #include <gtest/gtest.h>
 
-#include "app/kx_error.h"
-#include "editor/v7m_fixture.h"
+#include "platform/error.h"
+#include "fixtures/v7m_fixture.h"
 #include "jpk/files/jpkTools.h"
 #include "support/jpk_schema.h"
 #include "support/temp_dir.h"
 
 using namespace kx;
-using namespace kx::editor;
+using namespace kx::jpk::v7m;
 using kxtest::Purchase;
 using kxtest::PurchaseCtrl;
 using kxtest::Sale;

@@ -6,7 +6,7 @@
 #include <array>
 #include <string_view>
 
-namespace kx::editor {
+namespace kx::jpk::v7m {
 
 inline constexpr std::array<std::string_view, 4> kRootOrder{"Naglowek", "Podmiot1", "Deklaracja", "Ewidencja"};
 
@@ -45,4 +45,4 @@ inline constexpr std::array<std::string_view, 22> kPurchaseRecordOrder{
 inline constexpr std::array<std::string_view, 2> kSaleCtrlOrder{"LiczbaWierszySprzedazy", "PodatekNalezny"};
 inline constexpr std::array<std::string_view, 2> kPurchaseCtrlOrder{"LiczbaWierszyZakupow", "PodatekNaliczony"};
 
-}  // namespace kx::editor
+}  // namespace kx::jpk::v7m

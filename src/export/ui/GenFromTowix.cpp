@@ -1,4 +1,4 @@
-#include "export/GenFromTowix.h"
+#include "export/ui/GenFromTowix.h"
 
 #include <QComboBox>
 

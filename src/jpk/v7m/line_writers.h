@@ -15,10 +15,8 @@
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
 #include "platform/tables/table.h"
 
-namespace kx::generate {
+namespace kx::jpk::v7m {
 
-using jpk::v7m::IXMLJPK_Ewidencja_SprzedazWiersz;
-using jpk::v7m::IXMLJPK_Ewidencja_ZakupWiersz;
 using tables::Date;
 
 void SetSaleLineV7(IXMLJPK_Ewidencja_SprzedazWiersz SaleLine, int Nr, const std::string& KodKraju,
@@ -45,4 +43,4 @@ void SetNetTaxNodes(const jpk::TypedNode& record, tables::Table& table, const st
 // keep their low 16 bits, as the source programs store them.
 int16_t FieldSet16(tables::Table& table, const std::string& fieldName);
 
-}  // namespace kx::generate
+}  // namespace kx::jpk::v7m

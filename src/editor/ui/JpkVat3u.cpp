@@ -1,16 +1,16 @@
-#include "editor/JpkVat3u.h"
+#include "editor/ui/JpkVat3u.h"
 
 #include <QButtonGroup>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QTimer>
 
-#include "app/MainUnit.h"
-#include "app/kx_error.h"
-#include "editor/LinkAskDlg.h"
-#include "editor/ParagDlg.h"
+#include "app/ui/MainUnit.h"
+#include "platform/error.h"
+#include "editor/ui/LinkAskDlg.h"
+#include "editor/ui/ParagDlg.h"
 #include "editor/v7m_editor.h"
-#include "generate/GenJpkVat.h"
+#include "generate/ui/GenJpkVat.h"
 #include "ui_JpkVat3u.h"
 
 using kx::editor::EditorInfo;

@@ -1,4 +1,4 @@
-#include "generate/GenJpkVat.h"
+#include "generate/ui/GenJpkVat.h"
 
 #include <QDate>
 #include <QLocale>
@@ -6,8 +6,8 @@
 #include <exception>
 #include <string>
 
-#include "app/MainUnit.h"
-#include "editor/JpkVat3u.h"
+#include "app/ui/MainUnit.h"
+#include "editor/ui/JpkVat3u.h"
 #include "editor/v7m_editor.h"
 #include "ui_GenJpkVat.h"
 

@@ -1,4 +1,4 @@
-#include "app/MainUnit.h"
+#include "app/ui/MainUnit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -12,14 +12,14 @@
 
 #include "app/configuration.h"
 #include "app/kxTools.h"
-#include "app/kx_error.h"
-#include "convert/ExFormat.h"
-#include "editor/JpkVat3u.h"
-#include "editor/LinkAskDlg.h"
-#include "editor/ParagDlg.h"
-#include "export/GenFromTowix.h"
-#include "generate/GenJpkVat.h"
-#include "ledger/GenFromRejko.h"
+#include "platform/error.h"
+#include "convert/ui/ExFormat.h"
+#include "editor/ui/JpkVat3u.h"
+#include "editor/ui/LinkAskDlg.h"
+#include "editor/ui/ParagDlg.h"
+#include "export/ui/GenFromTowix.h"
+#include "generate/ui/GenJpkVat.h"
+#include "ledger/ui/GenFromRejko.h"
 #include "standard_texts.h"
 #include "ui_MainUnit.h"
 

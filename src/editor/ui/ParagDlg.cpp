@@ -1,10 +1,10 @@
-#include "editor/ParagDlg.h"
+#include "editor/ui/ParagDlg.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QShowEvent>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "ui_ParagDlg.h"
 
 namespace {
