@@ -1,4 +1,4 @@
-// libFuzzer target: arbitrary filter text parsed, bound to a small register
+// Fuzz target: arbitrary filter text parsed, bound to a small register
 // table and evaluated on each of its rows. kx::Error is the expected failure
 // for bad text; anything else (a crash, another exception) is a fault.
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kx_error.h"
+#include "platform/error.h"
 #include "platform/tables/filter.h"
 
 using namespace kx::tables;

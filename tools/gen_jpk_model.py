@@ -2,7 +2,9 @@
 """Generates the typed views of the four JPK document kinds (src/jpk/model)
 from the element tables below. Run from the repository root:
 
-    python3 tools/gen_jpk_model.py
+    python3 tools/gen_jpk_model.py            # writes src/jpk/model
+    python3 tools/gen_jpk_model.py --out DIR  # writes into DIR instead
+    python3 tools/gen_jpk_model.py --check    # exit 1 when src/jpk/model is stale
 
 Each table row is (name, kind, type): kind "el" a simple child element,
 "attr" an attribute, "node" a complex child (type = the typed class),
@@ -12,8 +14,11 @@ read. Types of simple members: text, int (signed 32 bits), small (signed 8
 bits, markers), count (unsigned 32 bits), decimal, date, bool.
 """
 
+import argparse
+import filecmp
 import os
 import sys
+import tempfile
 
 CPP_TYPE = {"text": "std::string", "int": "int32_t", "small": "int", "count": "uint32_t",
             "decimal": "double", "date": "Date", "bool": "bool"}
@@ -363,13 +368,48 @@ def generate(kind, outdir):
         f.write("".join(cpp))
 
 
-def main():
+KINDS = (V7M, FA, MAG, KR)
+
+
+def generated_files():
+    return [kind["module"] + ext for kind in KINDS for ext in (".h", ".cpp")]
+
+
+def check(outdir):
+    """Generates into a temporary folder and names the files of outdir that differ."""
+    with tempfile.TemporaryDirectory() as tmp:
+        for kind in KINDS:
+            generate(kind, tmp)
+        stale = []
+        for name in generated_files():
+            committed = os.path.join(outdir, name)
+            if not os.path.isfile(committed):
+                stale.append(name + " (missing)")
+            elif not filecmp.cmp(os.path.join(tmp, name), committed, shallow=False):
+                stale.append(name)
+    if stale:
+        print("differs from the tables in tools/gen_jpk_model.py:", ", ".join(stale), file=sys.stderr)
+        print("regenerate with: python3 tools/gen_jpk_model.py", file=sys.stderr)
+        return 1
+    print("up to date:", ", ".join(generated_files()))
+    return 0
+
+
+def main(argv=None):
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    outdir = os.path.join(root, "src", "jpk", "model")
-    os.makedirs(outdir, exist_ok=True)
-    for kind in (V7M, FA, MAG, KR):
-        generate(kind, outdir)
-    print("written:", ", ".join(k["module"] for k in (V7M, FA, MAG, KR)))
+    parser = argparse.ArgumentParser(description="Generates the typed JPK document views.")
+    parser.add_argument("--out", default=os.path.join(root, "src", "jpk", "model"),
+                        help="folder of the generated files (default: src/jpk/model)")
+    parser.add_argument("--check", action="store_true",
+                        help="write nothing; exit 1 when the files in the folder differ from the tables")
+    args = parser.parse_args(argv)
+    if args.check:
+        return check(args.out)
+    os.makedirs(args.out, exist_ok=True)
+    for kind in KINDS:
+        generate(kind, args.out)
+    print("written:", ", ".join(k["module"] for k in KINDS))
+    return 0
 
 
 if __name__ == "__main__":
