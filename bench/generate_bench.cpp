@@ -213,7 +213,9 @@ int Run(const std::string& program, const fs::path& dir, const std::string& out)
   Phases phases;
   kx::generate::GenJpkVatState state;
   kx::editor::V7MEditor editor(ctx, fs::path(out).parent_path());
-  kx::generate::GenerateJpkV7M(ctx, state, options, editor);
+  kx::generate::GeneratedV7M generated = kx::generate::GenerateJpkV7M(ctx, state, options);
+  if (generated.failure) std::rethrow_exception(generated.failure);
+  editor.AcceptGenerated(generated.document, false, std::nullopt);
   const auto records = editor.Document().Ewidencja();
   std::printf("  %d sale and %d purchase records\n", records.SprzedazWiersz().Count(), records.ZakupWiersz().Count());
   phases.Mark("generate (read, write, recalc)");

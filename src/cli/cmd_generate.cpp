@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -120,8 +121,10 @@ void Generate(CliEnv& env, const GenerateCliOptions& o) {
   if (!o.link.empty() && !editor.LinkFile(o.link)) throw Error("Przerwano tworzenie JPK_V7M");
 
   generate::GenJpkVatState state;
+  generate::GeneratedV7M generated = generate::GenerateJpkV7M(ctx, state, options);
   // A failed run stops here: nothing is written.
-  generate::GenerateJpkV7M(ctx, state, options, editor);
+  if (generated.failure) std::rethrow_exception(generated.failure);
+  editor.AcceptGenerated(generated.document, options.declaration, std::nullopt);
 
   editor.SaveTo(o.output);
   auto ewidencja = editor.Document().Ewidencja();

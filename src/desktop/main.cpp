@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/MainUnit.h"
 #include "app/app_context.h"
+#include "app/ui/MainUnit.h"
+#include "app_windows.h"
+#include "application.h"
 #include "qt_user_port.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
   // is built by MessageDlg (standard_texts.h) with the Polish captions and
   // button texts, so they hold before the first window exists.
   kx::desktop::QtUserPort port;
+  port.SetErrorsToStandardError(kx::desktop::UnattendedErrors());
   kx::AppContext ctx(port);
 
   // The executable's full path first, then the arguments as given.
@@ -24,7 +27,7 @@ int main(int argc, char** argv) {
   const QStringList arguments = QCoreApplication::arguments();
   for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
 
-  TAppWindows windows;
+  kx::desktop::AppWindows windows;
   try {
     windows.Create(ctx, args);
   } catch (const std::exception& e) {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "application.h"
 #include "standard_texts.h"
 
 namespace kx::desktop {
@@ -93,6 +94,10 @@ ui::Button QtUserPort::Ask(ui::BoxKind kind, const std::string& text, const std:
 }
 
 void QtUserPort::Show(ui::BoxKind kind, const std::string& text) {
+  if (m_errorsToStandardError && kind == ui::BoxKind::Error) {
+    WriteToStderr(text);
+    return;
+  }
   MessageDlg(DialogParent(), kind, MessageText(text), {ui::Button::Ok}, ui::Button::Ok);
 }
 

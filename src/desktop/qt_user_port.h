@@ -44,6 +44,8 @@ class QtUserPort : public ui::UserPort {
   // The window over which the wait window is centred and whose font it
   // doubles; boxes and dialogs belong to the active window when there is one.
   void SetMainWindow(QWidget* window) { m_mainWindow = window; }
+  // Unattended runs: error messages go to standard error instead of a box.
+  void SetErrorsToStandardError(bool on) { m_errorsToStandardError = on; }
 
   ui::Button Ask(ui::BoxKind kind, const std::string& text, const std::vector<ui::Button>& buttons,
                  ui::Button defaultButton) override;
@@ -70,6 +72,7 @@ class QtUserPort : public ui::UserPort {
   QPointer<QWidget> m_mainWindow;
   QPointer<WaitWindow> m_wait;
   int m_busyDepth = 0;
+  bool m_errorsToStandardError = false;
 };
 
 }  // namespace kx::desktop

@@ -123,37 +123,39 @@ void V7MEditor::Recalc(IXMLJPK jpk) {
   RecalcJPK(jpk);
 }
 
-int V7MEditor::AskSaveChanges() {
-  if (!Modified()) return 1;
+ui::ModalResult V7MEditor::AskSaveChanges() {
+  if (!Modified()) return ui::ModalResult::Ok;
   ui::Button answer = m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Zapisać dokonane zmiany?",
                                    {ui::Button::Yes, ui::Button::No}, ui::Button::Yes);
   if (answer == ui::Button::Yes) {
     Save();
-    return 6;
+    return ui::ModalResult::Yes;
   }
-  return answer == ui::Button::No ? 7 : 2;
+  return answer == ui::Button::No ? ui::ModalResult::No : ui::ModalResult::Cancel;
 }
 
-int V7MEditor::AskNewOrLink() {
-  if (!HasDocument()) return 1;
-  int result = 2;
+ui::ModalResult V7MEditor::AskNewOrLink() {
+  if (!HasDocument()) return ui::ModalResult::Ok;
+  ui::ModalResult result = ui::ModalResult::Cancel;
   if (askNewOrLink) {
     result = askNewOrLink();
   } else {
     ui::Button b = m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Wczytaj plik jako...\rTak: Połącz pliki\rNie: Nowy plik",
                                 {ui::Button::Yes, ui::Button::No, ui::Button::Cancel}, ui::Button::Yes);
-    result = b == ui::Button::Yes ? 6 : b == ui::Button::No ? 7 : 2;
+    result = b == ui::Button::Yes ? ui::ModalResult::Yes
+             : b == ui::Button::No  ? ui::ModalResult::No
+                                    : ui::ModalResult::Cancel;
   }
-  if (result == 7) {
+  if (result == ui::ModalResult::No) {
     Drop();
-    return 1;
+    return ui::ModalResult::Ok;
   }
   return result;
 }
 
 bool V7MEditor::OpenCommand() {
-  if (AskSaveChanges() == 2) return false;
-  if (AskNewOrLink() == 2) return false;
+  if (AskSaveChanges() == ui::ModalResult::Cancel) return false;
+  if (AskNewOrLink() == ui::ModalResult::Cancel) return false;
   auto chosen = m_ctx.ui.ChooseOpenFile(m_ctx.OpenDlg);
   if (!chosen) return false;
   return OpenFile(*chosen);
@@ -224,6 +226,11 @@ void V7MEditor::AcceptGenerated(IXMLJPK generated) {
   }
   SetFileName(kNewFileName);
   m_ctx.SaveDlg.fileName.clear();
+}
+
+void V7MEditor::AcceptGenerated(IXMLJPK generated, bool declaration, const std::optional<DeclarationInput>& typed) {
+  if (!generated.IsNull()) AcceptGenerated(generated);
+  if (declaration && HasDocument()) RecalcDeclaration(typed ? *typed : DeclarationInputFrom(RefreshInfo()));
 }
 
 void V7MEditor::Drop() { m_jpk = IXMLJPK(); }

@@ -71,9 +71,9 @@ class V7MEditor {
   const std::string& FileName() const { return m_fileName; }
   bool Modified() const;
 
-  // The new-or-link dialog (TdlgLinkAsk): 6 "Połącz pliki", 7 "Nowy plik",
-  // 2 closed. Without one, the question goes to the user port.
-  std::function<int()> askNewOrLink;
+  // The new-or-link dialog (TdlgLinkAsk): Yes "Połącz pliki", No "Nowy
+  // plik", Cancel closed. Without one, the question goes to the user port.
+  std::function<ui::ModalResult()> askNewOrLink;
 
   // On (the window): the line-break clean-up rewrites the file in place, with
   // its backup. Off (batch commands that write their result elsewhere or only
@@ -81,12 +81,12 @@ class V7MEditor {
   // left alone.
   bool cleanUpInPlace = true;
 
-  // 1 without a document or changes; else asks "Zapisać dokonane zmiany?",
-  // saves on Yes, and returns 6 (Yes), 7 (No) or 2 (closed).
-  int AskSaveChanges();
-  // 1 without a document; else the new-or-link dialog: on 7 the document is
-  // dropped and 1 returned; 6 and 2 are returned as they are.
-  int AskNewOrLink();
+  // Ok without a document or changes; else asks "Zapisać dokonane zmiany?",
+  // saves on Yes, and returns Yes, No or Cancel (closed).
+  ui::ModalResult AskSaveChanges();
+  // Ok without a document; else the new-or-link dialog: on No the document
+  // is dropped and Ok returned; Yes and Cancel are returned as they are.
+  ui::ModalResult AskNewOrLink();
 
   // The open command: offers to save, asks new-or-link, shows the open
   // dialog, then OpenFile. False when it stopped or failed.
@@ -104,6 +104,10 @@ class V7MEditor {
   // A generated document: linked into the active one, or made active as
   // "nowy plik" and recalculated.
   void AcceptGenerated(IXMLJPK generated);
+  // The hand-over after a generation: AcceptGenerated, then the declaration
+  // when asked for, with the typed fields given (without them, those
+  // RefreshInfo shows after the hand-over).
+  void AcceptGenerated(IXMLJPK generated, bool declaration, const std::optional<DeclarationInput>& typed);
   // Drops the active document without saving.
   void Drop();
 

@@ -50,37 +50,25 @@ class ActiveSession {
 
 }  // namespace
 
-void GenerateJpkV7M(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options,
-                    editor::V7MEditor& editor) {
+GeneratedV7M GenerateJpkV7M(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options) {
   ctx.AppSettings.CurDate = jpk::FirstDayOfMonth(options.month);
   ActiveSession session(ctx.Session);
   ui::BusyCursor busy(ctx.ui);
 
-  IXMLJPK doc;
-  std::exception_ptr failure;
+  GeneratedV7M result;
   try {
-    doc = jpk::v7m::NewJPK();
-    jpk::PrepareV7MDocument(doc);
-    jpk::FillV7MHeader(ctx, doc, options.correction);
+    result.document = jpk::v7m::NewJPK();
+    jpk::PrepareV7MDocument(result.document);
+    jpk::FillV7MHeader(ctx, result.document, options.correction);
     switch (options.source) {
-      case SourceProgram::Towix: GenerateFromTowix(ctx, state, options, doc); break;
-      case SourceProgram::Rejko: GenerateFromRejko(ctx, state, options, doc); break;
-      case SourceProgram::Folvo: GenerateFromFolvo(ctx, state, options, doc); break;
+      case SourceProgram::Towix: GenerateFromTowix(ctx, state, options, result.document); break;
+      case SourceProgram::Rejko: GenerateFromRejko(ctx, state, options, result.document); break;
+      case SourceProgram::Folvo: GenerateFromFolvo(ctx, state, options, result.document); break;
     }
   } catch (...) {
-    failure = std::current_exception();
+    result.failure = std::current_exception();
   }
-  try {
-    if (!doc.IsNull()) editor.AcceptGenerated(doc);
-    if (options.declaration && editor.HasDocument()) {
-      editor.RecalcDeclaration(options.declarationInput ? *options.declarationInput
-                                                        : editor::DeclarationInputFrom(editor.RefreshInfo()));
-    }
-  } catch (...) {
-    // The driver's error comes first; a later one is shown only without it.
-    if (!failure) failure = std::current_exception();
-  }
-  if (failure) std::rethrow_exception(failure);
+  return result;
 }
 
 }  // namespace kx::generate

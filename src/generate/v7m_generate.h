@@ -1,13 +1,12 @@
 #pragma once
 // JPK_V7M generation: a new document for the working month filled from the
-// registers of one source program, then handed to the editor.
+// registers of one source program. Whoever asked for it (the editor window,
+// the command line) takes the document over.
 
+#include <exception>
 #include <string>
 
-#include <optional>
-
 #include "app/app_context.h"
-#include "editor/v7m_editor.h"
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
 #include "platform/tables/table.h"
 
@@ -23,10 +22,15 @@ struct GenerateOptions {
   bool sale = true;                            // read the sales registers
   bool buy = true;                             // read the purchase registers
   bool correction = false;                     // the file corrects an earlier one
-  bool declaration = false;                    // compute the declaration part
-  // The editor window's typed declaration fields; without them, those the
-  // editor shows for its active document.
-  std::optional<editor::DeclarationInput> declarationInput;
+  bool declaration = false;                    // the taker computes the declaration part
+};
+
+// A generation's outcome: the new document, and the error of a driver that
+// failed; the document then holds what was built before the error (null when
+// not even the header was made).
+struct GeneratedV7M {
+  IXMLJPK document;
+  std::exception_ptr failure;
 };
 
 // What the generation keeps for the whole program run.
@@ -48,13 +52,9 @@ void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOpt
 void GenerateFromRejko(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc);
 void GenerateFromFolvo(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc);
 
-// The "Generuj" command: CurDate takes the month, a new document with header
-// and subject is filled by the chosen program's driver and handed to the
-// editor (linked into its active document, or made the active one and
-// recalculated); then the declaration is computed when asked for. The
-// hand-over happens also when the driver fails, so the editor holds what was
-// built before the error, which is then passed on.
-void GenerateJpkV7M(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options,
-                    editor::V7MEditor& editor);
+// The "Generuj" command: CurDate takes the month, and a new document with
+// header and subject is filled by the chosen program's driver. A driver's
+// failure is returned with the document built so far, not thrown.
+GeneratedV7M GenerateJpkV7M(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options);
 
 }  // namespace kx::generate

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "application.h"
 #include "app/ui/MainUnit.h"
 #include "editor/v7m_editor.h"
 #include "generate/ui/GenJpkVat.h"
@@ -38,7 +39,7 @@ struct Program {
     ctx.AppSettings.UserDir = ctx.AppSettings.KXDataDir;
     ctx.AppSettings.RejkoDir = dirs.rejko;
     ctx.AppSettings.FolvoDir = dirs.folvo;
-    dlg = std::make_unique<TGenJpkVatDlg>(ctx, windows);
+    dlg = std::make_unique<TGenJpkVatDlg>(ctx);
   }
 
   template <class W>
@@ -58,7 +59,9 @@ struct Program {
   int Generate() {
     auto watch = kxtest::OnNextModal<TGenJpkVatDlg>(
         [](TGenJpkVatDlg* d) { QTest::mouseClick(d->findChild<QPushButton*>("btnDoIt"), Qt::LeftButton); });
-    const int result = dlg->Execute(editor);
+    const int result = dlg->Execute([this](kx::jpk::v7m::IXMLJPK document, bool declaration) {
+      editor.AcceptGenerated(document, declaration, std::nullopt);
+    });
     if (!watch->done) qFatal("the dialog was not shown");
     return result;
   }
@@ -73,7 +76,6 @@ struct Program {
   TempDir dir;
   kx::desktop::QtUserPort port;
   kx::AppContext ctx{port};
-  TAppWindows windows;
   kx::editor::V7MEditor editor{ctx, dir.Path()};
   std::unique_ptr<TGenJpkVatDlg> dlg;
 };

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "application.h"
+#include "app_windows.h"
 #include "app/ui/MainUnit.h"
 #include "editor/ui/JpkVat3u.h"
 #include "editor/ui/LinkAskDlg.h"
@@ -68,7 +70,7 @@ struct Program {
   kxtest::TempDir dir;
   kx::desktop::QtUserPort port;
   kx::AppContext ctx{port};
-  TAppWindows windows;
+  kx::desktop::AppWindows windows;
 
   Program() {
     windows.Create(ctx, {QCoreApplication::applicationFilePath().toStdString(),
@@ -600,7 +602,8 @@ class JpkVatDlgTest : public QObject {
           kx::generate::GenerateOptions options;
           options.month = {2026, 11, 1};
           options.declaration = true;
-          kx::generate::GenerateJpkV7M(g.ctx, d->State(), options, g.Dlg()->Editor());
+          auto generated = kx::generate::GenerateJpkV7M(g.ctx, d->State(), options);
+          g.Dlg()->Editor().AcceptGenerated(generated.document, options.declaration, std::nullopt);
           d->accept();
         })
         .Box(QStringLiteral("&Nie"))

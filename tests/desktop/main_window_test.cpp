@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "application.h"
+#include "app_windows.h"
 #include "app/ui/MainUnit.h"
 #include "platform/error.h"
 #include "convert/ui/ExFormat.h"
@@ -47,7 +49,7 @@ QString ExpectedCaption() {
 struct Program {
   kx::desktop::QtUserPort port;
   kx::AppContext ctx{port};
-  TAppWindows windows;
+  kx::desktop::AppWindows windows;
 
   explicit Program(const std::filesystem::path& ini) {
     windows.Create(ctx, {QCoreApplication::applicationFilePath().toStdString(), "/ini=" + ini.string()});
@@ -333,9 +335,8 @@ class MainWindowTest : public QObject {
     });
     kx::desktop::QtUserPort port;
     kx::AppContext ctx(port);
-    auto windows = std::make_unique<TAppWindows>();
-    windows->MainForm = std::make_unique<TMainForm>(
-        ctx, *windows, std::vector<std::string>{QCoreApplication::applicationFilePath().toStdString(), "/ini=" + path.string()});
+    auto windows = std::make_unique<kx::desktop::AppWindows>();
+    windows->Create(ctx, {QCoreApplication::applicationFilePath().toStdString(), "/ini=" + path.string()});
 
     QVERIFY(seen->seen);
     QCOMPARE(seen->title, QStringLiteral("Błąd"));

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "application.h"
+#include "app_windows.h"
 #include "app/ui/MainUnit.h"
 #include "editor/ui/JpkVat3u.h"
 #include "editor/ui/ParagDlg.h"
@@ -35,7 +37,7 @@ struct Program {
   kxtest::TempDir dir;
   kx::desktop::QtUserPort port;
   kx::AppContext ctx{port};
-  TAppWindows windows;
+  kx::desktop::AppWindows windows;
 
   Program() {
     const fs::path ini = dir.Write("firma.ini",

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "application.h"
+#include "app_windows.h"
 #include "app/ui/MainUnit.h"
 #include "qt_test_helpers.h"
 #include "qt_user_port.h"

@@ -147,7 +147,7 @@ TEST(EditorOpen, RenumberedRolaAddedAndWrongStructure) {
   fs::copy_file(fa, s.dir / "fa.xml");
   s.port.answers = {Button::No};  // "Zapisać dokonane zmiany?" of the open command
   s.port.files = {std::optional<std::string>((s.dir / "fa.xml").string())};
-  s.editor.askNewOrLink = [] { return 6; };
+  s.editor.askNewOrLink = [] { return ui::ModalResult::Yes; };
   EXPECT_FALSE(s.editor.OpenCommand());
   EXPECT_EQ(s.Texts(), (std::vector<std::string>{"Zapisać dokonane zmiany?",
                                                  "Zła struktura pliku. Brak zgodności z JPK_V7M (3)"}));
@@ -180,10 +180,50 @@ TEST(EditorOpen, PrefixRepairAndLinking) {
   EXPECT_EQ(info.edBuyLinesCount, "2");
 
   // "Nowy plik" in the new-or-link dialog drops the document.
-  s.editor.askNewOrLink = [] { return 7; };
-  EXPECT_EQ(s.editor.AskNewOrLink(), 1);
+  s.editor.askNewOrLink = [] { return ui::ModalResult::No; };
+  EXPECT_EQ(s.editor.AskNewOrLink(), ui::ModalResult::Ok);
   EXPECT_FALSE(s.editor.HasDocument());
-  EXPECT_EQ(s.editor.AskSaveChanges(), 1);
+  EXPECT_EQ(s.editor.AskSaveChanges(), ui::ModalResult::Ok);
+}
+
+TEST(EditorGenerated, HandOverMakesActiveOrLinksThenDeclares) {
+  auto generated = [] { return jpk::v7m::GetJPKRoot(xml::XmlDocument::FromString(kUpToDate)); };
+  struct Case {
+    const char* name;
+    bool active;       // a document is open before the hand-over
+    bool declaration;  // asked for in the generation dialog
+    std::optional<DeclarationInput> typed;
+    int sales;
+    const char* p39;  // "" when the declaration has no P_39
+  } cases[] = {
+      {"new document", false, false, std::nullopt, 1, nullptr},
+      {"linked into the open one", true, false, std::nullopt, 2, nullptr},
+      {"declaration with the typed fields", false, true, DeclarationInput{.edP39 = "7"}, 1, "7"},
+      {"declaration with the shown fields", false, true, std::nullopt, 1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Session s;
+    if (c.active) s.editor.AcceptGenerated(generated());
+    s.ctx.JpkFileName = "stary.xml";
+    s.editor.AcceptGenerated(generated(), c.declaration, c.typed);
+    EXPECT_EQ(s.ctx.JpkFileName, "nowy plik");
+    EXPECT_EQ(s.editor.FileName(), "nowy plik");
+    EXPECT_EQ(s.editor.Document().Ewidencja().SprzedazWiersz().Count(), c.sales);
+    EXPECT_EQ(ChildText(s.editor.Document().Ewidencja().SprzedazWiersz()[c.sales - 1], "LpSprzedazy"),
+              std::to_string(c.sales));
+    xml::XmlNode declaration = s.editor.Document().Node().FindChild("Deklaracja");
+    EXPECT_EQ(declaration.IsNull(), c.p39 == nullptr);
+    if (c.p39) {
+      xml::XmlNode p39 = declaration.FindChild("PozycjeSzczegolowe").FindChild("P_39");
+      EXPECT_EQ(p39.IsNull() ? "" : p39.Text(), c.p39);
+    }
+  }
+
+  // A generation that made no document leaves the editor as it was.
+  Session s;
+  s.editor.AcceptGenerated(jpk::v7m::IXMLJPK(), true, std::nullopt);
+  EXPECT_FALSE(s.editor.HasDocument());
 }
 
 TEST(EditorSave, ProposalThenWrite) {

@@ -1,127 +1,15 @@
 #include "app/ui/MainUnit.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFontDatabase>
-#include <QLocale>
 #include <QScreen>
 #include <QShowEvent>
-#include <clocale>
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/configuration.h"
 #include "app/kxTools.h"
 #include "platform/error.h"
-#include "convert/ui/ExFormat.h"
-#include "editor/ui/JpkVat3u.h"
-#include "editor/ui/LinkAskDlg.h"
-#include "editor/ui/ParagDlg.h"
-#include "export/ui/GenFromTowix.h"
-#include "generate/ui/GenJpkVat.h"
-#include "ledger/ui/GenFromRejko.h"
-#include "standard_texts.h"
 #include "ui_MainUnit.h"
-
-namespace kx::desktop {
-
-namespace {
-
-Application::ExceptionHandler g_exceptionHandler;
-std::function<void(int)> g_terminate;
-bool g_handlingException = false;
-
-}  // namespace
-
-void WriteToStderr(const std::string& message) {
-  std::string text;
-  for (size_t i = 0; i < message.size(); ++i) {
-    if (message[i] != '\r') {
-      text += message[i];
-    } else if (i + 1 >= message.size() || message[i + 1] != '\n') {
-      text += '\n';
-    }
-  }
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stderr);
-}
-
-void SetProcessFormatting() {
-  QLocale c = QLocale::c();
-  c.setNumberOptions(QLocale::OmitGroupSeparator);
-  QLocale::setDefault(c);
-  // Qt sets the C library's locale from the environment; numbers that the
-  // core prints with printf must keep the "." separator.
-  std::setlocale(LC_NUMERIC, "C");
-}
-
-bool UnattendedErrors() {
-  const QByteArray value = qgetenv("KX_NO_MODAL_ERRORS");
-  return !value.isEmpty() && value != "0";
-}
-
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
-
-bool Application::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const std::exception& e) {
-    HandleException(receiver, e);
-  } catch (...) {
-    HandleException(receiver, kx::Error("Nieznany błąd"));
-  }
-  return false;
-}
-
-void Application::SetExceptionHandler(ExceptionHandler handler) { g_exceptionHandler = std::move(handler); }
-
-void Application::HandleException(QObject* sender, const std::exception& e) {
-  // A failure while the handler itself runs (for example inside the error
-  // box) ends the program without a second box.
-  if (g_handlingException || !g_exceptionHandler) {
-    WriteToStderr(e.what());
-    Terminate(1);
-    return;
-  }
-  g_handlingException = true;
-  try {
-    g_exceptionHandler(sender, e);
-  } catch (const std::exception& inner) {
-    WriteToStderr(inner.what());
-    g_handlingException = false;
-    Terminate(1);
-    return;
-  }
-  g_handlingException = false;
-}
-
-void Application::Terminate(int code) {
-  if (g_terminate) {
-    g_terminate(code);
-    return;
-  }
-  std::fflush(nullptr);
-  std::_Exit(code);
-}
-
-void Application::SetTerminate(std::function<void(int)> terminate) { g_terminate = std::move(terminate); }
-
-}  // namespace kx::desktop
-
-TAppWindows::TAppWindows() = default;
-TAppWindows::~TAppWindows() = default;
-
-void TAppWindows::Create(kx::AppContext& ctx, const std::vector<std::string>& args) {
-  MainForm = std::make_unique<TMainForm>(ctx, *this, args);
-  QWidget* owner = MainForm.get();
-  dlgLinkAsk = std::make_unique<TdlgLinkAsk>(ctx, *this, owner);
-  ParagonDlg = std::make_unique<TParagonDlg>(ctx, *this, owner);
-  ExchFormatDlg = std::make_unique<TExchFormatDlg>(ctx, *this, owner);
-  JpkVatDlg = std::make_unique<TJpkVatDlg>(ctx, *this, owner);
-  GenJpkVatDlg = std::make_unique<TGenJpkVatDlg>(ctx, *this, owner);
-  GenFromTowixDlg = std::make_unique<TGenFromTowixDlg>(ctx, *this, owner);
-  GenFromRejkoDlg = std::make_unique<TGenFromRejkoDlg>(ctx, *this, owner);
-}
 
 namespace {
 
@@ -140,8 +28,12 @@ QFont MainFont() {
 
 }  // namespace
 
-TMainForm::TMainForm(kx::AppContext& ctx, TAppWindows& windows, std::vector<std::string> args, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::TMainForm>()), m_ctx(ctx), m_windows(windows), m_args(std::move(args)) {
+TMainForm::TMainForm(kx::AppContext& ctx, Commands commands, std::vector<std::string> args, QWidget* parent)
+    : QWidget(parent),
+      m_ui(std::make_unique<Ui::TMainForm>()),
+      m_ctx(ctx),
+      m_commands(std::move(commands)),
+      m_args(std::move(args)) {
   m_ui->setupUi(this);
   // A fixed dialog border: title bar with the system menu and close button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -160,16 +52,10 @@ TMainForm::TMainForm(kx::AppContext& ctx, TAppWindows& windows, std::vector<std:
   FormCreate();
 }
 
-TMainForm::~TMainForm() {
-  FormDestroy();
-  kx::desktop::Application::SetExceptionHandler(nullptr);
-}
+TMainForm::~TMainForm() { FormDestroy(); }
 
 void TMainForm::FormCreate() {
   m_ctx.ui.BeginBusy();
-  kx::desktop::Application::SetExceptionHandler(
-      [this](QObject* sender, const std::exception& e) { AppException(sender, e); });
-  kx::desktop::SetProcessFormatting();
 
   std::exception_ptr failure;
   try {
@@ -220,15 +106,8 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::AppException(QObject* /*sender*/, const std::exception& e) {
-  if (kx::desktop::UnattendedErrors()) {
-    kx::desktop::WriteToStderr(e.what());
-  } else {
-    QWidget* parent = QApplication::activeModalWidget();
-    if (!parent && isVisible()) parent = this;
-    kx::desktop::MessageDlg(parent, kx::ui::BoxKind::Error, kx::desktop::MessageText(e.what()), {kx::ui::Button::Ok},
-                            kx::ui::Button::Ok);
-  }
-  kx::desktop::Application::Terminate(1);
+  m_ctx.ui.Show(kx::ui::BoxKind::Error, e.what());
+  if (m_commands.endProgram) m_commands.endProgram(1);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -247,14 +126,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::btnJPK_V7MClick() {
-  if (m_windows.JpkVatDlg) m_windows.JpkVatDlg->exec();
+  if (m_commands.editV7M) m_commands.editV7M();
 }
 
 void TMainForm::ShowExportDialog(const QString& targetFormat) {
-  TGenFromTowixDlg* dlg = m_windows.GenFromTowixDlg.get();
-  if (!dlg) return;
-  if (!targetFormat.isEmpty()) dlg->cbToFormat()->setCurrentText(targetFormat);
-  dlg->exec();
+  if (m_commands.exportData) m_commands.exportData(targetFormat);
 }
 
 void TMainForm::btnJPK_FAClick() { ShowExportDialog(QStringLiteral("JPK_FA")); }
@@ -262,11 +138,11 @@ void TMainForm::btnJPK_FAClick() { ShowExportDialog(QStringLiteral("JPK_FA")); }
 void TMainForm::btnJPK_MAGClick() { ShowExportDialog(QStringLiteral("JPK_MAG")); }
 
 void TMainForm::btnJPK_KRClick() {
-  if (m_windows.GenFromRejkoDlg) m_windows.GenFromRejkoDlg->exec();
+  if (m_commands.generateKR) m_commands.generateKR();
 }
 
 void TMainForm::btnGenFromTowixClick() { ShowExportDialog(QString()); }
 
 void TMainForm::btnExchangeFormatClick() {
-  if (m_windows.ExchFormatDlg) m_windows.ExchFormatDlg->exec();
+  if (m_commands.exchangeFormat) m_commands.exchangeFormat();
 }

@@ -2,8 +2,8 @@
 
 #include "ui_ExFormat.h"
 
-TExchFormatDlg::TExchFormatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::TExchFormatDlg>()), m_ctx(ctx), m_windows(windows) {
+TExchFormatDlg::TExchFormatDlg(kx::AppContext& ctx, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TExchFormatDlg>()), m_ctx(ctx) {
   m_ui->setupUi(this);
 }
 

@@ -10,17 +10,15 @@
 namespace Ui {
 class TExchFormatDlg;
 }
-struct TAppWindows;
 
 class TExchFormatDlg : public QDialog {
   Q_OBJECT
 
  public:
-  TExchFormatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
+  explicit TExchFormatDlg(kx::AppContext& ctx, QWidget* parent = nullptr);
   ~TExchFormatDlg() override;
 
  private:
   std::unique_ptr<Ui::TExchFormatDlg> m_ui;
   kx::AppContext& m_ctx;
-  TAppWindows& m_windows;
 };

@@ -5,12 +5,8 @@
 #include <QShowEvent>
 #include <QTimer>
 
-#include "app/ui/MainUnit.h"
-#include "platform/error.h"
-#include "editor/ui/LinkAskDlg.h"
-#include "editor/ui/ParagDlg.h"
 #include "editor/v7m_editor.h"
-#include "generate/ui/GenJpkVat.h"
+#include "platform/error.h"
 #include "ui_JpkVat3u.h"
 
 using kx::editor::EditorInfo;
@@ -28,11 +24,11 @@ QColor TJpkVatDlg::FaceColor() { return QPalette().color(QPalette::Button); }
 QColor TJpkVatDlg::CheckRedColor() { return QColor(0xFF, 0x00, 0x00); }
 QColor TJpkVatDlg::MoneyGreenColor() { return QColor(0xC0, 0xDC, 0xC0); }
 
-TJpkVatDlg::TJpkVatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
+TJpkVatDlg::TJpkVatDlg(kx::AppContext& ctx, Collaborators collaborators, QWidget* parent)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::TJpkVatDlg>()),
       m_ctx(ctx),
-      m_windows(windows),
+      m_collaborators(std::move(collaborators)),
       m_editor(std::make_unique<kx::editor::V7MEditor>(ctx)) {
   m_ui->setupUi(this);
   if (parent) setFont(parent->window()->font());
@@ -55,7 +51,9 @@ TJpkVatDlg::TJpkVatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* paren
   m_ui->edP60->setEnabled(false);
   m_ui->edP61->setEnabled(false);
 
-  m_editor->askNewOrLink = [this]() { return m_windows.dlgLinkAsk ? m_windows.dlgLinkAsk->exec() : 2; };
+  m_editor->askNewOrLink = [this]() {
+    return m_collaborators.askNewOrLink ? m_collaborators.askNewOrLink() : kx::ui::ModalResult::Cancel;
+  };
 
   connect(m_ui->btnMakeJPK, &QPushButton::clicked, this, &TJpkVatDlg::btnMakeJPKClick);
   connect(m_ui->btnOpenJPK, &QPushButton::clicked, this, &TJpkVatDlg::btnOpenJPKClick);
@@ -213,13 +211,17 @@ kx::editor::DeclarationInput TJpkVatDlg::TypedInput() const {
 
 void TJpkVatDlg::btnMakeJPKClick() {
   Guarded([this] {
-    const int saved = m_editor->AskSaveChanges();
+    const kx::ui::ModalResult saved = m_editor->AskSaveChanges();
     RefreshInfo();
-    if (saved == 2) return;
-    const int newOrLink = m_editor->AskNewOrLink();
+    if (saved == kx::ui::ModalResult::Cancel) return;
+    const kx::ui::ModalResult newOrLink = m_editor->AskNewOrLink();
     RefreshInfo();
-    if (newOrLink == 2 || !m_windows.GenJpkVatDlg) return;
-    if (m_windows.GenJpkVatDlg->Execute(*m_editor, TypedInput()) != QDialog::Accepted) return;
+    if (newOrLink == kx::ui::ModalResult::Cancel || !m_collaborators.generate) return;
+    const kx::editor::DeclarationInput typed = TypedInput();
+    const bool ran = m_collaborators.generate([this, typed](kx::jpk::v7m::IXMLJPK document, bool declaration) {
+      m_editor->AcceptGenerated(document, declaration, typed);
+    });
+    if (!ran) return;
     RefreshInfo();
     if (m_ctx.ui.Ask(kx::ui::BoxKind::Confirmation, "Zapisać wygenerowany plik?",
                      {kx::ui::Button::Yes, kx::ui::Button::No}, kx::ui::Button::Yes) == kx::ui::Button::Yes) {
@@ -231,12 +233,12 @@ void TJpkVatDlg::btnMakeJPKClick() {
 
 void TJpkVatDlg::btnOpenJPKClick() {
   Guarded([this] {
-    const int saved = m_editor->AskSaveChanges();
+    const kx::ui::ModalResult saved = m_editor->AskSaveChanges();
     RefreshInfo();
-    if (saved == 2) return;
-    const int newOrLink = m_editor->AskNewOrLink();
+    if (saved == kx::ui::ModalResult::Cancel) return;
+    const kx::ui::ModalResult newOrLink = m_editor->AskNewOrLink();
     RefreshInfo();
-    if (newOrLink == 2) return;
+    if (newOrLink == kx::ui::ModalResult::Cancel) return;
     auto chosen = m_ctx.ui.ChooseOpenFile(m_ctx.OpenDlg);
     if (!chosen) return;
     m_editor->OpenFile(*chosen);
@@ -287,7 +289,7 @@ void TJpkVatDlg::btnClearDeclarationClick() {
 void TJpkVatDlg::btnAddParagonSaleClick() {
   Guarded([this] {
     m_editor->AddParagonSale([this](kx::editor::ReceiptFields& fields) {
-      return m_windows.ParagonDlg && m_windows.ParagonDlg->Edit(fields);
+      return m_collaborators.editReceipt && m_collaborators.editReceipt(fields);
     });
   });
   RefreshInfo();

@@ -4,10 +4,12 @@
 // declaration and receipt flow is the session's.
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 #include "app/app_context.h"
 #include "editor/v7m_declaration.h"
+#include "editor/v7m_receipt.h"
 
 namespace Ui {
 class TJpkVatDlg;
@@ -18,13 +20,24 @@ class V7MEditor;
 class QLineEdit;
 class QRadioButton;
 class QButtonGroup;
-struct TAppWindows;
 
 class TJpkVatDlg : public QDialog {
   Q_OBJECT
 
  public:
-  TJpkVatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
+  // What the editor window asks of other windows; the program wires them.
+  struct Collaborators {
+    // The new-or-link question (TdlgLinkAsk): its modal result.
+    std::function<kx::ui::ModalResult()> askNewOrLink;
+    // The receipt-sales dialog on the fields; true for OK.
+    std::function<bool(kx::editor::ReceiptFields&)> editReceipt;
+    // The generation dialog: shown modally, each new document goes to the
+    // hand-over (document, declaration asked for). True after a run.
+    using HandOver = std::function<void(kx::jpk::v7m::IXMLJPK, bool)>;
+    std::function<bool(const HandOver&)> generate;
+  };
+
+  TJpkVatDlg(kx::AppContext& ctx, Collaborators collaborators, QWidget* parent = nullptr);
   ~TJpkVatDlg() override;
 
   // The editor session; lives as long as the window, that is the program.
@@ -67,7 +80,7 @@ class TJpkVatDlg : public QDialog {
 
   std::unique_ptr<Ui::TJpkVatDlg> m_ui;
   kx::AppContext& m_ctx;
-  TAppWindows& m_windows;
+  Collaborators m_collaborators;
   std::unique_ptr<kx::editor::V7MEditor> m_editor;
   QButtonGroup* m_refundTerms = nullptr;
 };

@@ -2,8 +2,8 @@
 
 #include "ui_LinkAskDlg.h"
 
-TdlgLinkAsk::TdlgLinkAsk(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::TdlgLinkAsk>()), m_ctx(ctx), m_windows(windows) {
+TdlgLinkAsk::TdlgLinkAsk(kx::AppContext& ctx, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TdlgLinkAsk>()), m_ctx(ctx) {
   m_ui->setupUi(this);
   if (parent) setFont(parent->window()->font());
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);

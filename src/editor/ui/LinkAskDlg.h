@@ -10,18 +10,17 @@
 namespace Ui {
 class TdlgLinkAsk;
 }
-struct TAppWindows;
 
 class TdlgLinkAsk : public QDialog {
   Q_OBJECT
 
  public:
   // The results of exec(): "Połącz pliki", "Nowy plik", the dialog closed.
-  static constexpr int kLink = 6;
-  static constexpr int kNewFile = 7;
-  static constexpr int kClosed = 2;
+  static constexpr int kLink = static_cast<int>(kx::ui::ModalResult::Yes);
+  static constexpr int kNewFile = static_cast<int>(kx::ui::ModalResult::No);
+  static constexpr int kClosed = static_cast<int>(kx::ui::ModalResult::Cancel);
 
-  TdlgLinkAsk(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
+  explicit TdlgLinkAsk(kx::AppContext& ctx, QWidget* parent = nullptr);
   ~TdlgLinkAsk() override;
 
  public slots:
@@ -31,5 +30,4 @@ class TdlgLinkAsk : public QDialog {
  private:
   std::unique_ptr<Ui::TdlgLinkAsk> m_ui;
   kx::AppContext& m_ctx;
-  TAppWindows& m_windows;
 };

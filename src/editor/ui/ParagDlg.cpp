@@ -14,8 +14,8 @@ std::string S(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-TParagonDlg::TParagonDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::TParagonDlg>()), m_ctx(ctx), m_windows(windows) {
+TParagonDlg::TParagonDlg(kx::AppContext& ctx, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TParagonDlg>()), m_ctx(ctx) {
   m_ui->setupUi(this);
   if (parent) setFont(parent->window()->font());
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);

@@ -11,13 +11,12 @@ namespace Ui {
 class TParagonDlg;
 }
 class QLineEdit;
-struct TAppWindows;
 
 class TParagonDlg : public QDialog {
   Q_OBJECT
 
  public:
-  TParagonDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
+  explicit TParagonDlg(kx::AppContext& ctx, QWidget* parent = nullptr);
   ~TParagonDlg() override;
 
   // Shows the fields modally; on "&Zapisz" (after the rate checks) the typed
@@ -40,6 +39,5 @@ class TParagonDlg : public QDialog {
 
   std::unique_ptr<Ui::TParagonDlg> m_ui;
   kx::AppContext& m_ctx;
-  TAppWindows& m_windows;
   QList<QLineEdit*> m_amounts;
 };

@@ -10,14 +10,13 @@
 namespace Ui {
 class TGenFromTowixDlg;
 }
-struct TAppWindows;
 class QComboBox;
 
 class TGenFromTowixDlg : public QDialog {
   Q_OBJECT
 
  public:
-  TGenFromTowixDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
+  explicit TGenFromTowixDlg(kx::AppContext& ctx, QWidget* parent = nullptr);
   ~TGenFromTowixDlg() override;
 
   // The target-format box: an item ("JPK_FA", "JPK_MAG", ...) or typed text;
@@ -27,5 +26,4 @@ class TGenFromTowixDlg : public QDialog {
  private:
   std::unique_ptr<Ui::TGenFromTowixDlg> m_ui;
   kx::AppContext& m_ctx;
-  TAppWindows& m_windows;
 };

@@ -6,9 +6,7 @@
 #include <exception>
 #include <string>
 
-#include "app/ui/MainUnit.h"
-#include "editor/ui/JpkVat3u.h"
-#include "editor/v7m_editor.h"
+#include "generate/ui/month_edit.h"
 #include "ui_GenJpkVat.h"
 
 using kx::generate::SourceProgram;
@@ -21,49 +19,8 @@ kx::tables::Date FromQDate(const QDate& d) { return {d.year(), d.month(), d.day(
 
 }  // namespace
 
-TMonthEdit::TMonthEdit(QWidget* parent) : QDateEdit(parent) {
-  setLocale(QLocale(QLocale::Polish, QLocale::Poland));
-}
-
-QString TMonthEdit::textFromDateTime(const QDateTime& dateTime) const {
-  const QDate d = dateTime.date();
-  return locale().standaloneMonthName(d.month(), QLocale::LongFormat) + QLatin1Char(' ') + QString::number(d.year());
-}
-
-QDate TMonthEdit::Parse(const QString& text) const {
-  const QStringList parts = text.simplified().split(QLatin1Char(' '));
-  if (parts.size() != 2) return {};
-  bool ok = false;
-  const int year = parts[1].toInt(&ok);
-  if (!ok || year < 1900 || year > 9999) return {};
-  for (int m = 1; m <= 12; ++m) {
-    for (const QString& name : {locale().standaloneMonthName(m), locale().monthName(m)}) {
-      if (name.compare(parts[0], Qt::CaseInsensitive) == 0) return QDate(year, m, 1);
-    }
-  }
-  return {};
-}
-
-QDateTime TMonthEdit::dateTimeFromText(const QString& text) const {
-  const QDate d = Parse(text);
-  return QDateTime(d.isValid() ? d : date(), QTime(0, 0));
-}
-
-QValidator::State TMonthEdit::validate(QString& input, int& /*pos*/) const {
-  return Parse(input).isValid() ? QValidator::Acceptable : QValidator::Intermediate;
-}
-
-void TMonthEdit::fixup(QString& input) const {
-  if (!Parse(input).isValid()) input = textFromDateTime(QDateTime(date(), QTime(0, 0)));
-}
-
-void TMonthEdit::stepBy(int steps) {
-  const QDate d = date().addMonths(steps);
-  setDate(QDate(d.year(), d.month(), 1));
-}
-
-TGenJpkVatDlg::TGenJpkVatDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::TGenJpkVatDlg>()), m_ctx(ctx), m_windows(windows) {
+TGenJpkVatDlg::TGenJpkVatDlg(kx::AppContext& ctx, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TGenJpkVatDlg>()), m_ctx(ctx) {
   m_ui->setupUi(this);
   if (parent) setFont(parent->window()->font());
   connect(m_ui->btnDoIt, &QPushButton::clicked, this, &TGenJpkVatDlg::btnDoItClick);
@@ -123,36 +80,34 @@ kx::generate::GenerateOptions TGenJpkVatDlg::Options() const {
   o.buy = m_ui->cbBuy->isChecked();
   o.correction = m_ui->rbKorekta->isChecked();
   o.declaration = m_ui->cbDecl->isChecked();
-  o.declarationInput = m_declarationInput;
   return o;
 }
 
-kx::editor::V7MEditor* TGenJpkVatDlg::TargetEditor() const {
-  if (m_editor) return m_editor;
-  return m_windows.JpkVatDlg ? &m_windows.JpkVatDlg->Editor() : nullptr;
-}
-
-int TGenJpkVatDlg::Execute(kx::editor::V7MEditor& editor,
-                           std::optional<kx::editor::DeclarationInput> declarationInput) {
-  m_editor = &editor;
-  m_declarationInput = std::move(declarationInput);
+int TGenJpkVatDlg::Execute(HandOver handOver) {
+  m_handOver = std::move(handOver);
   const int result = exec();
-  m_editor = nullptr;
-  m_declarationInput.reset();
+  m_handOver = nullptr;
   return result;
 }
 
 void TGenJpkVatDlg::btnDoItClick() {
-  kx::editor::V7MEditor* editor = TargetEditor();
-  if (!editor) return;
+  if (!m_handOver) return;
+  const kx::generate::GenerateOptions options = Options();
   std::string failure;
   try {
-    kx::generate::GenerateJpkV7M(m_ctx, m_state, Options(), *editor);
+    kx::generate::GeneratedV7M generated = kx::generate::GenerateJpkV7M(m_ctx, m_state, options);
+    // The hand-over happens also after a driver's failure, so the editor
+    // holds what was built before the error; that error comes first.
+    try {
+      m_handOver(generated.document, options.declaration);
+    } catch (...) {
+      if (!generated.failure) throw;
+    }
+    if (generated.failure) std::rethrow_exception(generated.failure);
   } catch (const std::exception& e) {
     failure = e.what();
   }
-  // The dialog closes with OK also after a failure: the editor holds what
-  // was generated before the error, which is shown afterwards.
+  // The dialog closes with OK also after a failure; the message follows.
   accept();
   if (!failure.empty()) m_ctx.ui.Show(kx::ui::BoxKind::Error, failure);
 }

@@ -2,8 +2,8 @@
 
 #include "ui_GenFromRejko.h"
 
-TGenFromRejkoDlg::TGenFromRejkoDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::TGenFromRejkoDlg>()), m_ctx(ctx), m_windows(windows) {
+TGenFromRejkoDlg::TGenFromRejkoDlg(kx::AppContext& ctx, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TGenFromRejkoDlg>()), m_ctx(ctx) {
   m_ui->setupUi(this);
 }
 

@@ -9,17 +9,15 @@
 namespace Ui {
 class TGenFromRejkoDlg;
 }
-struct TAppWindows;
 
 class TGenFromRejkoDlg : public QDialog {
   Q_OBJECT
 
  public:
-  TGenFromRejkoDlg(kx::AppContext& ctx, TAppWindows& windows, QWidget* parent = nullptr);
+  explicit TGenFromRejkoDlg(kx::AppContext& ctx, QWidget* parent = nullptr);
   ~TGenFromRejkoDlg() override;
 
  private:
   std::unique_ptr<Ui::TGenFromRejkoDlg> m_ui;
   kx::AppContext& m_ctx;
-  TAppWindows& m_windows;
 };

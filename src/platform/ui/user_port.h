@@ -12,6 +12,10 @@ namespace kx::ui {
 
 enum class Button { Yes, No, Ok, Cancel, Abort, Retry, Ignore, All, NoToAll, YesToAll, Help };
 
+// The result of a modal dialog or question, with the values the system's
+// windows give them.
+enum class ModalResult { None = 0, Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
 // Warning "Ostrzeżenie", Error "Błąd", Information "Informacja", Confirmation "Pytanie".
 enum class BoxKind { Warning, Error, Information, Confirmation };
 
