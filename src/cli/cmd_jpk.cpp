@@ -7,9 +7,9 @@
 #include "platform/error.h"
 #include "cli/cli_env.h"
 #include "cli/cli_user_port.h"
+#include "cli/jpk_command_file.h"
 #include "jpk/files/jpk_validate.h"
 #include "jpk/files/jpkTools.h"
-#include "platform/xml/xml_document.h"
 
 namespace kx::cli {
 namespace {
@@ -30,7 +30,7 @@ void Repair(CliEnv& env, const RepairOptions& o) {
   if (o.no) env.Port().SetPresetAnswer(ui::Button::No);
   // The repair needs no firm profile: only the questions.
   AppContext ctx(env.Ui());
-  std::string kind = jpk::JpkKindOfNamespace(xml::XmlDocument::FromFile(o.file).DocumentElement().NamespaceURI());
+  std::string kind = JpkKindOfFile(o.file);
   bool repaired = false;
   if (kind == "JPK_V7M(3)") {
     auto root = jpk::v7m::LoadJPK(o.file);

@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "cli/cli_env.h"
 #include "cli/cli_user_port.h"
+#include "cli/jpk_command_file.h"
 #include "editor/v7m_editor.h"
 #include "editor/v7m_receipt.h"
 
@@ -19,36 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using editor::EditorInfo;
 using editor::V7MEditor;
-
-// The firm profile when a configuration file is given or lies in the working
-// folder; else the defaults, for the commands that only need the ClearEnter
-// setting. A command that needs the profile asks env.Context() itself.
-class EditorSetup {
- public:
-  explicit EditorSetup(CliEnv& env) {
-    if (ConfigurationPresent(env)) {
-      m_ctx = &env.Context();
-    } else {
-      m_bare = std::make_unique<AppContext>(env.Ui());
-      m_ctx = m_bare.get();
-    }
-  }
-  AppContext& Context() { return *m_ctx; }
-  bool HasProfile() const { return !m_bare; }
-
- private:
-  static bool ConfigurationPresent(CliEnv& env) {
-    for (const std::string& a : env.Args()) {
-      if (a.rfind("/ini=", 0) == 0) return true;
-    }
-    std::string stem = env.Args().empty() ? "kx2jpk" : fs::path(env.Args()[0]).stem().string();
-    std::error_code ec;
-    return fs::exists(env.WorkingDir() / (stem + ".ini"), ec);
-  }
-
-  std::unique_ptr<AppContext> m_bare;
-  AppContext* m_ctx = nullptr;
-};
 
 void PrintInfo(std::ostream& o, const EditorInfo& i) {
   auto line = [&o](const char* name, const std::string& value) { o << name << "=" << value << "\n"; };
@@ -97,14 +68,6 @@ void SetAnswer(CliEnv& env, bool yes, bool no) {
   if (no) env.Port().SetPresetAnswer(ui::Button::No);
 }
 
-// Opens the file into the editor; false (exit code 1) when it is not a
-// JPK_V7M(3) file, whose error the user port has shown.
-bool Open(CliEnv& env, V7MEditor& editor, const std::string& file) {
-  if (editor.OpenFile(file)) return true;
-  env.exitCode = 1;
-  return false;
-}
-
 void Saved(CliEnv& env, V7MEditor& editor, const std::string& target) {
   editor.SaveTo(target);
   env.Out() << "Zapisano plik: " << target << "\n";
@@ -131,17 +94,15 @@ void AddAnswers(CLI::App* c, FileOptions& o) {
 
 void OpenCommand(CliEnv& env, const FileOptions& o) {
   SetAnswer(env, o.yes, o.no);
-  EditorSetup setup(env);
-  V7MEditor editor(setup.Context(), env.WorkingDir());
-  if (!Open(env, editor, o.file)) return;
-  PrintInfo(env.Out(), editor.RefreshInfo());
+  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::InPlace);
+  if (!f.Opened()) return;
+  PrintInfo(env.Out(), f.Editor().RefreshInfo());
 }
 
 void RecalcCommand(CliEnv& env, const FileOptions& o) {
-  EditorSetup setup(env);
-  V7MEditor editor(setup.Context(), env.WorkingDir());
-  editor.cleanUpInPlace = false;  // the input stays as it is
-  if (!Open(env, editor, o.file)) return;
+  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!f.Opened()) return;
+  V7MEditor& editor = f.Editor();
   if (o.output.empty() && !editor.Modified()) {
     env.Out() << "Numeracja i sumy kontrolne są aktualne, plik " << o.file << " pozostał bez zmian\n";
     return;
@@ -154,10 +115,9 @@ struct LinkOptions : FileOptions {
 };
 
 void LinkCommand(CliEnv& env, const LinkOptions& o) {
-  EditorSetup setup(env);
-  V7MEditor editor(setup.Context(), env.WorkingDir());
-  editor.cleanUpInPlace = false;  // the input stays as it is
-  if (!Open(env, editor, o.file)) return;
+  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!f.Opened()) return;
+  V7MEditor& editor = f.Editor();
   if (!editor.LinkFile(o.other)) {
     env.exitCode = 1;
     return;
@@ -173,10 +133,9 @@ struct DeclarationOptions : FileOptions {
 };
 
 void DeclarationCommand(CliEnv& env, const DeclarationOptions& o) {
-  EditorSetup setup(env);
-  V7MEditor editor(setup.Context(), env.WorkingDir());
-  editor.cleanUpInPlace = false;  // the input stays as it is
-  if (!Open(env, editor, o.file)) return;
+  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!f.Opened()) return;
+  V7MEditor& editor = f.Editor();
   // As in the window: the typed fields hold the values of the last
   // calculation; the options replace them.
   editor::DeclarationInput in = editor::DeclarationInputFrom(editor.RefreshInfo());
@@ -207,10 +166,9 @@ void DeclarationCommand(CliEnv& env, const DeclarationOptions& o) {
 }
 
 void ClearDeclarationCommand(CliEnv& env, const FileOptions& o) {
-  EditorSetup setup(env);
-  V7MEditor editor(setup.Context(), env.WorkingDir());
-  editor.cleanUpInPlace = false;  // the input stays as it is
-  if (!Open(env, editor, o.file)) return;
+  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!f.Opened()) return;
+  V7MEditor& editor = f.Editor();
   if (editor.Document().Node().FindChild("Deklaracja").IsNull()) {
     env.Out() << "Plik " << o.file << " nie ma części deklaracyjnej; nic nie zapisano\n";
     return;
@@ -226,12 +184,11 @@ struct ParagonOptions : FileOptions {
 
 void ParagonCommand(CliEnv& env, const ParagonOptions& o) {
   SetAnswer(env, o.yes, o.no);
-  EditorSetup setup(env);
-  V7MEditor editor(setup.Context(), env.WorkingDir());
-  editor.cleanUpInPlace = false;  // the input stays as it is
-  if (!Open(env, editor, o.file)) return;
+  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!f.Opened()) return;
+  V7MEditor& editor = f.Editor();
   // A new receipt record takes its date and document name from the profile.
-  if (!setup.HasProfile() && editor::FindReceiptRecord(editor.Document()).IsNull()) env.Context();
+  if (!f.HasProfile() && editor::FindReceiptRecord(editor.Document()).IsNull()) env.Context();
   editor::ReceiptTotals totals;
   bool written = editor.AddParagonSale([&](editor::ReceiptFields& f) {
     if (o.oDoc->count() > 0) f.edDowodSprzedazy = o.doc;
