@@ -32,7 +32,7 @@ class NoUser : public kx::ui::UserPort {
   void EndBusy() override {}
 };
 
-inline void DemoFirm(kx::TAppSettings& s) {
+inline void DemoFirm(kx::AppSettings& s) {
   s.NIP = "7270120002";
   s.Nazwa = "Hurtownia Spożywcza Żuraw Sp. z o.o.";
   s.Email = "biuro@hurtownia-zuraw.pl";

@@ -190,7 +190,7 @@ class Tables {
 int Run(const std::string& program, const fs::path& dir, const std::string& out) {
   kxbench::NoUser user;
   kx::AppContext ctx(user);
-  kx::TAppSettings& s = ctx.AppSettings;
+  kx::AppSettings& s = ctx.AppSettings;
   kxbench::DemoFirm(s);
   for (int code : {0, 1, 2, 3, 4, 5, 7, 22, 23, 50, 51}) s.SaleDocTypes.set(static_cast<size_t>(code));
   kx::generate::GenerateOptions options;

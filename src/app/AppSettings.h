@@ -11,7 +11,7 @@ namespace kx {
 
 using tables::Date;
 
-struct TAppSettings {
+struct AppSettings {
   std::string NIP;
   std::string Nazwa;
   std::string Imie;
@@ -62,5 +62,6 @@ struct TAppSettings {
   std::string AddressLine;
   std::bitset<256> SaleDocTypes;
 };
+using TAppSettings = AppSettings;  // TEMP-RENAME: until the source drivers follow
 
 }  // namespace kx

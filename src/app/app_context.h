@@ -17,7 +17,7 @@ inline constexpr const char* kNewFileName = "nowy plik";
 struct AppContext {
   explicit AppContext(ui::UserPort& port) : ui(port) {}
 
-  TAppSettings AppSettings;
+  kx::AppSettings AppSettings;  // the firm profile
   std::string JpkFileName;        // last JPK file opened or saved by the editor; "nowy plik" when unsaved
   std::string AppName;            // full path of the running executable
   std::string RunDir;             // folder of the configuration file, with trailing separator

@@ -156,7 +156,7 @@ void ReadConfiguration(AppContext& ctx, const std::vector<std::string>& args,
   IniFile ini(ctx.IniFileName);
   ctx.ConfigWarnings = ini.Warnings();
   ConfigReader r(ini, ctx.IniFileName);
-  TAppSettings& s = ctx.AppSettings;
+  AppSettings& s = ctx.AppSettings;
   Today today = Now();
 
   s.NIP = r.ReadRequiredKey("System", "NIP");

@@ -12,6 +12,7 @@
 
 namespace kx {
 
+// Money amounts (złoty and grosze) are rounded to this many places.
 inline constexpr int kAmountDecimals = 2;
 inline constexpr const char* kNipWeights = "657234567";
 

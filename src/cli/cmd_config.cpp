@@ -13,7 +13,7 @@ std::string DateOrEmpty(const Date& d) { return d.year == 0 ? "" : tables::DateT
 
 void PrintProfile(CliEnv& env) {
   AppContext& ctx = env.Context();
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   std::ostream& o = env.Out();
   auto line = [&o](const char* name, const std::string& value) { o << name << "=" << value << "\n"; };
   auto flag = [&line](const char* name, bool value) { line(name, value ? "1" : "0"); };

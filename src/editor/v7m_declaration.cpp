@@ -141,8 +141,8 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
                              std::to_string(ChildInt(r, "LpSprzedazy")).c_str()));
         }
       }
-      correctionBase += f.cents[15 - 10] + f.cents[17 - 10] + f.cents[19 - 10];
-      correctionTax += f.cents[16 - 10] + f.cents[18 - 10] + f.cents[20 - 10];
+      for (int k : {15, 17, 19}) correctionBase += f.cents[SaleSlot(k)];
+      for (int k : {16, 18, 20}) correctionTax += f.cents[SaleSlot(k)];
     }
     for (int s = 0; s < kSaleAmountSlots; ++s) {
       if (!f.present[s]) continue;
@@ -150,6 +150,7 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
       saleFound[s] = true;
     }
   }
+  // K_10..K_36 and K_360 feed the positions of the same numbers.
   for (int s = 0; s < kSaleAmountSlots; ++s) {
     if (saleFound[s]) p.Set("P_" + std::to_string(SaleSlotNumber(s)), RoundCentsAway(saleSum[s]));
   }
@@ -160,18 +161,19 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
   if (p39) p.Set("P_39", *p39);
 
   // Purchase positions: halves to the even neighbour.
-  std::array<int64_t, 8> purchaseSum{};
-  std::bitset<8> purchaseFound;
+  std::array<int64_t, kPurchaseAmountSlots> purchaseSum{};
+  std::bitset<kPurchaseAmountSlots> purchaseFound;
   for (xml::XmlNode r = FirstPurchaseRecord(ewidencja); !r.IsNull(); r = NextPurchaseRecord(r)) {
     PurchaseRecordFields f = ReadPurchaseRecord(r);
-    for (int s = 0; s < 8; ++s) {
+    for (int s = 0; s < kPurchaseAmountSlots; ++s) {
       if (!f.present[s]) continue;
       purchaseSum[s] += f.cents[s];
       purchaseFound[s] = true;
     }
   }
-  for (int s = 0; s < 8; ++s) {
-    if (purchaseFound[s]) p.Set("P_" + std::to_string(40 + s), RoundCentsEven(purchaseSum[s]));
+  // K_40..K_47 feed P_40..P_47.
+  for (int s = 0; s < kPurchaseAmountSlots; ++s) {
+    if (purchaseFound[s]) p.Set("P_" + std::to_string(PurchaseSlotNumber(s)), RoundCentsEven(purchaseSum[s]));
   }
   p.Set("P_48", Sum(p, {"P_39", "P_41", "P_43", "P_44", "P_45", "P_46", "P_47"}));
 

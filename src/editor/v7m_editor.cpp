@@ -52,7 +52,7 @@ TaxCheck MakeCheck(const char* pattern, int64_t declared, int64_t recordCents) {
   c.ok = declared == RoundCentsAway(recordCents);
   c.color = c.ok ? FieldColor::Face : FieldColor::Red;
   c.hint = Format(pattern, static_cast<long long>(declared), records,
-                  RoundAmount(2, static_cast<double>(declared) - records));
+                  RoundAmount(kAmountDecimals, static_cast<double>(declared) - records));
   return c;
 }
 

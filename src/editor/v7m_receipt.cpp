@@ -74,7 +74,7 @@ xml::XmlNode FindReceiptRecord(const IXMLJPK& jpk) {
   return type.IsNull() || type.Text() == "RO" ? first : xml::XmlNode();
 }
 
-xml::XmlNode CreateReceiptRecord(IXMLJPK jpk, const TAppSettings& settings) {
+xml::XmlNode CreateReceiptRecord(IXMLJPK jpk, const AppSettings& settings) {
   if (settings.CurDate.month < 1 || settings.CurDate.month > 12) {
     throw Error("Brak miesiąca roboczego (CurDate) w konfiguracji");
   }
@@ -127,7 +127,7 @@ ReceiptTotals RecalcReceipt(const ReceiptFields& f) {
     const std::string& tax = f.*r.tax;
     *diffs[i] = net.empty() || tax.empty()
                     ? "0"
-                    : DecimalText(RoundAmount(2, FieldNumber(tax) - TaxFromNet(FieldNumber(net), r.rate)));
+                    : DecimalText(RoundAmount(kAmountDecimals, FieldNumber(tax) - TaxFromNet(FieldNumber(net), r.rate)));
   }
   return t;
 }

@@ -22,7 +22,7 @@ xml::XmlNode FindReceiptRecord(const IXMLJPK& jpk);
 // A new receipt record placed before every other sale record: number 1,
 // contractor "brak", DowodSprzedazyRO, the last day of the working month, DI,
 // type "RO".
-xml::XmlNode CreateReceiptRecord(IXMLJPK jpk, const TAppSettings& settings);
+xml::XmlNode CreateReceiptRecord(IXMLJPK jpk, const AppSettings& settings);
 
 // The element's text, or "" when it is missing.
 std::string EditFromChild(const xml::XmlNode& record, std::string_view name);

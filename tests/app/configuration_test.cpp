@@ -51,7 +51,7 @@ Date Today() {
 TEST(Configuration, DefaultsOfAMinimalFile) {
   Fixture f;
   f.Read(kMinimal);
-  const TAppSettings& s = f.ctx.AppSettings;
+  const AppSettings& s = f.ctx.AppSettings;
   EXPECT_EQ(s.NIP, "5260001246");
   EXPECT_EQ(s.Nazwa, "Firma Testowa");
   EXPECT_EQ(s.Imie, "");
@@ -161,7 +161,7 @@ TEST(Configuration, FlagsIntegersAndTexts) {
   f.Read(kMinimal +
          "AddAnulParag=0\nClearEnter=abc\nYearKxTbl=0x10\nAddFaktMarket=-1\nRegBySaleDate= 2 \n"
          "NameSufix=_firma\nDowodSprzedazyRO=Raport dobowy\n[Sage]\nWersja_programu=0x2B\nWersja_szablonu=x\n");
-  const TAppSettings& s = f.ctx.AppSettings;
+  const AppSettings& s = f.ctx.AppSettings;
   EXPECT_FALSE(s.AddAnulParag);
   EXPECT_TRUE(s.ClearEnter);  // not a number: the default
   EXPECT_TRUE(s.YearKxTbl);

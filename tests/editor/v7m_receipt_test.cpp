@@ -55,7 +55,7 @@ TEST(ReceiptRecord, FoundOnlyAsTheFirstSaleRecord) {
 }
 
 TEST(ReceiptRecord, CreatedOnTopAndFilledInSchemaOrder) {
-  TAppSettings settings;
+  AppSettings settings;
   settings.CurDate = {2024, 2, 10};
   auto jpk = Load(V7MFile(Sale(1, "<K_19>100</K_19><K_20>23</K_20>") + SaleCtrl(1, "23") + PurchaseCtrl(0, "0")));
   auto record = CreateReceiptRecord(jpk, settings);

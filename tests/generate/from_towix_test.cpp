@@ -197,25 +197,25 @@ TEST(GenerateFromTowix, RecordsOfTheMonth) {
 TEST(GenerateFromTowix, SettingsChooseTheRows) {
   struct Case {
     const char* what;
-    std::function<void(kx::TAppSettings&)> set;
+    std::function<void(kx::AppSettings&)> set;
     const char* sales;
     const char* purchases;
     const char* salesCtrl;
   } cases[] = {
-      {"defaults", [](kx::TAppSettings&) {},
+      {"defaults", [](kx::AppSettings&) {},
        "FV 1/11/2026|FV 12/11/2026|FV 13/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5",
        "FZ 1|IMP 4|FZ 2", "LiczbaWierszySprzedazy=10 PodatekNalezny=26.39"},
-      {"AddAnulParag off", [](kx::TAppSettings& s) { s.AddAnulParag = false; },
+      {"AddAnulParag off", [](kx::AppSettings& s) { s.AddAnulParag = false; },
        "FV 1/11/2026|FV 12/11/2026|FV 13/11/2026|KOR 11|EX 6|EX 7|FP 3|WDT 4|WDT 5", "FZ 1|IMP 4|FZ 2",
        "LiczbaWierszySprzedazy=9 PodatekNalezny=28.69"},
-      {"AddFaktMarket on", [](kx::TAppSettings& s) { s.AddFaktMarket = true; },
+      {"AddFaktMarket on", [](kx::AppSettings& s) { s.AddFaktMarket = true; },
        "FV 1/11/2026|FV 12/11/2026|FV 13/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5|FV 9",
        "FZ 1|IMP 4|FZ 2", "LiczbaWierszySprzedazy=11 PodatekNalezny=26.62"},
-      {"AddCostInvo on", [](kx::TAppSettings& s) { s.AddCostInvo = true; },
+      {"AddCostInvo on", [](kx::AppSettings& s) { s.AddCostInvo = true; },
        "FV 1/11/2026|FV 12/11/2026|FV 13/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5",
        "FZ 1|FZ 3|IMP 4|FZ 2", "LiczbaWierszySprzedazy=10 PodatekNalezny=26.39"},
       // Sales by their sale date; purchases still by Date.
-      {"RegBySaleDate on", [](kx::TAppSettings& s) { s.RegBySaleDate = true; },
+      {"RegBySaleDate on", [](kx::AppSettings& s) { s.RegBySaleDate = true; },
        "FV 1/11/2026|FV 10/10/2026|FV 12/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5",
        "FZ 1|IMP 4|FZ 2", "LiczbaWierszySprzedazy=10 PodatekNalezny=26.16"},
   };

@@ -21,7 +21,7 @@ struct Firm {
   kxtest::ScriptedUserPort port;
   AppContext ctx{port};
   Firm() {
-    TAppSettings& s = ctx.AppSettings;
+    AppSettings& s = ctx.AppSettings;
     s.NIP = "7270120002";
     s.Nazwa = "Hurtownia Spożywcza Żuraw Sp. z o.o.";
     s.Email = "biuro@hurtownia-zuraw.pl";

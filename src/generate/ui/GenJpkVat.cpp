@@ -30,7 +30,7 @@ TGenJpkVatDlg::TGenJpkVatDlg(kx::AppContext& ctx, QWidget* parent)
 TGenJpkVatDlg::~TGenJpkVatDlg() = default;
 
 void TGenJpkVatDlg::FormCreate() {
-  const kx::TAppSettings& s = m_ctx.AppSettings;
+  const kx::AppSettings& s = m_ctx.AppSettings;
   QDate cur = ToQDate(s.CurDate);
   if (!cur.isValid()) cur = QDate::currentDate();
   m_ui->dtp->setDate(QDate(cur.year(), cur.month(), 1));
@@ -51,7 +51,7 @@ void TGenJpkVatDlg::FormCreate() {
 }
 
 void TGenJpkVatDlg::FormShow() {
-  const kx::TAppSettings& s = m_ctx.AppSettings;
+  const kx::AppSettings& s = m_ctx.AppSettings;
   if (!s.KXDataDir.empty()) return;
   if (!s.RejkoDir.empty()) {
     m_ui->rbRejko->setFocus();

@@ -31,7 +31,7 @@ std::string OfficeCodeAsNumber(const std::string& usCode) {
 // The firm's address in the order the schemas give: KodKraju "PL", the
 // optional parts only when filled, Miejscowosc always, then KodPocztowy.
 template <typename Address>
-void FillAddress(const TAppSettings& s, Address address) {
+void FillAddress(const AppSettings& s, Address address) {
   address.SetKodKraju("PL");
   if (!s.Wojewodztwo.empty()) address.SetWojewodztwo(s.Wojewodztwo);
   if (!s.Powiat.empty()) address.SetPowiat(s.Powiat);
@@ -52,7 +52,7 @@ void SetUtf8(xml::XmlDocument document) {
 // which they are first touched.
 template <typename Root>
 void Fill2016Header(const AppContext& ctx, Root root, const char* code, const char* system, const CreationTime& now) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   auto header = root.Naglowek();
   std::string officeCode = OfficeCodeAsNumber(s.USCode);
   header.KodFormularza().SetText(code);
@@ -172,7 +172,7 @@ void PrepareV7MDocument(v7m::IXMLJPK root) {
 }
 
 void FillV7MHeader(const AppContext& ctx, v7m::IXMLJPK root, bool correction, const CreationTime& now) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   auto header = root.Naglowek();
   header.KodFormularza().SetText("JPK_VAT");
   header.KodFormularza().SetKodSystemowy("JPK_V7M (3)");
@@ -213,7 +213,7 @@ void PrepareFADocument(fa::IXMLJPKFA root) {
 }
 
 void FillFAHeader(const AppContext& ctx, fa::IXMLJPKFA root, const CreationTime& now) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   auto header = root.Naglowek();
   header.KodFormularza().SetText("JPK_FA");
   header.KodFormularza().SetKodSystemowy("JPK_FA (4)");

@@ -77,7 +77,7 @@ KsefMarker MarkerOf(const std::string& ref) {
 }
 
 double RoundedField(tables::Table& table, const std::string& fieldName) {
-  return RoundAmount(2, table.FieldByName(fieldName).AsFloat());
+  return RoundAmount(kAmountDecimals, table.FieldByName(fieldName).AsFloat());
 }
 
 }  // namespace

@@ -11,14 +11,30 @@
 
 namespace kx::jpk::v7m {
 
+// The amounts of a record are kept in slots: a sale's K_10..K_36 in slots
+// 0..26 and K_360 in slot 27, a purchase's K_40..K_47 in slots 0..7.
+inline constexpr int kSaleAmountSlots = 28;
+inline constexpr int kPurchaseAmountSlots = 8;
+inline constexpr int kSaleK360Slot = 27;
+inline constexpr int kFirstSaleAmount = 10;      // K_10
+inline constexpr int kLastSaleAmount = 36;       // K_36
+inline constexpr int kFirstPurchaseAmount = 40;  // K_40
+
+// The slot of the sale amount K_k (10..36, 360).
+constexpr int SaleSlot(int k) { return k == 360 ? kSaleK360Slot : k - kFirstSaleAmount; }
+// The K_ number of a sale slot.
+constexpr int SaleSlotNumber(int slot) { return slot == kSaleK360Slot ? 360 : slot + kFirstSaleAmount; }
+// The slot of the purchase amount K_k (40..47), and back.
+constexpr int PurchaseSlot(int k) { return k - kFirstPurchaseAmount; }
+constexpr int PurchaseSlotNumber(int slot) { return slot + kFirstPurchaseAmount; }
+
 struct SaleRecordFields {
   xml::XmlNode lp, nrKontrahenta, nazwaKontrahenta;
   bool hasType = false;
   bool fp = false;          // TypDokumentu "FP"
   bool correction = false;  // KorektaPodstawyOpodt present
-  // K_10..K_36 at 0..26, K_360 at 27.
-  std::array<int64_t, 28> cents{};
-  std::bitset<28> present;
+  std::array<int64_t, kSaleAmountSlots> cents{};
+  std::bitset<kSaleAmountSlots> present;
 
   // The row sums in grosze; 0 for "FP".
   int64_t NetCents() const;
@@ -27,9 +43,8 @@ struct SaleRecordFields {
 
 struct PurchaseRecordFields {
   xml::XmlNode lp, document;
-  // K_40..K_47 at 0..7.
-  std::array<int64_t, 8> cents{};
-  std::bitset<8> present;
+  std::array<int64_t, kPurchaseAmountSlots> cents{};
+  std::bitset<kPurchaseAmountSlots> present;
 
   int64_t NetCents() const;
   int64_t TaxCents() const;
@@ -37,9 +52,5 @@ struct PurchaseRecordFields {
 
 SaleRecordFields ReadSaleRecord(const xml::XmlNode& record);
 PurchaseRecordFields ReadPurchaseRecord(const xml::XmlNode& record);
-
-inline constexpr int kSaleAmountSlots = 28;
-// The K_ number of a sale slot (27 is K_360).
-inline int SaleSlotNumber(int slot) { return slot == 27 ? 360 : slot + 10; }
 
 }  // namespace kx::jpk::v7m

@@ -65,16 +65,16 @@ xml::XmlNode NextElement(xml::XmlNode node) {
 // K_360 gives 27; K_40..K_47 give 0..7 in purchases. -1 otherwise.
 int SaleAmountIndex(std::string_view local) {
   if (local.size() < 4 || local[0] != 'K' || local[1] != '_') return -1;
-  if (local == "K_360") return 27;
+  if (local == "K_360") return SaleSlot(360);
   if (local.size() != 4) return -1;
   int n = (local[2] - '0') * 10 + (local[3] - '0');
-  return n >= 10 && n <= 36 ? n - 10 : -1;
+  return n >= kFirstSaleAmount && n <= kLastSaleAmount ? SaleSlot(n) : -1;
 }
 
 int PurchaseAmountIndex(std::string_view local) {
   if (local.size() != 4 || local[0] != 'K' || local[1] != '_' || local[2] != '4') return -1;
   int n = local[3] - '0';
-  return n >= 0 && n <= 7 ? n : -1;
+  return n >= 0 && n < kPurchaseAmountSlots ? n : -1;
 }
 
 // Makes the control element's count and tax total right; writes only what is
@@ -113,7 +113,7 @@ void SetRecordNumber(xml::XmlNode record, const xml::XmlNode& lp, std::string_vi
 void CheckPurchaseK46(const xml::XmlNode& ewidencja) {
   for (xml::XmlNode r = FirstPurchaseRecord(ewidencja); !r.IsNull(); r = NextPurchaseRecord(r)) {
     PurchaseRecordFields f = ReadPurchaseRecord(r);
-    if (f.present[6] && f.cents[6] > 0) {
+    if (f.present[PurchaseSlot(46)] && f.cents[PurchaseSlot(46)] > 0) {
       std::string document = f.document.IsNull() ? std::string() : Trim(f.document.Text());
       throw Error(Format("Powinna być wartość ujemna.\rDokument: %s Pole %s", document.c_str(), "K_46"));
     }
@@ -193,7 +193,7 @@ int64_t AmountCents(std::string_view text) {
   if (!std::isfinite(v) || std::fabs(v) > 9e15) {
     throw Error(Format("\"%s\" nie jest poprawną liczbą", std::string(t).c_str()));
   }
-  return std::llround(RoundAmount(2, v) * 100);
+  return std::llround(RoundAmount(kAmountDecimals, v) * 100);
 }
 
 int64_t RoundCentsAway(int64_t cents) {
@@ -267,21 +267,23 @@ PurchaseRecordFields ReadPurchaseRecord(const xml::XmlNode& record) {
 int64_t SaleRecordFields::NetCents() const {
   if (fp) return 0;
   int64_t sum = 0;
-  for (int i : {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31}) sum += cents[i - 10];
+  for (int k : {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31}) sum += cents[SaleSlot(k)];
   return sum;
 }
 
 int64_t SaleRecordFields::TaxCents() const {
   if (fp) return 0;
   int64_t sum = 0;
-  for (int i : {16, 18, 20, 24, 26, 28, 30, 32, 33, 34}) sum += cents[i - 10];
-  return sum - cents[35 - 10] - cents[36 - 10] - cents[27];
+  for (int k : {16, 18, 20, 24, 26, 28, 30, 32, 33, 34}) sum += cents[SaleSlot(k)];
+  return sum - cents[SaleSlot(35)] - cents[SaleSlot(36)] - cents[SaleSlot(360)];
 }
 
-int64_t PurchaseRecordFields::NetCents() const { return cents[0] + cents[2]; }
+int64_t PurchaseRecordFields::NetCents() const { return cents[PurchaseSlot(40)] + cents[PurchaseSlot(42)]; }
 
 int64_t PurchaseRecordFields::TaxCents() const {
-  return cents[1] + cents[3] + cents[4] + cents[5] + cents[6] + cents[7];
+  int64_t sum = 0;
+  for (int k : {41, 43, 44, 45, 46, 47}) sum += cents[PurchaseSlot(k)];
+  return sum;
 }
 
 double SaleNetSum(const xml::XmlNode& record) { return static_cast<double>(ReadSaleRecord(record).NetCents()) / 100; }
