@@ -62,6 +62,5 @@ struct AppSettings {
   std::string AddressLine;
   std::bitset<256> SaleDocTypes;
 };
-using TAppSettings = AppSettings;  // TEMP-RENAME: until the source drivers follow
 
 }  // namespace kx

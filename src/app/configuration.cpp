@@ -8,6 +8,7 @@
 
 #include "app/ini_file.h"
 #include "app/kxTools.h"
+#include "app/source_tables.h"
 #include "platform/error.h"
 #include "platform/text_utils.h"
 
@@ -226,8 +227,8 @@ void ReadConfiguration(AppContext& ctx, const std::vector<std::string>& args,
   s.Wersja_szablonu = static_cast<int>(ini.ReadInteger("Sage", "Wersja_szablonu", 3));
 
   s.SaleDocTypes.reset();
-  for (int code : {0, 1, 2, 3, 4, 5, 7, 22, 23, 50, 51}) s.SaleDocTypes.set(static_cast<size_t>(code));
-  if (s.AddFaktMarket) s.SaleDocTypes.set(48);
+  for (int code : kx::towix::kSaleDocTypes) s.SaleDocTypes.set(static_cast<size_t>(code));
+  if (s.AddFaktMarket) s.SaleDocTypes.set(kx::towix::kMarketInvoiceType);
   s.AddressLine = FormatAddress(s.KodPocztowy, s.Miasto, s.Ulica, s.NrDomu, s.NrLokalu, s.AdrZipCityFirst);
 
   ctx.RejkoAccSet = LoadWordList(workingDir / "RejkoAccSet.txt");

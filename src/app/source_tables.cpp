@@ -19,7 +19,7 @@ bool Between(int64_t code, int64_t first, int64_t last) { return code >= first &
 
 }  // namespace
 
-std::string SourceFolder(const TAppSettings& s, TableFolder folder) {
+std::string SourceFolder(const AppSettings& s, TableFolder folder) {
   switch (folder) {
     case TableFolder::KXData: return s.KXDataDir;
     case TableFolder::User: return s.UserDir;
@@ -30,7 +30,7 @@ std::string SourceFolder(const TAppSettings& s, TableFolder folder) {
   return {};
 }
 
-std::string SourceFileName(const TAppSettings& s, const SourceTable& table) {
+std::string SourceFileName(const AppSettings& s, const SourceTable& table) {
   switch (table.naming) {
     case TableNaming::Fixed: return table.name;
     case TableNaming::KxPeriod: return PeriodTableName(s.YearKxTbl, table.name, s.CurDate);
@@ -39,11 +39,11 @@ std::string SourceFileName(const TAppSettings& s, const SourceTable& table) {
   return table.name;
 }
 
-std::string SourceTableName(const TAppSettings& s, const SourceTable& table) {
+std::string SourceTableName(const AppSettings& s, const SourceTable& table) {
   return SourceFolder(s, table.folder) + SourceFileName(s, table);
 }
 
-bool SourceTableExists(const TAppSettings& s, const SourceTable& table) {
+bool SourceTableExists(const AppSettings& s, const SourceTable& table) {
   return tables::LocateTableFile(SourceTableName(s, table) + ".db").has_value();
 }
 
@@ -69,7 +69,7 @@ bool IsFpClass(int64_t cls) { return cls == 4 || cls == 5; }
 bool IsPurchaseClass(int64_t cls) { return cls == 128 || cls == 129; }
 bool RegisterClassChecksNip(int64_t cls) { return cls < 2 || cls > 7; }
 
-bool IsSaleDocType(const TAppSettings& s, int64_t type) {
+bool IsSaleDocType(const AppSettings& s, int64_t type) {
   return type >= 0 && type < static_cast<int64_t>(s.SaleDocTypes.size()) &&
          s.SaleDocTypes.test(static_cast<size_t>(type));
 }

@@ -51,13 +51,13 @@ struct SourceTable {
 };
 
 // Folder of the setting, ending with a separator as the settings do.
-std::string SourceFolder(const TAppSettings& s, TableFolder folder);
+std::string SourceFolder(const AppSettings& s, TableFolder folder);
 // File name without folder and extension, for the month of CurDate.
-std::string SourceFileName(const TAppSettings& s, const SourceTable& table);
+std::string SourceFileName(const AppSettings& s, const SourceTable& table);
 // Folder and file name: the name a cursor is given.
-std::string SourceTableName(const TAppSettings& s, const SourceTable& table);
+std::string SourceTableName(const AppSettings& s, const SourceTable& table);
 // Whether the table's Paradox file (.db) is there.
-bool SourceTableExists(const TAppSettings& s, const SourceTable& table);
+bool SourceTableExists(const AppSettings& s, const SourceTable& table);
 
 // Names the closed cursor, sets its index fields and links it to `master` on
 // the described master fields (no link when the description has none).
@@ -185,7 +185,7 @@ bool RegisterClassChecksNip(int64_t cls);  // all but 2 to 7
 // correction of the even code below it.
 inline constexpr std::array<int, 11> kSaleDocTypes = {0, 1, 2, 3, 4, 5, 7, 22, 23, 50, 51};
 inline constexpr int kMarketInvoiceType = 48;  // a sale document type with AddFaktMarket
-bool IsSaleDocType(const TAppSettings& s, int64_t type);  // in SaleDocTypes
+bool IsSaleDocType(const AppSettings& s, int64_t type);  // in SaleDocTypes
 bool IsFaKind(int64_t type);  // JPK_FA: 0-5, 20-23, 48-53
 bool IsPzKind(int64_t type);  // goods received: 128, 129, 152, 153
 bool IsWzKind(int64_t type);  // goods issued: 0-7, 9-15, 18-25

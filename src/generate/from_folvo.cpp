@@ -52,7 +52,7 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
 }
 
 void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   auto list = doc.Ewidencja().ZakupWiersz();
   int m = 0;
   for (reg.First(); !reg.Eof(); reg.Next()) {
@@ -67,11 +67,11 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
                  reg.FieldByName("TypDokumentu").AsString(), reg.FieldByName(kFields.purchaseDate).AsDate(),
                  reg.FieldByName(kFields.receiptDate).AsDate(),
                  (FieldSet16(reg, "Procedura") & folvo::kProcedureIMP) != 0);
-    double net = RoundAmount(2, Value(reg, kFields.net23) + Value(reg, kFields.net8) + Value(reg, kFields.net5) +
+    double net = RoundAmount(kAmountDecimals, Value(reg, kFields.net23) + Value(reg, kFields.net8) + Value(reg, kFields.net5) +
                                     Value(reg, kFields.value0));
-    if (s.AddValZw2Net) net = RoundAmount(2, net + Value(reg, kFields.valueFree));
-    if (s.AddNPO2Net) net = RoundAmount(2, net + Value(reg, kFields.nonDeductibleTax));
-    double tax = RoundAmount(2, Value(reg, kFields.tax23) + Value(reg, kFields.tax8) + Value(reg, kFields.tax5));
+    if (s.AddValZw2Net) net = RoundAmount(kAmountDecimals, net + Value(reg, kFields.valueFree));
+    if (s.AddNPO2Net) net = RoundAmount(kAmountDecimals, net + Value(reg, kFields.nonDeductibleTax));
+    double tax = RoundAmount(kAmountDecimals, Value(reg, kFields.tax23) + Value(reg, kFields.tax8) + Value(reg, kFields.tax5));
     line.SetK_42(net);
     line.SetK_43(tax);
   }
@@ -80,7 +80,7 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
 }  // namespace
 
 void GenerateFromFolvo(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   tables::Table reg(ctx.Session);
   tables::Table users(ctx.Session);
   UsersTableExists = true;

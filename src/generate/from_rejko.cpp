@@ -33,7 +33,7 @@ class RejkoReader {
         m_f(singleTable ? rejko::kSingleRegisterFields : rejko::kNineRegistersFields) {}
 
   void Sales(const std::string& regName) {
-    const TAppSettings& s = m_ctx.AppSettings;
+    const AppSettings& s = m_ctx.AppSettings;
     bool zakup2Ex = !m_single && s.Zakup2Ex && regName == rejko::kZakup2ExRegister;
     bool importServices = !m_single && s.Sprzedaz2ImpUslugEx && regName == rejko::kSprzedaz2ImpUslugExRegister;
     auto list = m_doc.Ewidencja().SprzedazWiersz();
@@ -69,7 +69,7 @@ class RejkoReader {
   }
 
   void Purchases(const std::string& regName) {
-    const TAppSettings& s = m_ctx.AppSettings;
+    const AppSettings& s = m_ctx.AppSettings;
     auto list = m_doc.Ewidencja().ZakupWiersz();
     bool fixedAssets = regName == rejko::kFixedAssetsRegister;
     int m = 0;
@@ -91,8 +91,8 @@ class RejkoReader {
       if (m_f.nonDeductibleTax && s.AddNPO2Net) net += Value(m_f.nonDeductibleTax);
       // Without a total tax field the rates' taxes make the total.
       double tax = m_f.totalTax ? Value(m_f.totalTax) : Value(m_f.tax23) + Value(m_f.tax8) + Value(m_f.tax5);
-      net = RoundAmount(2, net);
-      tax = RoundAmount(2, tax);
+      net = RoundAmount(kAmountDecimals, net);
+      tax = RoundAmount(kAmountDecimals, tax);
       if (fixedAssets) {
         line.SetK_40(net);
         line.SetK_41(tax);
@@ -124,7 +124,7 @@ class RejkoReader {
   const VatRegisterFields& m_f;
 };
 
-std::vector<Register> Registers(const TAppSettings& s, bool singleTable) {
+std::vector<Register> Registers(const AppSettings& s, bool singleTable) {
   std::vector<Register> regs;
   if (singleTable) {
     int month = s.CurDate.month;
@@ -143,7 +143,7 @@ std::vector<Register> Registers(const TAppSettings& s, bool singleTable) {
 }  // namespace
 
 void GenerateFromRejko(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   bool singleTable = SourceTableExists(s, rejko::kSingleRegister);
 
   tables::Table reg(ctx.Session);

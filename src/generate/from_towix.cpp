@@ -34,7 +34,7 @@ std::string MonthFilter(const char* field, tables::Date curDate) {
 }
 
 void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   auto ewidencja = doc.Ewidencja();
   int n = 0;
   double total = 0;
@@ -88,7 +88,7 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
 
     if (type != "FP") {
       double tax = reg.FieldByName("TotalTax").AsFloat();
-      total = RoundAmount(2, total + (cancelled ? -tax : tax));
+      total = RoundAmount(kAmountDecimals, total + (cancelled ? -tax : tax));
     }
   }
   auto ctrl = ewidencja.SprzedazCtrl();
@@ -97,7 +97,7 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
 }
 
 void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   int64_t skipMask = s.AddCostInvo ? kRegSkip : (kRegSkip | kRegCostInvoice);
   auto ewidencja = doc.Ewidencja();
   int m = 0;
@@ -116,17 +116,17 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
     SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, "",
                  reg.FieldByName("SaleDate").AsDate(), reg.FieldByName("Date").AsDate(), (flags & kRegIMP) != 0);
 
-    double net = RoundAmount(2, reg.FieldByName("Value22").AsFloat() + reg.FieldByName("Value7").AsFloat() +
+    double net = RoundAmount(kAmountDecimals, reg.FieldByName("Value22").AsFloat() + reg.FieldByName("Value7").AsFloat() +
                                     reg.FieldByName("Value3").AsFloat() + reg.FieldByName("Value0").AsFloat() +
                                     reg.FieldByName("ValueFree").AsFloat());
-    double tax = RoundAmount(2, reg.FieldByName("TotalTax").AsFloat());
+    double tax = RoundAmount(kAmountDecimals, reg.FieldByName("TotalTax").AsFloat());
     if ((flags & kRegHalved) != 0) {
-      net = RoundAmount(2, net / 2);
-      tax = RoundAmount(2, tax / 2);
+      net = RoundAmount(kAmountDecimals, net / 2);
+      tax = RoundAmount(kAmountDecimals, tax / 2);
     }
     line.SetK_42(net);
     line.SetK_43(tax);
-    total = RoundAmount(2, total + tax);
+    total = RoundAmount(kAmountDecimals, total + tax);
   }
   auto ctrl = ewidencja.ZakupCtrl();
   ctrl.SetLiczbaWierszyZakupow(static_cast<uint32_t>(m));
@@ -136,7 +136,7 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
 }  // namespace
 
 void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc) {
-  const TAppSettings& s = ctx.AppSettings;
+  const AppSettings& s = ctx.AppSettings;
   tables::Table reg(ctx.Session);
   tables::Table users(ctx.Session);
 
