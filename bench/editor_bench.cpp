@@ -92,12 +92,12 @@ int Run(int argc, char** argv) {
     editor.OpenFile(argv[2]);
     phases.Mark("open (load, numbering, sums)");
     editor.Document().OwnerDocument().SetModified(false);
-    editor::RecalcJPK(editor.Document());
+    jpk::v7m::RecalcJPK(editor.Document());
     phases.Mark("RecalcJPK again (nothing to do)");
-    auto result = editor.RecalcDeclaration({.edP39 = "100", .edP49 = "50"});
+    auto result = editor.RecalcDeclaration({.p39 = "100", .p49 = "50"});
     phases.Mark("declaration");
-    std::printf("  P_38=%s P_48=%s P_51=%s\n", editor.RefreshInfo().edP38.c_str(), editor.RefreshInfo().edP48.c_str(),
-                editor.RefreshInfo().edP51.c_str());
+    std::printf("  P_38=%s P_48=%s P_51=%s\n", editor.RefreshInfo().p38.c_str(), editor.RefreshInfo().p48.c_str(),
+                editor.RefreshInfo().p51.c_str());
     if (result.status != editor::DeclarationResult::Status::Done) return 1;
     editor.SaveTo(argv[3]);
     phases.Mark("save (two passes)");

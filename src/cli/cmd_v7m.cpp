@@ -25,37 +25,37 @@ void PrintInfo(std::ostream& o, const EditorInfo& i) {
   auto line = [&o](const char* name, const std::string& value) { o << name << "=" << value << "\n"; };
   auto flag = [&line](const char* name, bool value) { line(name, value ? "1" : "0"); };
   line("Caption", i.caption);
-  line("edGenDate", i.edGenDate);
-  line("edNIP", i.edNIP);
-  line("edDateRange", i.edDateRange);
-  line("edSaleLinesCount", i.edSaleLinesCount);
-  line("edSaleTaxSum", i.edSaleTaxSum);
-  line("edBuyLinesCount", i.edBuyLinesCount);
-  line("edBuyTaxSum", i.edBuyTaxSum);
-  line("gbDeklaracja", i.gbDeklaracja);
-  line("edP37", i.edP37);
-  line("edP38", i.edP38);
-  line("edP39", i.edP39);
-  line("edP40Plus42", i.edP40Plus42);
-  line("edP48", i.edP48);
-  line("edP49", i.edP49);
-  line("edP50", i.edP50);
-  line("edP51", i.edP51);
-  line("edP52", i.edP52);
-  line("edP53", i.edP53);
-  line("edP54", i.edP54);
+  line("edGenDate", i.generatedAt);
+  line("edNIP", i.nip);
+  line("edDateRange", i.dateRange);
+  line("edSaleLinesCount", i.saleCount);
+  line("edSaleTaxSum", i.saleTax);
+  line("edBuyLinesCount", i.purchaseCount);
+  line("edBuyTaxSum", i.purchaseTax);
+  line("gbDeklaracja", i.declarationCaption);
+  line("edP37", i.p37);
+  line("edP38", i.p38);
+  line("edP39", i.p39);
+  line("edP40Plus42", i.p40Plus42);
+  line("edP48", i.p48);
+  line("edP49", i.p49);
+  line("edP50", i.p50);
+  line("edP51", i.p51);
+  line("edP52", i.p52);
+  line("edP53", i.p53);
+  line("edP54", i.p54);
   flag("rbZwrot540", i.refund == editor::RefundTerm::P540);
   flag("rbZwrot55", i.refund == editor::RefundTerm::P55);
   flag("rbZwrot56", i.refund == editor::RefundTerm::P56);
   flag("rbZwrot560", i.refund == editor::RefundTerm::P560);
   flag("rbZwrot58", i.refund == editor::RefundTerm::P58);
-  flag("cbP59", i.cbP59);
-  line("edP60", i.edP60);
-  line("edP61", i.edP61);
-  line("edP62", i.edP62);
-  line("edP68", i.edP68);
-  line("edP69", i.edP69);
-  line("edORDZU", i.edORDZU);
+  flag("cbP59", i.p59);
+  line("edP60", i.p60);
+  line("edP61", i.p61);
+  line("edP62", i.p62);
+  line("edP68", i.p68);
+  line("edP69", i.p69);
+  line("edORDZU", i.ordzu);
   for (auto [name, check] : {std::pair{"check38", &i.check38}, std::pair{"check48", &i.check48}}) {
     if (!check->shown) continue;
     line(name, check->ok ? "ok" : "diff");
@@ -94,15 +94,15 @@ void AddAnswers(CLI::App* c, FileOptions& o) {
 
 void OpenCommand(CliEnv& env, const FileOptions& o) {
   SetAnswer(env, o.yes, o.no);
-  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::InPlace);
-  if (!f.Opened()) return;
-  PrintInfo(env.Out(), f.Editor().RefreshInfo());
+  V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::InPlace);
+  if (!file.Opened()) return;
+  PrintInfo(env.Out(), file.Editor().RefreshInfo());
 }
 
 void RecalcCommand(CliEnv& env, const FileOptions& o) {
-  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
-  if (!f.Opened()) return;
-  V7MEditor& editor = f.Editor();
+  V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!file.Opened()) return;
+  V7MEditor& editor = file.Editor();
   if (o.output.empty() && !editor.Modified()) {
     env.Out() << "Numeracja i sumy kontrolne są aktualne, plik " << o.file << " pozostał bez zmian\n";
     return;
@@ -115,9 +115,9 @@ struct LinkOptions : FileOptions {
 };
 
 void LinkCommand(CliEnv& env, const LinkOptions& o) {
-  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
-  if (!f.Opened()) return;
-  V7MEditor& editor = f.Editor();
+  V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!file.Opened()) return;
+  V7MEditor& editor = file.Editor();
   if (!editor.LinkFile(o.other)) {
     env.exitCode = 1;
     return;
@@ -133,27 +133,27 @@ struct DeclarationOptions : FileOptions {
 };
 
 void DeclarationCommand(CliEnv& env, const DeclarationOptions& o) {
-  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
-  if (!f.Opened()) return;
-  V7MEditor& editor = f.Editor();
+  V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!file.Opened()) return;
+  V7MEditor& editor = file.Editor();
   // As in the window: the typed fields hold the values of the last
   // calculation; the options replace them.
   editor::DeclarationInput in = editor::DeclarationInputFrom(editor.RefreshInfo());
   auto take = [](CLI::Option* option, const std::string& value, std::string& field) {
     if (option->count() > 0) field = value;
   };
-  take(o.o39, o.p39, in.edP39);
-  take(o.o49, o.p49, in.edP49);
-  take(o.o50, o.p50, in.edP50);
-  take(o.o52, o.p52, in.edP52);
-  take(o.o54, o.p54, in.edP54);
-  take(o.o60, o.p60, in.edP60);
-  take(o.o61, o.p61, in.edP61);
-  take(o.oOrdzu, o.ordzu, in.edORDZU);
-  if (o.o59->count() > 0) in.cbP59 = o.p59;
+  take(o.o39, o.p39, in.p39);
+  take(o.o49, o.p49, in.p49);
+  take(o.o50, o.p50, in.p50);
+  take(o.o52, o.p52, in.p52);
+  take(o.o54, o.p54, in.p54);
+  take(o.o60, o.p60, in.p60);
+  take(o.o61, o.p61, in.p61);
+  take(o.oOrdzu, o.ordzu, in.ordzu);
+  if (o.o59->count() > 0) in.p59 = o.p59;
   if (o.oRefund->count() > 0) {
     in.refund = *editor::RefundTermFromCode(o.refund);
-  } else if (in.edP54.empty()) {
+  } else if (in.p54.empty()) {
     in.refund = editor::RefundTerm::None;  // an empty P_54 unchecks the terms
   }
   auto result = editor.RecalcDeclaration(in);
@@ -166,9 +166,9 @@ void DeclarationCommand(CliEnv& env, const DeclarationOptions& o) {
 }
 
 void ClearDeclarationCommand(CliEnv& env, const FileOptions& o) {
-  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
-  if (!f.Opened()) return;
-  V7MEditor& editor = f.Editor();
+  V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!file.Opened()) return;
+  V7MEditor& editor = file.Editor();
   if (editor.Document().Node().FindChild("Deklaracja").IsNull()) {
     env.Out() << "Plik " << o.file << " nie ma części deklaracyjnej; nic nie zapisano\n";
     return;
@@ -184,14 +184,14 @@ struct ParagonOptions : FileOptions {
 
 void ParagonCommand(CliEnv& env, const ParagonOptions& o) {
   SetAnswer(env, o.yes, o.no);
-  V7MCommandFile f(env, o.file, V7MCommandFile::CleanUp::OnCopy);
-  if (!f.Opened()) return;
-  V7MEditor& editor = f.Editor();
+  V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::OnCopy);
+  if (!file.Opened()) return;
+  V7MEditor& editor = file.Editor();
   // A new receipt record takes its date and document name from the profile.
-  if (!f.HasProfile() && editor::FindReceiptRecord(editor.Document()).IsNull()) env.Context();
+  if (!file.HasProfile() && editor::FindReceiptRecord(editor.Document()).IsNull()) env.Context();
   editor::ReceiptTotals totals;
   bool written = editor.AddParagonSale([&](editor::ReceiptFields& f) {
-    if (o.oDoc->count() > 0) f.edDowodSprzedazy = o.doc;
+    if (o.oDoc->count() > 0) f.document = o.doc;
     for (const auto& [option, target] : o.amounts) {
       if (option->count() > 0) f.*target.second = editor::AmountFieldText(*target.first);
     }
@@ -203,8 +203,8 @@ void ParagonCommand(CliEnv& env, const ParagonOptions& o) {
     env.Out() << "Nie utworzono wpisu ze sprzedażą paragonową; nic nie zapisano\n";
     return;
   }
-  env.Out() << "edSumVAT=" << totals.edSumVAT << "\nedTotal=" << totals.edTotal << "\nedDiffV23=" << totals.edDiffV23
-            << "\nedDiffV8=" << totals.edDiffV8 << "\nedDiffV5=" << totals.edDiffV5 << "\n";
+  env.Out() << "edSumVAT=" << totals.taxSum << "\nedTotal=" << totals.total << "\nedDiffV23=" << totals.diff23
+            << "\nedDiffV8=" << totals.diff8 << "\nedDiffV5=" << totals.diff5 << "\n";
   PrintInfo(env.Out(), editor.RefreshInfo());
   Saved(env, editor, o.Target());
 }
@@ -274,14 +274,14 @@ void AddV7MCommands(CLI::App& app, CliEnv& env) {
     std::string editor::ReceiptFields::*field;
   };
   const AmountOption amountOptions[] = {
-      {"--net23", "Sprzedaż netto 23%", &ParagonOptions::net23, &editor::ReceiptFields::edNet23},
-      {"--tax23", "Kwota PTU 23%", &ParagonOptions::tax23, &editor::ReceiptFields::edTax23},
-      {"--net8", "Sprzedaż netto 8%", &ParagonOptions::net8, &editor::ReceiptFields::edNet8},
-      {"--tax8", "Kwota PTU 8%", &ParagonOptions::tax8, &editor::ReceiptFields::edTax8},
-      {"--net5", "Sprzedaż netto 5%", &ParagonOptions::net5, &editor::ReceiptFields::edNet5},
-      {"--tax5", "Kwota PTU 5%", &ParagonOptions::tax5, &editor::ReceiptFields::edTax5},
-      {"--value0", "Sprzedaż 0%", &ParagonOptions::value0, &editor::ReceiptFields::edValue0},
-      {"--free", "Sprzedaż zwolniona", &ParagonOptions::free, &editor::ReceiptFields::edValueFree},
+      {"--net23", "Sprzedaż netto 23%", &ParagonOptions::net23, &editor::ReceiptFields::net23},
+      {"--tax23", "Kwota PTU 23%", &ParagonOptions::tax23, &editor::ReceiptFields::tax23},
+      {"--net8", "Sprzedaż netto 8%", &ParagonOptions::net8, &editor::ReceiptFields::net8},
+      {"--tax8", "Kwota PTU 8%", &ParagonOptions::tax8, &editor::ReceiptFields::tax8},
+      {"--net5", "Sprzedaż netto 5%", &ParagonOptions::net5, &editor::ReceiptFields::net5},
+      {"--tax5", "Kwota PTU 5%", &ParagonOptions::tax5, &editor::ReceiptFields::tax5},
+      {"--value0", "Sprzedaż 0%", &ParagonOptions::value0, &editor::ReceiptFields::value0},
+      {"--free", "Sprzedaż zwolniona", &ParagonOptions::free, &editor::ReceiptFields::exempt},
   };
   for (const AmountOption& a : amountOptions) {
     std::string& value = (*paragon).*a.value;

@@ -108,7 +108,7 @@ int64_t TypedWhole(const std::string& text) {
 
 DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
   DeclarationResult result;
-  bool hasRefund = !Trim(in.edP54).empty();
+  bool hasRefund = !Trim(in.p54).empty();
   bool hasTerm = in.refund != RefundTerm::None;
   if (hasRefund && !hasTerm) {
     result.status = DeclarationResult::Status::RefundWithoutTerm;
@@ -121,8 +121,8 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
   if (jpk.IsNull()) throw Error("Brak aktywnego pliku JPK");
 
   // Everything is read and checked before the document is touched.
-  std::optional<int64_t> p39 = Typed(in.edP39), p49 = Typed(in.edP49), p50 = Typed(in.edP50),
-                         p52 = Typed(in.edP52), p54 = Typed(in.edP54), p60 = Typed(in.edP60);
+  std::optional<int64_t> p39 = Typed(in.p39), p49 = Typed(in.p49), p50 = Typed(in.p50),
+                         p52 = Typed(in.p52), p54 = Typed(in.p54), p60 = Typed(in.p60);
 
   Positions p;
   xml::XmlNode ewidencja = jpk.Node().FindChild("Ewidencja");
@@ -204,14 +204,14 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
     p.Set("P_54", *p54);
     p.Set(std::string("P_") + RefundTermCode(in.refund), int64_t{1});
   }
-  if (in.cbP59) p.Set("P_59", int64_t{1});
+  if (in.p59) p.Set("P_59", int64_t{1});
   if (p60) p.Set("P_60", *p60);
-  if (!in.edP61.empty()) p.Set("P_61", in.edP61);
+  if (!in.p61.empty()) p.Set("P_61", in.p61);
   int64_t p62 = p.Int("P_53") - p.Int("P_54");
   if (p62 > 0) p.Set("P_62", p62);
   if (correctionBase != 0) p.Set("P_68", RoundCentsAway(correctionBase));
   if (correctionTax != 0) p.Set("P_69", RoundCentsAway(correctionTax));
-  if (!in.edORDZU.empty()) p.Set("P_ORDZU", in.edORDZU);
+  if (!in.ordzu.empty()) p.Set("P_ORDZU", in.ordzu);
 
   // The markers that nothing here computes stay as they were.
   xml::XmlNode oldDeclaration = jpk.Node().FindChild("Deklaracja");

@@ -23,10 +23,10 @@ std::optional<RefundTerm> RefundTermFromCode(std::string_view code);
 // The typed fields of the editor window. Amounts are texts of whole numbers;
 // an empty text gives no position.
 struct DeclarationInput {
-  std::string edP39, edP49, edP50, edP52, edP54;
+  std::string p39, p49, p50, p52, p54;
   RefundTerm refund = RefundTerm::None;
-  bool cbP59 = false;
-  std::string edP60, edP61, edORDZU;
+  bool p59 = false;
+  std::string p60, p61, ordzu;
 };
 
 struct DeclarationResult {

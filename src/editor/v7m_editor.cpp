@@ -96,16 +96,16 @@ xml::XmlDocument LoadCleanCopy(const std::string& fileName, const fs::path& work
 
 DeclarationInput DeclarationInputFrom(const EditorInfo& info) {
   DeclarationInput in;
-  in.edP39 = info.edP39;
-  in.edP49 = info.edP49;
-  in.edP50 = info.edP50;
-  in.edP52 = info.edP52;
-  in.edP54 = info.edP54;
-  in.refund = info.edP54.empty() ? RefundTerm::None : info.refund;
-  in.cbP59 = info.cbP59;
-  in.edP60 = info.edP60;
-  in.edP61 = info.edP61;
-  in.edORDZU = info.edORDZU;
+  in.p39 = info.p39;
+  in.p49 = info.p49;
+  in.p50 = info.p50;
+  in.p52 = info.p52;
+  in.p54 = info.p54;
+  in.refund = info.p54.empty() ? RefundTerm::None : info.refund;
+  in.p59 = info.p59;
+  in.p60 = info.p60;
+  in.p61 = info.p61;
+  in.ordzu = info.ordzu;
   return in;
 }
 
@@ -271,71 +271,71 @@ EditorInfo V7MEditor::RefreshInfo() const {
   xml::XmlNode subject = root.FindChild("Podmiot1");
   if (!subject.IsNull()) {
     xml::XmlNode person = subject.FindChild("OsobaFizyczna");
-    info.edNIP = !person.IsNull() ? jpk::v7m::IXMLTPodmiotDowolnyBezAdresu_OsobaFizyczna(person).NIP()
-                                  : ChildText(subject.FindChild("OsobaNiefizyczna"), "NIP");
+    info.nip = !person.IsNull() ? jpk::v7m::IXMLTPodmiotDowolnyBezAdresu_OsobaFizyczna(person).NIP()
+                                : ChildText(subject.FindChild("OsobaNiefizyczna"), "NIP");
   }
-  info.edGenDate = ChildText(header, "DataWytworzeniaJPK");
-  info.edDateRange = Format("%s-%.2d", ChildText(header, "Rok").c_str(), static_cast<int>(ShownInt(header, "Miesiac")));
+  info.generatedAt = ChildText(header, "DataWytworzeniaJPK");
+  info.dateRange = Format("%s-%.2d", ChildText(header, "Rok").c_str(), static_cast<int>(ShownInt(header, "Miesiac")));
 
   xml::XmlNode records = root.FindChild("Ewidencja");
   xml::XmlNode saleCtrl = records.IsNull() ? xml::XmlNode() : records.FindChild("SprzedazCtrl");
   xml::XmlNode purchaseCtrl = records.IsNull() ? xml::XmlNode() : records.FindChild("ZakupCtrl");
   if (!saleCtrl.IsNull()) {
-    info.edSaleTaxSum = ShownDecimal(saleCtrl, "PodatekNalezny");
-    info.edSaleLinesCount = ChildText(saleCtrl, "LiczbaWierszySprzedazy");
+    info.saleTax = ShownDecimal(saleCtrl, "PodatekNalezny");
+    info.saleCount = ChildText(saleCtrl, "LiczbaWierszySprzedazy");
   }
   if (!purchaseCtrl.IsNull()) {
-    info.edBuyTaxSum = ShownDecimal(purchaseCtrl, "PodatekNaliczony");
-    info.edBuyLinesCount = ChildText(purchaseCtrl, "LiczbaWierszyZakupow");
+    info.purchaseTax = ShownDecimal(purchaseCtrl, "PodatekNaliczony");
+    info.purchaseCount = ChildText(purchaseCtrl, "LiczbaWierszyZakupow");
   }
 
   xml::XmlNode declaration = root.FindChild("Deklaracja");
   if (!declaration.IsNull()) {
     xml::XmlNode p = declaration.FindChild("PozycjeSzczegolowe");
-    info.gbDeklaracja = "Deklaracja";
-    info.edP37 = ChildText(p, "P_37");
-    info.edP38 = ChildText(p, "P_38");
+    info.declarationCaption = "Deklaracja";
+    info.p37 = ChildText(p, "P_37");
+    info.p38 = ChildText(p, "P_38");
     if (!records.IsNull()) {
       info.check38 = MakeCheck("podatek w deklaracji: %lld, podatek w ewidencji: %f (różnica: %f)",
                                ShownInt(p, "P_38"), ShownCents(saleCtrl, "PodatekNalezny"));
-      info.edP39 = ChildText(p, "P_39");
-      info.edP40Plus42 = DecimalText(static_cast<double>(ShownCents(p, "P_40") + ShownCents(p, "P_42")) / 100);
-      info.edP48 = ChildText(p, "P_48");
+      info.p39 = ChildText(p, "P_39");
+      info.p40Plus42 = DecimalText(static_cast<double>(ShownCents(p, "P_40") + ShownCents(p, "P_42")) / 100);
+      info.p48 = ChildText(p, "P_48");
       info.check48 = MakeCheck(
           "podatek w deklaracji (bez nadwyżki z poprzedniego m-ca): %lld, podatek w ewidencji: %f (różnica: %f)",
           ShownInt(p, "P_48") - ShownInt(p, "P_39"), ShownCents(purchaseCtrl, "PodatekNaliczony"));
     }
-    info.edP49 = ChildText(p, "P_49");
-    info.edP50 = ChildText(p, "P_50");
-    info.edP49Enabled = info.edP50Enabled = ShownInt(p, "P_48") < ShownInt(p, "P_38");
-    info.edP51 = ChildText(p, "P_51");
-    info.edP51Bold = ShownInt(p, "P_51") >= 1;
-    info.edP52 = ChildText(p, "P_52");
-    info.edP53 = ChildText(p, "P_53");
-    info.gbNadwyzkaPodatkuEnabled = !info.edP53.empty() && ShownInt(p, "P_53") > 0;
-    info.edP54 = ChildText(p, "P_54");
-    info.refundTermsEnabled = !info.edP54.empty();
-    if (!info.edP54.empty()) {
+    info.p49 = ChildText(p, "P_49");
+    info.p50 = ChildText(p, "P_50");
+    info.p49Enabled = info.p50Enabled = ShownInt(p, "P_48") < ShownInt(p, "P_38");
+    info.p51 = ChildText(p, "P_51");
+    info.p51Bold = ShownInt(p, "P_51") >= 1;
+    info.p52 = ChildText(p, "P_52");
+    info.p53 = ChildText(p, "P_53");
+    info.surplusEnabled = !info.p53.empty() && ShownInt(p, "P_53") > 0;
+    info.p54 = ChildText(p, "P_54");
+    info.refundTermsEnabled = !info.p54.empty();
+    if (!info.p54.empty()) {
       for (RefundTerm t : {RefundTerm::P540, RefundTerm::P55, RefundTerm::P56, RefundTerm::P560, RefundTerm::P58}) {
         if (ChildText(p, std::string("P_") + RefundTermCode(t)) == "1") info.refund = t;
       }
     }
-    info.cbP59 = ChildText(p, "P_59") == "1";
-    info.edP60Enabled = info.cbP59;
-    if (info.cbP59) {
-      info.edP60 = ChildText(p, "P_60");
-      info.edP61 = ChildText(p, "P_61");
+    info.p59 = ChildText(p, "P_59") == "1";
+    info.p60Enabled = info.p59;
+    if (info.p59) {
+      info.p60 = ChildText(p, "P_60");
+      info.p61 = ChildText(p, "P_61");
     }
-    info.edP62 = ChildText(p, "P_62");
-    info.edP62Bold = !info.edP62.empty() && ShownInt(p, "P_62") >= 1;
-    info.edP68 = ChildText(p, "P_68");
-    info.edP69 = ChildText(p, "P_69");
-    info.edORDZU = ChildText(p, "P_ORDZU");
+    info.p62 = ChildText(p, "P_62");
+    info.p62Bold = !info.p62.empty() && ShownInt(p, "P_62") >= 1;
+    info.p68 = ChildText(p, "P_68");
+    info.p69 = ChildText(p, "P_69");
+    info.ordzu = ChildText(p, "P_ORDZU");
   }
-  info.gbDeklaracjaEnabled = true;
-  info.btnAddParagonSaleEnabled = true;
-  info.btnRecalcDeclarationEnabled = true;
-  info.btnClearDeclarationEnabled = !declaration.IsNull();
+  info.declarationEnabled = true;
+  info.receiptSalesEnabled = true;
+  info.recalcDeclarationEnabled = true;
+  info.clearDeclarationEnabled = !declaration.IsNull();
   return info;
 }
 

@@ -32,26 +32,33 @@ struct TaxCheck {
   std::string hint;
 };
 
-// Everything RefreshInfo shows, under the window's control names.
+// Everything RefreshInfo shows; the comments name the control that shows it.
 struct EditorInfo {
-  std::string caption;
-  std::string edGenDate, edNIP, edDateRange;
-  std::string edSaleLinesCount, edSaleTaxSum, edBuyLinesCount, edBuyTaxSum;
-  std::string gbDeklaracja = kNoDeclarationCaption;
-  bool gbDeklaracjaEnabled = false;
-  std::string edP37, edP38, edP39, edP40Plus42, edP48, edP49, edP50, edP51, edP52, edP53, edP54;
-  std::string edP60, edP61, edP62, edP68, edP69, edORDZU;
-  bool edP49Enabled = false, edP50Enabled = false;
-  bool edP51Bold = false, edP62Bold = false;
-  bool gbNadwyzkaPodatkuEnabled = false;  // also edP54 and cbP59
-  bool refundTermsEnabled = false;        // the five radio buttons (edP54 not empty)
-  RefundTerm refund = RefundTerm::None;   // the checked radio button
-  bool cbP59 = false;
-  bool edP60Enabled = false;  // and edP61
-  TaxCheck check38, check48;  // edP38 and edP48
-  bool btnAddParagonSaleEnabled = false;
-  bool btnRecalcDeclarationEnabled = false;
-  bool btnClearDeclarationEnabled = false;
+  std::string caption;        // the window title
+  std::string generatedAt;    // edGenDate
+  std::string nip;            // edNIP
+  std::string dateRange;      // edDateRange
+  std::string saleCount;      // edSaleLinesCount
+  std::string saleTax;        // edSaleTaxSum
+  std::string purchaseCount;  // edBuyLinesCount
+  std::string purchaseTax;    // edBuyTaxSum
+  std::string declarationCaption = kNoDeclarationCaption;  // the title of gbDeklaracja
+  bool declarationEnabled = false;                         // gbDeklaracja
+  // The declaration positions: p<n> in edP<n>, p40Plus42 in edP40Plus42.
+  std::string p37, p38, p39, p40Plus42, p48, p49, p50, p51, p52, p53, p54;
+  std::string p60, p61, p62, p68, p69;
+  std::string ordzu;                            // edORDZU
+  bool p49Enabled = false, p50Enabled = false;  // edP49, edP50
+  bool p51Bold = false, p62Bold = false;        // edP51, edP62
+  bool surplusEnabled = false;                  // gbNadwyzkaPodatku, also edP54 and cbP59
+  bool refundTermsEnabled = false;              // the five radio buttons (edP54 not empty)
+  RefundTerm refund = RefundTerm::None;         // the checked radio button
+  bool p59 = false;                             // cbP59
+  bool p60Enabled = false;                      // edP60 and edP61
+  TaxCheck check38, check48;                    // edP38 and edP48
+  bool receiptSalesEnabled = false;             // btnAddParagonSale
+  bool recalcDeclarationEnabled = false;        // btnRecalcDeclaration
+  bool clearDeclarationEnabled = false;         // btnClearDeclaration
 };
 
 // The typed fields as the window holds them after RefreshInfo, for the next

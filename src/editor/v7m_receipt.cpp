@@ -48,9 +48,9 @@ struct Rate {
 };
 
 constexpr Rate kRates[] = {
-    {23, &ReceiptFields::edNet23, &ReceiptFields::edTax23, "edNet23", "edTax23"},
-    {8, &ReceiptFields::edNet8, &ReceiptFields::edTax8, "edNet8", "edTax8"},
-    {5, &ReceiptFields::edNet5, &ReceiptFields::edTax5, "edNet5", "edTax5"},
+    {23, &ReceiptFields::net23, &ReceiptFields::tax23, "edNet23", "edTax23"},
+    {8, &ReceiptFields::net8, &ReceiptFields::tax8, "edNet8", "edTax8"},
+    {5, &ReceiptFields::net5, &ReceiptFields::tax5, "edNet5", "edTax5"},
 };
 
 struct AmountField {
@@ -59,9 +59,9 @@ struct AmountField {
 };
 
 constexpr AmountField kAmountFields[] = {
-    {&ReceiptFields::edNet23, "K_19"}, {&ReceiptFields::edTax23, "K_20"}, {&ReceiptFields::edNet8, "K_17"},
-    {&ReceiptFields::edTax8, "K_18"},  {&ReceiptFields::edNet5, "K_15"},  {&ReceiptFields::edTax5, "K_16"},
-    {&ReceiptFields::edValue0, "K_13"}, {&ReceiptFields::edValueFree, "K_10"},
+    {&ReceiptFields::net23, "K_19"},  {&ReceiptFields::tax23, "K_20"}, {&ReceiptFields::net8, "K_17"},
+    {&ReceiptFields::tax8, "K_18"},   {&ReceiptFields::net5, "K_15"},  {&ReceiptFields::tax5, "K_16"},
+    {&ReceiptFields::value0, "K_13"}, {&ReceiptFields::exempt, "K_10"},
 };
 
 }  // namespace
@@ -103,24 +103,24 @@ void ChildFromEdit(xml::XmlNode record, std::string_view name, const std::string
 
 ReceiptFields ReadReceiptFields(const xml::XmlNode& record) {
   ReceiptFields f;
-  f.edDowodSprzedazy = ChildText(record, "DowodSprzedazy");
+  f.document = ChildText(record, "DowodSprzedazy");
   for (const AmountField& a : kAmountFields) f.*a.field = EditFromChild(record, a.element);
   return f;
 }
 
 void WriteReceiptFields(xml::XmlNode record, const ReceiptFields& fields) {
-  SetChildInOrder(record, "DowodSprzedazy", fields.edDowodSprzedazy, kSaleRecordOrder);
+  SetChildInOrder(record, "DowodSprzedazy", fields.document, kSaleRecordOrder);
   for (const AmountField& a : kAmountFields) ChildFromEdit(record, a.element, fields.*a.field);
 }
 
 ReceiptTotals RecalcReceipt(const ReceiptFields& f) {
   ReceiptTotals t;
-  double vat = FieldValue(f.edTax23) + FieldValue(f.edTax8) + FieldValue(f.edTax5);
-  t.edSumVAT = DecimalText(vat);
-  double total = vat + FieldValue(f.edNet23) + FieldValue(f.edNet8) + FieldValue(f.edNet5) +
-                 FieldValue(f.edValue0) + FieldValue(f.edValueFree);
-  t.edTotal = DecimalText(total);
-  std::string* diffs[] = {&t.edDiffV23, &t.edDiffV8, &t.edDiffV5};
+  double vat = FieldValue(f.tax23) + FieldValue(f.tax8) + FieldValue(f.tax5);
+  t.taxSum = DecimalText(vat);
+  double total = vat + FieldValue(f.net23) + FieldValue(f.net8) + FieldValue(f.net5) + FieldValue(f.value0) +
+                 FieldValue(f.exempt);
+  t.total = DecimalText(total);
+  std::string* diffs[] = {&t.diff23, &t.diff8, &t.diff5};
   for (int i = 0; i < 3; ++i) {
     const Rate& r = kRates[i];
     const std::string& net = f.*r.net;

@@ -31,13 +31,14 @@ std::string EditFromChild(const xml::XmlNode& record, std::string_view name);
 void ChildFromEdit(xml::XmlNode record, std::string_view name, const std::string& text);
 
 // The dialog's fields: the document number and the amounts of each rate.
+// The comments name the dialog's control of each.
 struct ReceiptFields {
-  std::string edDowodSprzedazy;
-  std::string edNet23, edTax23;  // K_19, K_20
-  std::string edNet8, edTax8;    // K_17, K_18
-  std::string edNet5, edTax5;    // K_15, K_16
-  std::string edValue0;          // K_13
-  std::string edValueFree;       // K_10
+  std::string document;      // DowodSprzedazy (edDowodSprzedazy)
+  std::string net23, tax23;  // K_19, K_20 (edNet23, edTax23)
+  std::string net8, tax8;    // K_17, K_18 (edNet8, edTax8)
+  std::string net5, tax5;    // K_15, K_16 (edNet5, edTax5)
+  std::string value0;        // K_13, sales at 0 % (edValue0)
+  std::string exempt;        // K_10, exempt sales (edValueFree)
 };
 
 ReceiptFields ReadReceiptFields(const xml::XmlNode& record);
@@ -47,8 +48,11 @@ void WriteReceiptFields(xml::XmlNode record, const ReceiptFields& fields);
 // What the dialog shows beside the fields (edRecalc). A field that is not a
 // number fails with the conversion message.
 struct ReceiptTotals {
-  std::string edSumVAT, edTotal;
-  std::string edDiffV23, edDiffV8, edDiffV5;
+  std::string taxSum;  // the taxes of all rates (edSumVAT)
+  std::string total;   // taxes and every amount (edTotal)
+  // Typed tax less the tax computed from the net, per rate (edDiffV23,
+  // edDiffV8, edDiffV5).
+  std::string diff23, diff8, diff5;
 };
 ReceiptTotals RecalcReceipt(const ReceiptFields& fields);
 

@@ -272,9 +272,9 @@ class GenJpkVatDlgTest : public QObject {
     p.Get<QCheckBox>("cbDecl")->setChecked(decl);
     p.Generate();
     const kx::editor::EditorInfo info = p.editor.RefreshInfo();
-    QCOMPARE(info.gbDeklaracja, std::string(decl ? "Deklaracja" : kx::editor::kNoDeclarationCaption));
+    QCOMPARE(info.declarationCaption, std::string(decl ? "Deklaracja" : kx::editor::kNoDeclarationCaption));
     // The tax due of the two November sales (23 + 2.30).
-    QCOMPARE(QString::fromStdString(info.edP38), decl ? QStringLiteral("25") : QString());
+    QCOMPARE(QString::fromStdString(info.p38), decl ? QStringLiteral("25") : QString());
   }
 
   void aSecondRunIsLinkedIntoTheOpenDocument() {

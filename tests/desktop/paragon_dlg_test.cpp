@@ -66,9 +66,9 @@ struct Program {
 
 kx::editor::ReceiptFields Rate23(const std::string& net, const std::string& tax) {
   kx::editor::ReceiptFields f;
-  f.edDowodSprzedazy = "Raport fiskalny okresowy";
-  f.edNet23 = net;
-  f.edTax23 = tax;
+  f.document = "Raport fiskalny okresowy";
+  f.net23 = net;
+  f.tax23 = tax;
   return f;
 }
 
@@ -209,8 +209,8 @@ class ParagonDlgTest : public QObject {
     QFETCH(QString, focus);
     Program p;
     kx::editor::ReceiptFields f = Rate23("100", "23");
-    f.edNet8 = net8.toStdString();
-    f.edTax8 = tax8.toStdString();
+    f.net8 = net8.toStdString();
+    f.tax8 = tax8.toStdString();
     p.ShowWith(f);
     ModalChain boxes;
     if (!answer.isEmpty()) boxes.Box(answer);
@@ -317,11 +317,11 @@ class ParagonDlgTest : public QObject {
     if (out.isEmpty()) QSKIP("KX_SCREENSHOT_DIR not set");
     Program p;
     kx::editor::ReceiptFields f = Rate23("4065.04", "934.96");
-    f.edNet8 = "925.93";
-    f.edTax8 = "74.05";
-    f.edNet5 = "190.48";
-    f.edTax5 = "9.52";
-    f.edValueFree = "120";
+    f.net8 = "925.93";
+    f.tax8 = "74.05";
+    f.net5 = "190.48";
+    f.tax5 = "9.52";
+    f.exempt = "120";
     p.Dlg()->move(40, 40);
     p.ShowWith(f);
     p.Dlg()->activateWindow();

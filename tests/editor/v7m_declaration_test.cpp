@@ -85,27 +85,27 @@ TEST(Declaration, PositionsFromRecordsAndTypedValues) {
        "P_360=3 P_37=146 P_38=165 P_40=100 P_41=23 P_42=200 P_43=46 P_44=1 P_45=2 P_46=-3 P_47=4 P_48=73 P_51=92 "
        "P_53=0 "},
       {"P_49 capped to the tax due", Sale(1, Pair(19, "4347.83", "1000")), Purchase(1, Pair(42, "1739.13", "400")),
-       {.edP49 = "800"},
+       {.p49 = "800"},
        "P_19=4348 P_20=1000 P_37=4348 P_38=1000 P_42=1739 P_43=400 P_48=400 P_49=600 P_51=0 P_53=0 ", 600},
       {"P_49 then P_50 from what is left", Sale(1, Pair(19, "4347.83", "1000")), Purchase(1, Pair(42, "1739.13", "400")),
-       {.edP49 = "500", .edP50 = "300"},
+       {.p49 = "500", .p50 = "300"},
        "P_19=4348 P_20=1000 P_37=4348 P_38=1000 P_42=1739 P_43=400 P_48=400 P_49=500 P_50=100 P_51=0 P_53=0 ",
        std::nullopt, 100},
       {"no tax due: P_49 falls to 0", Sale(1, Pair(19, "100", "23")), Purchase(1, Pair(42, "1000", "230")),
-       {.edP49 = "10"},
+       {.p49 = "10"},
        "P_19=100 P_20=23 P_37=100 P_38=23 P_42=1000 P_43=230 P_48=230 P_49=0 P_51=0 P_53=207 P_62=207 ", 0},
       {"refund in 25 days with P_52", Sale(1, Pair(19, "1739.13", "400")), Purchase(1, Pair(42, "4347.83", "1000")),
-       {.edP52 = "50", .edP54 = "300", .refund = RefundTerm::P55},
+       {.p52 = "50", .p54 = "300", .refund = RefundTerm::P55},
        "P_19=1739 P_20=400 P_37=1739 P_38=400 P_42=4348 P_43=1000 P_48=1000 P_51=0 P_52=50 P_53=650 P_54=300 P_55=1 "
        "P_62=350 "},
       {"equal taxes: P_53 is P_52", Sale(1, Pair(19, "100", "23")), Purchase(1, Pair(42, "100", "23")),
-       {.edP52 = "7"}, "P_19=100 P_20=23 P_37=100 P_38=23 P_42=100 P_43=23 P_48=23 P_51=0 P_52=7 P_53=7 P_62=7 "},
+       {.p52 = "7"}, "P_19=100 P_20=23 P_37=100 P_38=23 P_42=100 P_43=23 P_48=23 P_51=0 P_52=7 P_53=7 P_62=7 "},
       {"P_39 raises P_48; P_59 P_60 P_61 P_ORDZU", Sale(1, Pair(19, "100", "23")), "",
-       {.edP39 = "100", .edP54 = "77", .refund = RefundTerm::P540, .cbP59 = true, .edP60 = "3", .edP61 = "CIT",
-        .edORDZU = "Korekta"},
+       {.p39 = "100", .p54 = "77", .refund = RefundTerm::P540, .p59 = true, .p60 = "3", .p61 = "CIT",
+        .ordzu = "Korekta"},
        "P_19=100 P_20=23 P_37=100 P_38=23 P_39=100 P_48=100 P_51=0 P_53=77 P_54=77 P_540=1 P_59=1 P_60=3 P_61=CIT "
        "P_ORDZU=Korekta "},
-      {"P_60 without P_59", "", "", {.edP60 = "12"}, "P_37=0 P_38=0 P_48=0 P_51=0 P_53=0 P_60=12 "},
+      {"P_60 without P_59", "", "", {.p60 = "12"}, "P_37=0 P_38=0 P_48=0 P_51=0 P_53=0 P_60=12 "},
       {"correction record", Sale(1, "<KorektaPodstawyOpodt>1</KorektaPodstawyOpodt><TerminPlatnosci>2026-01-10"
                                     "</TerminPlatnosci>" + Pair(15, "-1000", "-230")) +
                                 Sale(2, Pair(15, "5000", "1150")),
@@ -137,8 +137,8 @@ TEST(Declaration, WrittenFilesValidate) {
   kxtest::TempDir dir;
   auto jpk = Records(Sale(1, Pair(19, "100.25", "23.06")) + Sale(2, Pair(17, "50", "4")),
                      Purchase(1, Pair(42, "1000", "230")));
-  CalcDeclaration(jpk, {.edP52 = "5", .edP54 = "100", .refund = RefundTerm::P560, .cbP59 = true, .edP60 = "20",
-                        .edP61 = "PIT-4R"});
+  CalcDeclaration(jpk, {.p52 = "5", .p54 = "100", .refund = RefundTerm::P560, .p59 = true, .p60 = "20",
+                        .p61 = "PIT-4R"});
   jpk.OwnerDocument().SaveToFile(dir / "decl.xml");
   EXPECT_EQ(kxtest::SchemaErrors(dir / "decl.xml"), "");
 }
@@ -152,7 +152,7 @@ TEST(Declaration, ExistingPositionsAreReplacedInSchemaOrder) {
   file.insert(file.find("</JPK>"), declaration);
   auto jpk = Load(file);
   ASSERT_EQ(ChildNames(jpk.Node()), "Naglowek Podmiot1 Ewidencja Deklaracja ");
-  CalcDeclaration(jpk, {.edP39 = "8"});
+  CalcDeclaration(jpk, {.p39 = "8"});
   EXPECT_EQ(Positions(jpk), "P_19=100 P_20=23 P_37=100 P_38=23 P_39=8 P_48=8 P_51=15 P_53=0 P_63=1 P_67=1 ");
 
   // A new declaration stands before Ewidencja.
@@ -174,14 +174,14 @@ TEST(Declaration, FailuresLeaveTheDocumentAsItWas) {
     DeclarationResult::Status status;
     const char* error;
   } cases[] = {
-      {"P_54 without a term", Sale(1, ""), {.edP54 = "10"}, DeclarationResult::Status::RefundWithoutTerm, nullptr},
+      {"P_54 without a term", Sale(1, ""), {.p54 = "10"}, DeclarationResult::Status::RefundWithoutTerm, nullptr},
       {"a term without P_54", Sale(1, ""), {.refund = RefundTerm::P58}, DeclarationResult::Status::TermWithoutRefund,
        nullptr},
       {"positive amount in a correction",
        Sale(1, "") + Sale(2, "<KorektaPodstawyOpodt>1</KorektaPodstawyOpodt><TerminPlatnosci>2026-01-10"
                              "</TerminPlatnosci>" + Pair(15, "-100", "0.01")),
        {}, DeclarationResult::Status::Done, "KorektaPodstawyOpodt: Powinna być wartość ujemna.\rPozycja: 2"},
-      {"typed amount not whole", Sale(1, ""), {.edP39 = "12.5"}, DeclarationResult::Status::Done,
+      {"typed amount not whole", Sale(1, ""), {.p39 = "12.5"}, DeclarationResult::Status::Done,
        "\"12.5\" nie jest poprawną liczbą całkowitą"},
   };
   for (const auto& c : cases) {

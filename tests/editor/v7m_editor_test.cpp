@@ -116,14 +116,14 @@ TEST(EditorOpen, UpToDateFileStaysUnmodified) {
   EXPECT_EQ(s.ctx.OpenDlg.initialDir, s.dir.Path().string() + "/");
   auto info = s.editor.RefreshInfo();
   EXPECT_EQ(info.caption, file.string() + " - Kalvor JPK");
-  EXPECT_EQ(info.edNIP, "7270120002");
-  EXPECT_EQ(info.edDateRange, "2026-02");
-  EXPECT_EQ(info.edSaleLinesCount, "1");
-  EXPECT_EQ(info.edSaleTaxSum, "23");
-  EXPECT_EQ(info.edBuyTaxSum, "230");
-  EXPECT_EQ(info.gbDeklaracja, "Deklaracja - brak części deklaracyjnej w pliku JPK_V7");
-  EXPECT_FALSE(info.btnClearDeclarationEnabled);
-  EXPECT_TRUE(info.btnRecalcDeclarationEnabled);
+  EXPECT_EQ(info.nip, "7270120002");
+  EXPECT_EQ(info.dateRange, "2026-02");
+  EXPECT_EQ(info.saleCount, "1");
+  EXPECT_EQ(info.saleTax, "23");
+  EXPECT_EQ(info.purchaseTax, "230");
+  EXPECT_EQ(info.declarationCaption, "Deklaracja - brak części deklaracyjnej w pliku JPK_V7");
+  EXPECT_FALSE(info.clearDeclarationEnabled);
+  EXPECT_TRUE(info.recalcDeclarationEnabled);
   EXPECT_TRUE(s.port.shown.empty());
 }
 
@@ -176,8 +176,8 @@ TEST(EditorOpen, PrefixRepairAndLinking) {
   EXPECT_EQ(s.ctx.SaveDlg.fileName, "");
   EXPECT_EQ(s.Texts(), (std::vector<std::string>{"Pomyślnie połączono pliki JPK:\rnowy plik", "Zapisać dokonane zmiany?"}));
   auto info = s.editor.RefreshInfo();
-  EXPECT_EQ(info.edSaleLinesCount, "2");
-  EXPECT_EQ(info.edBuyLinesCount, "2");
+  EXPECT_EQ(info.saleCount, "2");
+  EXPECT_EQ(info.purchaseCount, "2");
 
   // "Nowy plik" in the new-or-link dialog drops the document.
   s.editor.askNewOrLink = [] { return ui::ModalResult::No; };
@@ -198,7 +198,7 @@ TEST(EditorGenerated, HandOverMakesActiveOrLinksThenDeclares) {
   } cases[] = {
       {"new document", false, false, std::nullopt, 1, nullptr},
       {"linked into the open one", true, false, std::nullopt, 2, nullptr},
-      {"declaration with the typed fields", false, true, DeclarationInput{.edP39 = "7"}, 1, "7"},
+      {"declaration with the typed fields", false, true, DeclarationInput{.p39 = "7"}, 1, "7"},
       {"declaration with the shown fields", false, true, std::nullopt, 1, ""},
   };
   for (const auto& c : cases) {
@@ -273,14 +273,14 @@ TEST(EditorInfoView, ChecksHintsAndDeclarationFields) {
     records.FindChild("SprzedazCtrl").FindChild("PodatekNalezny").SetText(c.saleTax);
     records.FindChild("ZakupCtrl").FindChild("PodatekNaliczony").SetText(c.purchaseTax);
     auto info = s.editor.RefreshInfo();
-    EXPECT_EQ(info.gbDeklaracja, "Deklaracja");
+    EXPECT_EQ(info.declarationCaption, "Deklaracja");
     EXPECT_TRUE(info.check38.shown);
     EXPECT_EQ(info.check38.ok, c.ok38) << c.what;
     EXPECT_EQ(info.check38.color, c.ok38 ? FieldColor::Face : FieldColor::Red) << c.what;
     EXPECT_EQ(info.check38.hint, c.hint38) << c.what;
     EXPECT_EQ(info.check48.ok, c.ok48) << c.what;
     EXPECT_EQ(info.check48.hint, c.hint48) << c.what;
-    EXPECT_TRUE(info.btnClearDeclarationEnabled);
+    EXPECT_TRUE(info.clearDeclarationEnabled);
   }
 
   // Fields, enabling and the refund choice.
@@ -294,24 +294,24 @@ TEST(EditorInfoView, ChecksHintsAndDeclarationFields) {
                                    "<P_62>350</P_62><P_68>-3</P_68><P_69>-1</P_69><P_ORDZU>x</P_ORDZU>")));
   ASSERT_TRUE(s.editor.OpenFile(file.string()));
   auto info = s.editor.RefreshInfo();
-  EXPECT_EQ(info.edP40Plus42, "12.5");
-  EXPECT_FALSE(info.edP49Enabled);
-  EXPECT_FALSE(info.edP51Bold);
-  EXPECT_TRUE(info.gbNadwyzkaPodatkuEnabled);
+  EXPECT_EQ(info.p40Plus42, "12.5");
+  EXPECT_FALSE(info.p49Enabled);
+  EXPECT_FALSE(info.p51Bold);
+  EXPECT_TRUE(info.surplusEnabled);
   EXPECT_TRUE(info.refundTermsEnabled);
   EXPECT_EQ(info.refund, RefundTerm::P55);
-  EXPECT_TRUE(info.cbP59);
-  EXPECT_EQ(info.edP60, "7");
-  EXPECT_EQ(info.edP61, "PIT");
-  EXPECT_TRUE(info.edP62Bold);
-  EXPECT_EQ(info.edP68, "-3");
-  EXPECT_EQ(info.edORDZU, "x");
+  EXPECT_TRUE(info.p59);
+  EXPECT_EQ(info.p60, "7");
+  EXPECT_EQ(info.p61, "PIT");
+  EXPECT_TRUE(info.p62Bold);
+  EXPECT_EQ(info.p68, "-3");
+  EXPECT_EQ(info.ordzu, "x");
   // The next calculation starts from these typed values.
   auto in = DeclarationInputFrom(info);
-  EXPECT_EQ(in.edP39, "5");
-  EXPECT_EQ(in.edP54, "300");
+  EXPECT_EQ(in.p39, "5");
+  EXPECT_EQ(in.p54, "300");
   EXPECT_EQ(in.refund, RefundTerm::P55);
-  EXPECT_EQ(in.edP60, "7");
+  EXPECT_EQ(in.p60, "7");
 
   // No Ewidencja: no P_39, P_40+P_42, P_48 and no checks.
   Session bare;
@@ -320,17 +320,17 @@ TEST(EditorInfoView, ChecksHintsAndDeclarationFields) {
                                                                    "<P_51>0</P_51>"), false));
   ASSERT_TRUE(bare.editor.OpenFile(noRecords.string()));
   auto none = bare.editor.RefreshInfo();
-  EXPECT_EQ(none.edP38, "5");
-  EXPECT_EQ(none.edP39, "");
-  EXPECT_EQ(none.edP48, "");
+  EXPECT_EQ(none.p38, "5");
+  EXPECT_EQ(none.p39, "");
+  EXPECT_EQ(none.p48, "");
   EXPECT_FALSE(none.check38.shown);
-  EXPECT_TRUE(none.edP49Enabled);
+  EXPECT_TRUE(none.p49Enabled);
 
   V7MEditor empty(bare.ctx, bare.dir.Path());
   auto nothing = empty.RefreshInfo();
-  EXPECT_FALSE(nothing.gbDeklaracjaEnabled);
-  EXPECT_FALSE(nothing.btnRecalcDeclarationEnabled);
-  EXPECT_EQ(nothing.edNIP, "");
+  EXPECT_FALSE(nothing.declarationEnabled);
+  EXPECT_FALSE(nothing.recalcDeclarationEnabled);
+  EXPECT_EQ(nothing.nip, "");
 }
 
 TEST(EditorDeclaration, WarningsAndRemoval) {
@@ -338,15 +338,15 @@ TEST(EditorDeclaration, WarningsAndRemoval) {
   s.ctx.AppSettings.ClearEnter = false;
   auto file = s.Pretty("luty.xml", kUpToDate);
   ASSERT_TRUE(s.editor.OpenFile(file.string()));
-  auto r = s.editor.RecalcDeclaration({.edP54 = "10"});
+  auto r = s.editor.RecalcDeclaration({.p54 = "10"});
   EXPECT_EQ(r.status, DeclarationResult::Status::RefundWithoutTerm);
   EXPECT_EQ(s.Texts(), std::vector<std::string>{kRefundWithoutTermText});
   EXPECT_EQ(s.port.shown[0].kind, ui::BoxKind::Warning);
   EXPECT_FALSE(s.editor.Modified());
 
   ASSERT_EQ(s.editor.RecalcDeclaration({}).status, DeclarationResult::Status::Done);
-  EXPECT_TRUE(s.editor.RefreshInfo().btnClearDeclarationEnabled);
-  EXPECT_EQ(s.editor.RefreshInfo().edP51, "0");
+  EXPECT_TRUE(s.editor.RefreshInfo().clearDeclarationEnabled);
+  EXPECT_EQ(s.editor.RefreshInfo().p51, "0");
 
   // Removal writes the file at once.
   s.port.shown.clear();
@@ -401,7 +401,7 @@ TEST(EditorReceipt, CreateCancelAndWrite) {
     shown = f;
     return false;
   }));
-  EXPECT_EQ(shown.edDowodSprzedazy, "Raport fiskalny okresowy");
+  EXPECT_EQ(shown.document, "Raport fiskalny okresowy");
   EXPECT_EQ(s.editor.Document().OwnerDocument().Xml(), before);
   EXPECT_FALSE(s.editor.Modified());
   // A failing dialog also takes the new record away.
@@ -412,23 +412,23 @@ TEST(EditorReceipt, CreateCancelAndWrite) {
   // OK: written, renumbered, the invoice becomes number 2.
   s.port.answers = {Button::Yes};
   EXPECT_TRUE(s.editor.AddParagonSale([](ReceiptFields& f) {
-    f.edNet23 = "1000";
-    f.edTax23 = "230";
+    f.net23 = "1000";
+    f.tax23 = "230";
     return true;
   }));
   auto info = s.editor.RefreshInfo();
-  EXPECT_EQ(info.edSaleLinesCount, "2");
-  EXPECT_EQ(info.edSaleTaxSum, "253");
+  EXPECT_EQ(info.saleCount, "2");
+  EXPECT_EQ(info.saleTax, "253");
   auto receipt = FindReceiptRecord(s.editor.Document());
   ASSERT_FALSE(receipt.IsNull());
   EXPECT_EQ(ChildText(receipt, "NrKontrahenta"), "BRAK");
   EXPECT_EQ(ChildText(NextSaleRecord(receipt), "LpSprzedazy"), "2");
   // Found again without a question.
   EXPECT_TRUE(s.editor.AddParagonSale([](ReceiptFields& f) {
-    EXPECT_EQ(f.edTax23, "230");
-    f.edTax23 = "";
-    f.edNet23 = "";
+    EXPECT_EQ(f.tax23, "230");
+    f.tax23 = "";
+    f.net23 = "";
     return true;
   }));
-  EXPECT_EQ(s.editor.RefreshInfo().edSaleTaxSum, "23");
+  EXPECT_EQ(s.editor.RefreshInfo().saleTax, "23");
 }

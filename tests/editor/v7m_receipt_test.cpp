@@ -67,22 +67,22 @@ TEST(ReceiptRecord, CreatedOnTopAndFilledInSchemaOrder) {
 
   // The dialog's fields in their order land at the schema places.
   ReceiptFields fields = ReadReceiptFields(record);
-  EXPECT_EQ(fields.edDowodSprzedazy, "Raport fiskalny okresowy");
-  EXPECT_EQ(fields.edNet23, "");
-  fields.edDowodSprzedazy = "RF 02/2024";
-  fields.edNet23 = "1000";
-  fields.edTax23 = "230";
-  fields.edNet8 = "100";
-  fields.edTax8 = "8";
-  fields.edNet5 = "12.5";
-  fields.edTax5 = "0.63";
-  fields.edValue0 = "7";
-  fields.edValueFree = "3";
+  EXPECT_EQ(fields.document, "Raport fiskalny okresowy");
+  EXPECT_EQ(fields.net23, "");
+  fields.document = "RF 02/2024";
+  fields.net23 = "1000";
+  fields.tax23 = "230";
+  fields.net8 = "100";
+  fields.tax8 = "8";
+  fields.net5 = "12.5";
+  fields.tax5 = "0.63";
+  fields.value0 = "7";
+  fields.exempt = "3";
   WriteReceiptFields(record, fields);
   EXPECT_EQ(ChildNames(record),
             "LpSprzedazy NrKontrahenta NazwaKontrahenta DowodSprzedazy DataWystawienia DI TypDokumentu K_10 K_13 K_15 "
             "K_16 K_17 K_18 K_19 K_20 ");
-  EXPECT_EQ(ReadReceiptFields(record).edNet5, "12.5");
+  EXPECT_EQ(ReadReceiptFields(record).net5, "12.5");
 
   RecalcJPK(jpk);
   auto second = NextSaleRecord(record);
@@ -94,7 +94,7 @@ TEST(ReceiptRecord, CreatedOnTopAndFilledInSchemaOrder) {
   EXPECT_EQ(kxtest::SchemaErrors(dir / "ro.xml"), "");
 
   // Emptied fields remove their elements.
-  fields.edNet8 = fields.edTax8 = fields.edValueFree = "";
+  fields.net8 = fields.tax8 = fields.exempt = "";
   WriteReceiptFields(record, fields);
   EXPECT_TRUE(record.FindChild("K_17").IsNull());
   EXPECT_TRUE(record.FindChild("K_18").IsNull());
@@ -112,24 +112,23 @@ TEST(ReceiptDialog, TotalsAndDifferences) {
     ReceiptFields f;
     ReceiptTotals want;
   } cases[] = {
-      {{.edNet23 = "100", .edTax23 = "23"}, {"23", "123", "0", "0", "0"}},
-      {{.edNet23 = "100", .edTax23 = "24", .edNet8 = "12.5", .edTax8 = "1", .edNet5 = "10", .edValue0 = "5",
-        .edValueFree = "2.5"},
+      {{.net23 = "100", .tax23 = "23"}, {"23", "123", "0", "0", "0"}},
+      {{.net23 = "100", .tax23 = "24", .net8 = "12.5", .tax8 = "1", .net5 = "10", .value0 = "5", .exempt = "2.5"},
        {"25", "155", "1", "0", "0"}},
-      {{.edNet8 = "100", .edTax8 = "7.99", .edNet5 = "33.33", .edTax5 = "1.67"}, {"9.66", "142.99", "0", "-0.01", "0"}},
+      {{.net8 = "100", .tax8 = "7.99", .net5 = "33.33", .tax5 = "1.67"}, {"9.66", "142.99", "0", "-0.01", "0"}},
       {{}, {"0", "0", "0", "0", "0"}},
   };
   for (const auto& c : cases) {
     auto t = RecalcReceipt(c.f);
-    EXPECT_EQ(t.edSumVAT, c.want.edSumVAT);
-    EXPECT_EQ(t.edTotal, c.want.edTotal);
-    EXPECT_EQ(t.edDiffV23, c.want.edDiffV23);
-    EXPECT_EQ(t.edDiffV8, c.want.edDiffV8);
-    EXPECT_EQ(t.edDiffV5, c.want.edDiffV5);
+    EXPECT_EQ(t.taxSum, c.want.taxSum);
+    EXPECT_EQ(t.total, c.want.total);
+    EXPECT_EQ(t.diff23, c.want.diff23);
+    EXPECT_EQ(t.diff8, c.want.diff8);
+    EXPECT_EQ(t.diff5, c.want.diff5);
   }
   for (const char* bad : {"-", ".", "1.2.3", "12,5", "1e3", "abc"}) {
     try {
-      RecalcReceipt({.edNet23 = bad});
+      RecalcReceipt({.net23 = bad});
       ADD_FAILURE() << bad;
     } catch (const Error& e) {
       EXPECT_EQ(e.what(), "\"" + std::string(bad) + "\" nie jest poprawną liczbą");
@@ -167,22 +166,22 @@ TEST(ReceiptDialog, RateChecksBeforeClosing) {
     std::string message;   // the failure, "" when the dialog may close
     std::string focus;
   } cases[] = {
-      {"exact tax", {.edNet23 = "100", .edTax23 = "23"}, {}, "", "", ""},
-      {"within 1 %", {.edNet23 = "1000", .edTax23 = "230.5"}, {}, "", "", ""},
-      {"net not above 1", {.edNet23 = "0.50", .edTax23 = "7"}, {}, "", "", ""},
+      {"exact tax", {.net23 = "100", .tax23 = "23"}, {}, "", "", ""},
+      {"within 1 %", {.net23 = "1000", .tax23 = "230.5"}, {}, "", "", ""},
+      {"net not above 1", {.net23 = "0.50", .tax23 = "7"}, {}, "", "", ""},
       {"both empty", {}, {}, "", "", ""},
-      {"more than 1 % refused", {.edNet23 = "100", .edTax23 = "24"}, {Button::No},
+      {"more than 1 % refused", {.net23 = "100", .tax23 = "24"}, {Button::No},
        "Podatek w stawce 23% wynoszący: 24.00\rzbyt różni się od wyliczonego: 23.00\rRóżnica: 1.00\rZaakceptować?",
        "Wartość spoza zakresu", "edTax23"},
-      {"more than 1 % accepted", {.edNet23 = "100", .edTax23 = "24"}, {Button::Yes},
+      {"more than 1 % accepted", {.net23 = "100", .tax23 = "24"}, {Button::Yes},
        "Podatek w stawce 23% wynoszący: 24.00\rzbyt różni się od wyliczonego: 23.00\rRóżnica: 1.00\rZaakceptować?", "",
        ""},
-      {"box closed", {.edNet5 = "100", .edTax5 = "0"}, {Button::Cancel},
+      {"box closed", {.net5 = "100", .tax5 = "0"}, {Button::Cancel},
        "Podatek w stawce 5% wynoszący: 0.00\rzbyt różni się od wyliczonego: 5.00\rRóżnica: -5.00\rZaakceptować?",
        "Wartość spoza zakresu", "edTax5"},
-      {"net missing", {.edTax8 = "8"}, {}, "", "Brak wartości netto w stawce 8%", "edNet8"},
-      {"tax missing", {.edNet5 = "100"}, {}, "", "Brak wartości podatku w stawce 5%", "edTax5"},
-      {"23 % checked first", {.edNet23 = "100", .edNet8 = "1"}, {}, "", "Brak wartości podatku w stawce 23%", "edTax23"},
+      {"net missing", {.tax8 = "8"}, {}, "", "Brak wartości netto w stawce 8%", "edNet8"},
+      {"tax missing", {.net5 = "100"}, {}, "", "Brak wartości podatku w stawce 5%", "edTax5"},
+      {"23 % checked first", {.net23 = "100", .net8 = "1"}, {}, "", "Brak wartości podatku w stawce 23%", "edTax23"},
   };
   for (const auto& c : cases) {
     kxtest::ScriptedUserPort port;

@@ -125,20 +125,20 @@ void TJpkVatDlg::RefreshInfo() {
   const EditorInfo info = m_editor->RefreshInfo();
   Ui::TJpkVatDlg& u = *m_ui;
 
-  u.edNIP->setText(Q(info.edNIP));
-  u.edGenDate->setText(Q(info.edGenDate));
-  u.edDateRange->setText(Q(info.edDateRange));
-  u.edSaleLinesCount->setText(Q(info.edSaleLinesCount));
-  u.edSaleTaxSum->setText(Q(info.edSaleTaxSum));
-  u.edBuyLinesCount->setText(Q(info.edBuyLinesCount));
-  u.edBuyTaxSum->setText(Q(info.edBuyTaxSum));
-  u.gbDeklaracja->setTitle(Q(info.gbDeklaracja));
+  u.edNIP->setText(Q(info.nip));
+  u.edGenDate->setText(Q(info.generatedAt));
+  u.edDateRange->setText(Q(info.dateRange));
+  u.edSaleLinesCount->setText(Q(info.saleCount));
+  u.edSaleTaxSum->setText(Q(info.saleTax));
+  u.edBuyLinesCount->setText(Q(info.purchaseCount));
+  u.edBuyTaxSum->setText(Q(info.purchaseTax));
+  u.gbDeklaracja->setTitle(Q(info.declarationCaption));
 
   const std::pair<QLineEdit*, const std::string*> values[] = {
-      {u.edP37, &info.edP37}, {u.edP38, &info.edP38}, {u.edP39, &info.edP39},    {u.edP40Plus42, &info.edP40Plus42},
-      {u.edP48, &info.edP48}, {u.edP49, &info.edP49}, {u.edP50, &info.edP50},    {u.edP51, &info.edP51},
-      {u.edP52, &info.edP52}, {u.edP53, &info.edP53}, {u.edP54, &info.edP54},    {u.edP62, &info.edP62},
-      {u.edP68, &info.edP68}, {u.edP69, &info.edP69}, {u.edORDZU, &info.edORDZU}};
+      {u.edP37, &info.p37}, {u.edP38, &info.p38}, {u.edP39, &info.p39}, {u.edP40Plus42, &info.p40Plus42},
+      {u.edP48, &info.p48}, {u.edP49, &info.p49}, {u.edP50, &info.p50}, {u.edP51, &info.p51},
+      {u.edP52, &info.p52}, {u.edP53, &info.p53}, {u.edP54, &info.p54}, {u.edP62, &info.p62},
+      {u.edP68, &info.p68}, {u.edP69, &info.p69}, {u.edORDZU, &info.ordzu}};
   for (const auto& [edit, text] : values) edit->setText(Q(*text));
 
   // The two tax checks: colour and hint.
@@ -149,16 +149,16 @@ void TJpkVatDlg::RefreshInfo() {
     edit->setToolTip(check->shown ? Q(check->hint) : QString());
   }
 
-  u.edP49->setEnabled(info.edP49Enabled);
-  u.edP50->setEnabled(info.edP50Enabled);
-  for (auto [edit, bold] : {std::pair{u.edP51, info.edP51Bold}, std::pair{u.edP62, info.edP62Bold}}) {
+  u.edP49->setEnabled(info.p49Enabled);
+  u.edP50->setEnabled(info.p50Enabled);
+  for (auto [edit, bold] : {std::pair{u.edP51, info.p51Bold}, std::pair{u.edP62, info.p62Bold}}) {
     QFont f = edit->font();
     f.setBold(bold);
     edit->setFont(f);
   }
-  u.gbNadwyzkaPodatku->setEnabled(info.gbNadwyzkaPodatkuEnabled);
-  u.edP54->setEnabled(info.gbNadwyzkaPodatkuEnabled);
-  u.cbP59->setEnabled(info.gbNadwyzkaPodatkuEnabled);
+  u.gbNadwyzkaPodatku->setEnabled(info.surplusEnabled);
+  u.edP54->setEnabled(info.surplusEnabled);
+  u.cbP59->setEnabled(info.surplusEnabled);
 
   // edP54Change has run with the text; the refund term follows it.
   UncheckRefundTerms();
@@ -171,26 +171,26 @@ void TJpkVatDlg::RefreshInfo() {
   for (const auto& [term, rb] : terms) {
     if (info.refund == term) rb->setChecked(true);
   }
-  u.cbP59->setChecked(info.cbP59);
+  u.cbP59->setChecked(info.p59);
   cbP59Click();
-  u.edP60->setText(Q(info.edP60));
-  u.edP61->setText(Q(info.edP61));
+  u.edP60->setText(Q(info.p60));
+  u.edP61->setText(Q(info.p61));
 
-  u.gbDeklaracja->setEnabled(info.gbDeklaracjaEnabled);
-  u.btnAddParagonSale->setEnabled(info.btnAddParagonSaleEnabled);
-  u.btnRecalcDeclaration->setEnabled(info.btnRecalcDeclarationEnabled);
-  u.btnClearDeclaration->setEnabled(info.btnClearDeclarationEnabled);
+  u.gbDeklaracja->setEnabled(info.declarationEnabled);
+  u.btnAddParagonSale->setEnabled(info.receiptSalesEnabled);
+  u.btnRecalcDeclaration->setEnabled(info.recalcDeclarationEnabled);
+  u.btnClearDeclaration->setEnabled(info.clearDeclarationEnabled);
   setWindowTitle(Q(info.caption));
 }
 
 kx::editor::DeclarationInput TJpkVatDlg::TypedInput() const {
   const Ui::TJpkVatDlg& u = *m_ui;
   kx::editor::DeclarationInput in;
-  in.edP39 = S(u.edP39->text());
-  in.edP49 = S(u.edP49->text());
-  in.edP50 = S(u.edP50->text());
-  in.edP52 = S(u.edP52->text());
-  in.edP54 = S(u.edP54->text());
+  in.p39 = S(u.edP39->text());
+  in.p49 = S(u.edP49->text());
+  in.p50 = S(u.edP50->text());
+  in.p52 = S(u.edP52->text());
+  in.p54 = S(u.edP54->text());
   const std::pair<QRadioButton*, RefundTerm> terms[] = {{u.rbZwrot540, RefundTerm::P540},
                                                         {u.rbZwrot55, RefundTerm::P55},
                                                         {u.rbZwrot56, RefundTerm::P56},
@@ -202,10 +202,10 @@ kx::editor::DeclarationInput TJpkVatDlg::TypedInput() const {
       break;
     }
   }
-  in.cbP59 = u.cbP59->isChecked();
-  in.edP60 = S(u.edP60->text());
-  in.edP61 = S(u.edP61->text());
-  in.edORDZU = S(u.edORDZU->text());
+  in.p59 = u.cbP59->isChecked();
+  in.p60 = S(u.edP60->text());
+  in.p61 = S(u.edP61->text());
+  in.ordzu = S(u.edORDZU->text());
   return in;
 }
 

@@ -43,28 +43,28 @@ TParagonDlg::~TParagonDlg() = default;
 
 kx::editor::ReceiptFields TParagonDlg::Fields() const {
   kx::editor::ReceiptFields f;
-  f.edDowodSprzedazy = S(m_ui->edDowodSprzedazy->text());
-  f.edNet23 = S(m_ui->edNet23->text());
-  f.edTax23 = S(m_ui->edTax23->text());
-  f.edNet8 = S(m_ui->edNet8->text());
-  f.edTax8 = S(m_ui->edTax8->text());
-  f.edNet5 = S(m_ui->edNet5->text());
-  f.edTax5 = S(m_ui->edTax5->text());
-  f.edValue0 = S(m_ui->edValue0->text());
-  f.edValueFree = S(m_ui->edValueFree->text());
+  f.document = S(m_ui->edDowodSprzedazy->text());
+  f.net23 = S(m_ui->edNet23->text());
+  f.tax23 = S(m_ui->edTax23->text());
+  f.net8 = S(m_ui->edNet8->text());
+  f.tax8 = S(m_ui->edTax8->text());
+  f.net5 = S(m_ui->edNet5->text());
+  f.tax5 = S(m_ui->edTax5->text());
+  f.value0 = S(m_ui->edValue0->text());
+  f.exempt = S(m_ui->edValueFree->text());
   return f;
 }
 
 void TParagonDlg::SetFields(const kx::editor::ReceiptFields& f) {
-  m_ui->edDowodSprzedazy->setText(Q(f.edDowodSprzedazy));
-  m_ui->edNet23->setText(Q(f.edNet23));
-  m_ui->edTax23->setText(Q(f.edTax23));
-  m_ui->edNet8->setText(Q(f.edNet8));
-  m_ui->edTax8->setText(Q(f.edTax8));
-  m_ui->edNet5->setText(Q(f.edNet5));
-  m_ui->edTax5->setText(Q(f.edTax5));
-  m_ui->edValue0->setText(Q(f.edValue0));
-  m_ui->edValueFree->setText(Q(f.edValueFree));
+  m_ui->edDowodSprzedazy->setText(Q(f.document));
+  m_ui->edNet23->setText(Q(f.net23));
+  m_ui->edTax23->setText(Q(f.tax23));
+  m_ui->edNet8->setText(Q(f.net8));
+  m_ui->edTax8->setText(Q(f.tax8));
+  m_ui->edNet5->setText(Q(f.net5));
+  m_ui->edTax5->setText(Q(f.tax5));
+  m_ui->edValue0->setText(Q(f.value0));
+  m_ui->edValueFree->setText(Q(f.exempt));
 }
 
 bool TParagonDlg::Edit(kx::editor::ReceiptFields& fields) {
@@ -114,11 +114,11 @@ void TParagonDlg::FormActivate() {
 void TParagonDlg::edRecalc() {
   try {
     const kx::editor::ReceiptTotals t = kx::editor::RecalcReceipt(Fields());
-    m_ui->edSumVAT->setText(Q(t.edSumVAT));
-    m_ui->edTotal->setText(Q(t.edTotal));
-    m_ui->edDiffV23->setText(Q(t.edDiffV23));
-    m_ui->edDiffV8->setText(Q(t.edDiffV8));
-    m_ui->edDiffV5->setText(Q(t.edDiffV5));
+    m_ui->edSumVAT->setText(Q(t.taxSum));
+    m_ui->edTotal->setText(Q(t.total));
+    m_ui->edDiffV23->setText(Q(t.diff23));
+    m_ui->edDiffV8->setText(Q(t.diff8));
+    m_ui->edDiffV5->setText(Q(t.diff5));
   } catch (const kx::Error&) {
     // A number still being typed (a lone minus sign): no totals until it is one.
     for (QLineEdit* e : {m_ui->edSumVAT, m_ui->edTotal, m_ui->edDiffV23, m_ui->edDiffV8, m_ui->edDiffV5}) {
