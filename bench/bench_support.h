@@ -18,8 +18,7 @@ namespace kxbench {
 
 class NoUser : public kx::ui::UserPort {
  public:
-  kx::ui::Button Ask(kx::ui::BoxKind, const std::string&, const std::vector<kx::ui::Button>&,
-                     kx::ui::Button) override {
+  kx::ui::Button Ask(kx::ui::BoxKind, const std::string&, const std::vector<kx::ui::Button>&, kx::ui::Button) override {
     return kx::ui::Button::No;
   }
   void Show(kx::ui::BoxKind, const std::string&) override {}

@@ -26,7 +26,9 @@ using kxbench::NoUser;
 
 using kxbench::Phases;
 
-std::string Amount(long cents) { return std::to_string(cents / 100) + "." + std::to_string(100 + cents % 100).substr(1); }
+std::string Amount(long cents) {
+  return std::to_string(cents / 100) + "." + std::to_string(100 + cents % 100).substr(1);
+}
 
 void Generate(long n, const std::string& out) {
   std::ofstream f(out, std::ios::binary);
@@ -62,8 +64,8 @@ void Generate(long n, const std::string& out) {
       << "/2026</DowodZakupu><DataZakupu>2026-02-03</DataZakupu><DI>1</DI><K_42>" << Amount(net) << "</K_42><K_43>"
       << Amount(vat) << "</K_43></ZakupWiersz>\n";
   }
-  f << "<ZakupCtrl><LiczbaWierszyZakupow>" << purchases << "</LiczbaWierszyZakupow><PodatekNaliczony>"
-    << Amount(input) << "</PodatekNaliczony></ZakupCtrl>\n</Ewidencja>\n</JPK>\n";
+  f << "<ZakupCtrl><LiczbaWierszyZakupow>" << purchases << "</LiczbaWierszyZakupow><PodatekNaliczony>" << Amount(input)
+    << "</PodatekNaliczony></ZakupCtrl>\n</Ewidencja>\n</JPK>\n";
 }
 
 int Run(int argc, char** argv) {

@@ -77,12 +77,12 @@ class Tables {
   }
 
   void MakeFirms(int count) {
-    static const char* kKinds[] = {"Piekarnia", "Hurtownia", "Sklep Spożywczy", "Delikatesy", "Masarnia",
-                                   "Cukiernia", "Zakład Usługowy", "Przedsiębiorstwo Handlowe"};
+    static const char* kKinds[] = {"Piekarnia", "Hurtownia", "Sklep Spożywczy", "Delikatesy",
+                                   "Masarnia",  "Cukiernia", "Zakład Usługowy", "Przedsiębiorstwo Handlowe"};
     static const char* kTowns[] = {"Łódź", "Warszawa", "Kraków", "Poznań", "Gdańsk", "Wrocław", "Zgierz"};
     for (int i = 1; i <= count; ++i) {
-      m_firms.push_back({std::string(kKinds[Between(0, 7)]) + " Żuraw " + std::to_string(i), ValidNip(),
-                         kTowns[Between(0, 6)]});
+      m_firms.push_back(
+          {std::string(kKinds[Between(0, 7)]) + " Żuraw " + std::to_string(i), ValidNip(), kTowns[Between(0, 6)]});
     }
   }
 
@@ -95,11 +95,10 @@ class Tables {
 
   void WriteUsers(const fs::path& dir) {
     fs::create_directories(dir);
-    std::vector<FieldDef> fields{F("Number", FieldKind::Integer), F("Firm Name", FieldKind::Text, 60),
-                                 F("Identifier", FieldKind::Text, 20), F("City", FieldKind::Text, 40),
-                                 F("Options", FieldKind::Short), F("Street", FieldKind::Text, 40),
-                                 F("House", FieldKind::Text, 10), F("ZipCode", FieldKind::Text, 10),
-                                 F("NIP", FieldKind::Text, 20)};
+    std::vector<FieldDef> fields{
+        F("Number", FieldKind::Integer), F("Firm Name", FieldKind::Text, 60), F("Identifier", FieldKind::Text, 20),
+        F("City", FieldKind::Text, 40),  F("Options", FieldKind::Short),      F("Street", FieldKind::Text, 40),
+        F("House", FieldKind::Text, 10), F("ZipCode", FieldKind::Text, 10),   F("NIP", FieldKind::Text, 20)};
     std::vector<std::vector<Value>> rows;
     rows.reserve(m_firms.size());
     for (size_t i = 0; i < m_firms.size(); ++i) {
@@ -111,17 +110,15 @@ class Tables {
   }
 
   void WriteTowix(const fs::path& dir) {
-    std::vector<FieldDef> fields{F("Class", FieldKind::Short),       F("Year", FieldKind::Short),
-                                 F("MagId", FieldKind::Short),       F("Number", FieldKind::Integer),
-                                 F("Flags", FieldKind::Integer),     F("Document", FieldKind::Text, 30),
-                                 F("User", FieldKind::Integer),      F("Payer", FieldKind::Integer),
-                                 F("Date", FieldKind::Date),         F("SaleDate", FieldKind::Date),
-                                 F("KSeF", FieldKind::Text, 40),     F("GTU", FieldKind::Short),
-                                 F("ValueFree", FieldKind::Currency), F("Value0", FieldKind::Currency),
-                                 F("Value3", FieldKind::Currency),   F("Tax3", FieldKind::Currency),
-                                 F("Value7", FieldKind::Currency),   F("Tax7", FieldKind::Currency),
-                                 F("Value22", FieldKind::Currency),  F("Tax22", FieldKind::Currency),
-                                 F("Value", FieldKind::Currency),    F("TotalTax", FieldKind::Currency)};
+    std::vector<FieldDef> fields{
+        F("Class", FieldKind::Short),        F("Year", FieldKind::Short),      F("MagId", FieldKind::Short),
+        F("Number", FieldKind::Integer),     F("Flags", FieldKind::Integer),   F("Document", FieldKind::Text, 30),
+        F("User", FieldKind::Integer),       F("Payer", FieldKind::Integer),   F("Date", FieldKind::Date),
+        F("SaleDate", FieldKind::Date),      F("KSeF", FieldKind::Text, 40),   F("GTU", FieldKind::Short),
+        F("ValueFree", FieldKind::Currency), F("Value0", FieldKind::Currency), F("Value3", FieldKind::Currency),
+        F("Tax3", FieldKind::Currency),      F("Value7", FieldKind::Currency), F("Tax7", FieldKind::Currency),
+        F("Value22", FieldKind::Currency),   F("Tax22", FieldKind::Currency),  F("Value", FieldKind::Currency),
+        F("TotalTax", FieldKind::Currency)};
     std::vector<std::vector<Value>> rows;
     rows.reserve(m_rows);
     int sales = 0, purchases = 0;
@@ -135,19 +132,21 @@ class Tables {
       char doc[40];
       std::snprintf(doc, sizeof doc, sale ? "FV %d/11/2026" : "FZ %d/11/2026", number);
       const std::string ksef = Ksef(sale ? kOwnNip : m_firms[firm - 1].nip, d);
+      // clang-format off
       rows.push_back({I(sale ? 0 : 128), I(kMonth.year), I(1), I(number), I(0), T(doc), I(firm), I(firm), D(d), D(d),
                       T(ksef), I(0), N(0), N(0), N(0), N(0), N(n8), N(t8), N(n23), N(t23),
                       N(kx::RoundAmount(2, n23 + t23 + n8 + t8)), N(kx::RoundAmount(2, t23 + t8))});
+      // clang-format on
     }
-    kx::tables::WriteParadoxTable(dir / (kx::PeriodTableName(false, "REG", kMonth) + ".db"), fields, rows,
-                                  {1250, 4});
+    kx::tables::WriteParadoxTable(dir / (kx::PeriodTableName(false, "REG", kMonth) + ".db"), fields, rows, {1250, 4});
   }
 
   // The single register table of the bookkeeping and register programs.
   void WriteSingle(const fs::path& dir, bool rejko) {
     fs::create_directories(dir);
-    std::vector<FieldDef> fields{F(rejko ? "RegType" : "RegId", FieldKind::Short),
-                                 F(rejko ? "VatPeriod" : "VATMonth", FieldKind::Short),
+    std::vector<FieldDef> fields{
+        F(rejko ? "RegType" : "RegId", FieldKind::Short), F(rejko ? "VatPeriod" : "VATMonth", FieldKind::Short),
+        // clang-format off
                                  F("Number", FieldKind::Integer),    F("FirmId", FieldKind::Integer),
                                  F("DocName", FieldKind::Text, 30),   F(rejko ? "DocDate" : "RegDate", FieldKind::Date),
                                  F("SaleDate", FieldKind::Date),      F("TypDokumentu", FieldKind::Text, 10),
@@ -159,6 +158,7 @@ class Tables {
                                  F(rejko ? "VatB" : "Vat7", FieldKind::Currency),
                                  F(rejko ? "NetA" : "Net22", FieldKind::Currency),
                                  F(rejko ? "VatA" : "Vat22", FieldKind::Currency)};
+    // clang-format on
     if (!rejko) fields.push_back(F("VatNoDeduct", FieldKind::Currency));
     std::vector<std::vector<Value>> rows;
     rows.reserve(m_rows);
@@ -171,9 +171,11 @@ class Tables {
       char doc[40];
       std::snprintf(doc, sizeof doc, sale ? "FS/%d/11/2026" : "FK/%d/11/2026", i);
       const int type = sale ? (rejko ? 0 : 1) : 128;
+      // clang-format off
       std::vector<Value> row{I(type), I(kMonth.month), I(i), I(firm), T(doc), D(d), D(d), T(""), I(0), I(0),
                              T(Ksef(sale ? kOwnNip : m_firms[firm - 1].nip, d)), N(0), N(0), N(0), N(0), N(n8),
                              N(t8), N(n23), N(t23)};
+      // clang-format on
       if (!rejko) row.push_back(N(0));
       rows.push_back(std::move(row));
     }

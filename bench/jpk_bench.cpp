@@ -104,9 +104,11 @@ int main(int argc, char** argv) {
   std::string job = argv[1];
   size_t n = std::strtoull(argv[2], nullptr, 10);
   auto start = std::chrono::steady_clock::now();
+  // clang-format off
   if (job == "v7m") BuildV7M(ctx, n, argv[3]);
   else if (job == "kr") BuildKR(ctx, n, argv[3]);
   else return 2;
+  // clang-format on
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%s: %zu records built and saved in %.3f s\n", job.c_str(), n, seconds);
   return 0;

@@ -31,16 +31,19 @@ FieldDef F(const char* name, FieldKind kind, int size = 0) {
 }
 
 void GenRegister(size_t n, const fs::path& dir) {
-  std::vector<FieldDef> fields{F("Id", FieldKind::Integer), F("Date", FieldKind::Date), F("Number", FieldKind::Text, 20),
-                               F("Contractor", FieldKind::Integer), F("Net", FieldKind::Number),
-                               F("Tax", FieldKind::Number), F("Class", FieldKind::Integer), F("Flags", FieldKind::Integer)};
+  std::vector<FieldDef> fields{F("Id", FieldKind::Integer),      F("Date", FieldKind::Date),
+                               F("Number", FieldKind::Text, 20), F("Contractor", FieldKind::Integer),
+                               F("Net", FieldKind::Number),      F("Tax", FieldKind::Number),
+                               F("Class", FieldKind::Integer),   F("Flags", FieldKind::Integer)};
   std::vector<std::vector<Value>> rows;
   rows.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     double net = static_cast<double>(i % 10000) / 4 + 1;
-    rows.push_back({Value::FromInt(static_cast<int64_t>(i + 1)), Value::FromDate({2026, static_cast<int>(i % 12) + 1, static_cast<int>(i % 28) + 1}),
-                    Value::FromText("FV " + std::to_string(i + 1) + "/2026"), Value::FromInt(static_cast<int64_t>(i % 20000)),
-                    Value::FromFloat(net), Value::FromFloat(net * 0.23), Value::FromInt(static_cast<int64_t>(i % 8)),
+    rows.push_back({Value::FromInt(static_cast<int64_t>(i + 1)),
+                    Value::FromDate({2026, static_cast<int>(i % 12) + 1, static_cast<int>(i % 28) + 1}),
+                    Value::FromText("FV " + std::to_string(i + 1) + "/2026"),
+                    Value::FromInt(static_cast<int64_t>(i % 20000)), Value::FromFloat(net),
+                    Value::FromFloat(net * 0.23), Value::FromInt(static_cast<int64_t>(i % 8)),
                     Value::FromInt(static_cast<int64_t>(i % 16))});
   }
   WriteParadoxTable(dir / "REG.db", fields, rows, {1250, 1});
@@ -59,8 +62,9 @@ void GenDocuments(size_t n, const fs::path& dir) {
   for (size_t c = 0; c <= n / 5; ++c) {
     ur.push_back({Value::FromInt(static_cast<int64_t>(c)), Value::FromText("Kontrahent " + std::to_string(c))});
   }
-  WriteParadoxTable(dir / "WI.db", {F("Id", FieldKind::Integer), F("Number", FieldKind::Text, 20), F("Payer", FieldKind::Integer)},
-                    wi, {1250, 1});
+  WriteParadoxTable(dir / "WI.db",
+                    {F("Id", FieldKind::Integer), F("Number", FieldKind::Text, 20), F("Payer", FieldKind::Integer)}, wi,
+                    {1250, 1});
   WriteParadoxTable(dir / "WT.db",
                     {F("Doc", FieldKind::Integer), F("Pos", FieldKind::Integer), F("Name", FieldKind::Text, 40),
                      F("Quantity", FieldKind::Number)},
@@ -83,7 +87,8 @@ size_t Scan(Table& t) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "użycie: tables_bench gen-register N DIR | scan DIR | filter DIR | gen-documents N DIR | walk DIR\n");
+    std::fprintf(stderr,
+                 "użycie: tables_bench gen-register N DIR | scan DIR | filter DIR | gen-documents N DIR | walk DIR\n");
     return 2;
   }
   std::string job = argv[1];
@@ -93,8 +98,10 @@ int main(int argc, char** argv) {
   if (job == "gen-register" || job == "gen-documents") {
     size_t n = std::strtoull(argv[2], nullptr, 10);
     fs::create_directories(argv[3]);
-    if (job == "gen-register") GenRegister(n, argv[3]);
-    else GenDocuments(n, argv[3]);
+    if (job == "gen-register")
+      GenRegister(n, argv[3]);
+    else
+      GenDocuments(n, argv[3]);
     rows = n;
   } else if (job == "scan" || job == "filter") {
     Table t(session);

@@ -87,12 +87,14 @@ class Generator {
   }
 
   void MakeFirms() {
+    // clang-format off
     static const char* kNames[] = {"Piekarnia Kłos", "Mleczarnia Łąka Sp. z o.o.", "Sklep Spożywczy \"Pod Lipą\"",
                                    "Hurtownia Owoców Sadownik", "Przedsiębiorstwo Handlowe Żuraw",
                                    "Delikatesy Jagoda s.c.", "Masarnia Wiejska Nowak", "Browar Rzemieślniczy Chmiel",
                                    "Cukiernia Słodki Róg", "Zakład Przetwórstwa Rybnego Bałtyk",
                                    "Market Społem", "Restauracja Pod Złotym Kłosem", "Kawiarnia Młynek",
                                    "Gospodarstwo Rolne Wiśniewski", "Transport Ciężarowy Kowalczyk"};
+    // clang-format on
     static const char* kTowns[][3] = {{"Łódź", "90-006", "Piotrkowska"}, {"Warszawa", "00-950", "Marszałkowska"},
                                       {"Kraków", "31-042", "Grodzka"},   {"Poznań", "61-772", "Półwiejska"},
                                       {"Gdańsk", "80-831", "Długa"},     {"Wrocław", "50-106", "Świdnicka"},
@@ -102,15 +104,16 @@ class Generator {
       const auto& town = kTowns[Between(0, 7)];
       m_firms.push_back({number++, name, ValidNip(), 0, town[0], town[1], town[2], std::to_string(Between(1, 120))});
     }
-    m_firms.push_back({number++, "Müller Lebensmittel GmbH", "DE811128135", 1, "Berlin;Niemcy", "10115",
-                       "Hauptstraße", "12"});
-    m_firms.push_back({number++, "Potraviny Novák s.r.o.", "CZ25596641", 1, "Praha;Czechy", "11000", "Václavské náměstí",
-                       "3"});
+    m_firms.push_back(
+        {number++, "Müller Lebensmittel GmbH", "DE811128135", 1, "Berlin;Niemcy", "10115", "Hauptstraße", "12"});
+    m_firms.push_back(
+        {number++, "Potraviny Novák s.r.o.", "CZ25596641", 1, "Praha;Czechy", "11000", "Václavské náměstí", "3"});
   }
 
   const Firm& AnyDomesticFirm() { return m_firms[Between(0, static_cast<int>(m_firms.size()) - 3)]; }
-  const Firm& AnyForeignFirm() { return m_firms[Between(static_cast<int>(m_firms.size()) - 2,
-                                                        static_cast<int>(m_firms.size()) - 1)]; }
+  const Firm& AnyForeignFirm() {
+    return m_firms[Between(static_cast<int>(m_firms.size()) - 2, static_cast<int>(m_firms.size()) - 1)];
+  }
 
   static Date AddDays(Date d, int days) {
     using namespace std::chrono;
@@ -164,25 +167,24 @@ class Generator {
 
   // The contractor master table "Users", keyed on Number.
   void WriteUsers(const std::filesystem::path& dir) {
-    std::vector<FieldDef> users{F("Number", FieldKind::Integer), F("Firm Name", FieldKind::Text, 60),
-                                F("Identifier", FieldKind::Text, 20), F("City", FieldKind::Text, 40),
-                                F("Options", FieldKind::Short), F("Street", FieldKind::Text, 40),
-                                F("House", FieldKind::Text, 10), F("ZipCode", FieldKind::Text, 10),
-                                F("NIP", FieldKind::Text, 20)};
+    std::vector<FieldDef> users{
+        F("Number", FieldKind::Integer), F("Firm Name", FieldKind::Text, 60), F("Identifier", FieldKind::Text, 20),
+        F("City", FieldKind::Text, 40),  F("Options", FieldKind::Short),      F("Street", FieldKind::Text, 40),
+        F("House", FieldKind::Text, 10), F("ZipCode", FieldKind::Text, 10),   F("NIP", FieldKind::Text, 20)};
     std::vector<std::vector<Value>> rows;
     for (const Firm& f : m_firms) {
       std::string shortName = f.name.substr(0, f.name.find(' '));
-      rows.push_back({I(f.number), T(f.name), T(shortName), T(f.city), I(f.options), T(f.street), T(f.house),
-                      T(f.zip), T(f.nip)});
+      rows.push_back(
+          {I(f.number), T(f.name), T(shortName), T(f.city), I(f.options), T(f.street), T(f.house), T(f.zip), T(f.nip)});
     }
     kx::tables::WriteParadoxTable(dir / "Users.db", users, rows, {1250, 1});
   }
 
   void WriteContractors(const std::filesystem::path& dir) {
-    std::vector<FieldDef> period{F("Number", FieldKind::Integer), F("Firm Name", FieldKind::Text, 60),
+    std::vector<FieldDef> period{F("Number", FieldKind::Integer),      F("Firm Name", FieldKind::Text, 60),
                                  F("Identifier", FieldKind::Text, 20), F("City", FieldKind::Text, 40),
-                                 F("Options", FieldKind::Short), F("Address", FieldKind::Text, 60),
-                                 F("ZipCode", FieldKind::Text, 10), F("NIP", FieldKind::Text, 20)};
+                                 F("Options", FieldKind::Short),       F("Address", FieldKind::Text, 60),
+                                 F("ZipCode", FieldKind::Text, 10),    F("NIP", FieldKind::Text, 20)};
     std::vector<std::vector<Value>> periodRows;
     for (const Firm& f : m_firms) {
       std::string shortName = f.name.substr(0, f.name.find(' '));
@@ -235,13 +237,11 @@ class Generator {
     return kGoods;
   }
   // Unit cost of a series: a share of the sale price that differs per batch.
-  static double SeriesCost(const Goods& g, int series) {
-    return kx::RoundAmount(2, g.price * (0.66 + 0.04 * series));
-  }
+  static double SeriesCost(const Goods& g, int series) { return kx::RoundAmount(2, g.price * (0.66 + 0.04 * series)); }
 
   void WriteGoods(const std::filesystem::path& dir, const std::string& prefix) {
-    std::vector<FieldDef> w{F("Group", FieldKind::Short), F("Index", FieldKind::Integer),
-                            F("Name", FieldKind::Text, 60), F("Unit", FieldKind::Text, 10),
+    std::vector<FieldDef> w{F("Group", FieldKind::Short),    F("Index", FieldKind::Integer),
+                            F("Name", FieldKind::Text, 60),  F("Unit", FieldKind::Text, 10),
                             F("Price", FieldKind::Currency), F("VAT", FieldKind::Short)};
     std::vector<FieldDef> ws{F("Group", FieldKind::Short), F("Index", FieldKind::Integer),
                              F("SeriesNo", FieldKind::Integer), F("Cost", FieldKind::Currency),
@@ -305,33 +305,27 @@ class Generator {
     WriteContractors(dir);
     std::string prefix = kx::PeriodTableName(false, "", m_month);
     WriteGoods(dir, prefix);
-    std::vector<FieldDef> fields{F("Class", FieldKind::Short),     F("Year", FieldKind::Short),
-                                 F("MagId", FieldKind::Short),     F("Number", FieldKind::Integer),
-                                 F("Flags", FieldKind::Integer),   F("Document", FieldKind::Text, 30),
-                                 F("User", FieldKind::Integer),    F("Payer", FieldKind::Integer),
-                                 F("Date", FieldKind::Date),       F("SaleDate", FieldKind::Date),
-                                 F("PayDate", FieldKind::Date),    F("KSeF", FieldKind::Text, 40),
-                                 F("GTU", FieldKind::Short),       F("ValueFree", FieldKind::Currency),
-                                 F("Value0", FieldKind::Currency), F("Value3", FieldKind::Currency),
-                                 F("Tax3", FieldKind::Currency),   F("Value7", FieldKind::Currency),
-                                 F("Tax7", FieldKind::Currency),   F("Value22", FieldKind::Currency),
-                                 F("Tax22", FieldKind::Currency),  F("Value", FieldKind::Currency),
-                                 F("TotalTax", FieldKind::Currency), F("CostValue", FieldKind::Currency)};
-    std::vector<FieldDef> wiFields{F("Type", FieldKind::Short),         F("Year", FieldKind::Short),
-                                   F("MagId", FieldKind::Short),        F("Number", FieldKind::Integer),
-                                   F("Name", FieldKind::Text, 30),      F("Date", FieldKind::Date),
-                                   F("SaleDate", FieldKind::Date),      F("Flags", FieldKind::Integer),
-                                   F("Options", FieldKind::Integer),    F("User", FieldKind::Integer),
-                                   F("Comment", FieldKind::Text, 60),   F("MasterType", FieldKind::Short),
-                                   F("MasterYear", FieldKind::Short),   F("MasterMagId", FieldKind::Short),
-                                   F("MasterNumber", FieldKind::Integer), F("PayInfo", FieldKind::Short),
-                                   F("PayDelay", FieldKind::Short)};
-    std::vector<FieldDef> wtFields{F("Type", FieldKind::Short),     F("Year", FieldKind::Short),
-                                   F("MagId", FieldKind::Short),    F("Number", FieldKind::Integer),
-                                   F("Pos", FieldKind::Short),      F("Group", FieldKind::Short),
-                                   F("Index", FieldKind::Integer),  F("Series", FieldKind::Integer),
-                                   F("Quantity", FieldKind::Number), F("Price", FieldKind::Currency),
-                                   F("VAT", FieldKind::Short)};
+    std::vector<FieldDef> fields{
+        F("Class", FieldKind::Short),     F("Year", FieldKind::Short),         F("MagId", FieldKind::Short),
+        F("Number", FieldKind::Integer),  F("Flags", FieldKind::Integer),      F("Document", FieldKind::Text, 30),
+        F("User", FieldKind::Integer),    F("Payer", FieldKind::Integer),      F("Date", FieldKind::Date),
+        F("SaleDate", FieldKind::Date),   F("PayDate", FieldKind::Date),       F("KSeF", FieldKind::Text, 40),
+        F("GTU", FieldKind::Short),       F("ValueFree", FieldKind::Currency), F("Value0", FieldKind::Currency),
+        F("Value3", FieldKind::Currency), F("Tax3", FieldKind::Currency),      F("Value7", FieldKind::Currency),
+        F("Tax7", FieldKind::Currency),   F("Value22", FieldKind::Currency),   F("Tax22", FieldKind::Currency),
+        F("Value", FieldKind::Currency),  F("TotalTax", FieldKind::Currency),  F("CostValue", FieldKind::Currency)};
+    std::vector<FieldDef> wiFields{
+        F("Type", FieldKind::Short),       F("Year", FieldKind::Short),        F("MagId", FieldKind::Short),
+        F("Number", FieldKind::Integer),   F("Name", FieldKind::Text, 30),     F("Date", FieldKind::Date),
+        F("SaleDate", FieldKind::Date),    F("Flags", FieldKind::Integer),     F("Options", FieldKind::Integer),
+        F("User", FieldKind::Integer),     F("Comment", FieldKind::Text, 60),  F("MasterType", FieldKind::Short),
+        F("MasterYear", FieldKind::Short), F("MasterMagId", FieldKind::Short), F("MasterNumber", FieldKind::Integer),
+        F("PayInfo", FieldKind::Short),    F("PayDelay", FieldKind::Short)};
+    std::vector<FieldDef> wtFields{
+        F("Type", FieldKind::Short),     F("Year", FieldKind::Short),     F("MagId", FieldKind::Short),
+        F("Number", FieldKind::Integer), F("Pos", FieldKind::Short),      F("Group", FieldKind::Short),
+        F("Index", FieldKind::Integer),  F("Series", FieldKind::Integer), F("Quantity", FieldKind::Number),
+        F("Price", FieldKind::Currency), F("VAT", FieldKind::Short)};
     std::vector<std::vector<Value>> rows, wi, wt;
     int counters[256] = {};
     for (int i = 0; i < m_rows; ++i) {
@@ -377,10 +371,12 @@ class Generator {
       double value = cls == 22 ? a.zero : a.Gross();
       int payDelay = cls == 6 ? 0 : std::vector<int>{0, 7, 14, 30}[Between(0, 3)];
       Date payDate = AddDays(issued, payDelay);
+      // clang-format off
       rows.push_back({I(cls), I(m_month.year), I(1), I(number), I(flags), T(doc), I(firm.number), I(firm.number),
                       D(issued), D(sold), D(payDate), T(ksef), I(cls == 0 && Chance(20) ? 1 << Between(0, 12) : 0),
                       N(a.exempt), N(cls == 22 ? 0 : a.zero), N(a.n5), N(a.t5), N(a.n8), N(a.t8), N(a.n23),
                       N(a.t23), N(value), N(a.Tax()), N(costValue)});
+      // clang-format on
       // A cancelled receipt stays out of the stock report.
       wi.push_back({I(cls), I(m_month.year), I(1), I(number), T(doc), D(issued), D(sold), I(flags & 0x08 ? 0x01 : 0),
                     I(0), I(firm.number), T(flags & 0x08 ? "Paragon anulowany" : ""), I(0), I(0), I(0), I(0),
@@ -402,16 +398,14 @@ class Generator {
 
   void WriteRejko(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
-    std::vector<FieldDef> fields{F("RegType", FieldKind::Short),      F("VatPeriod", FieldKind::Short),
-                                 F("Number", FieldKind::Integer),     F("FirmId", FieldKind::Integer),
-                                 F("DocName", FieldKind::Text, 30),   F("DocDate", FieldKind::Date),
-                                 F("SaleDate", FieldKind::Date),      F("TypDokumentu", FieldKind::Text, 10),
-                                 F("GTU", FieldKind::Short),          F("Procedura", FieldKind::Short),
-                                 F("KSeF", FieldKind::Text, 40),      F("ValueFree", FieldKind::Currency),
-                                 F("Value0", FieldKind::Currency),    F("NetD", FieldKind::Currency),
-                                 F("VatD", FieldKind::Currency),      F("NetB", FieldKind::Currency),
-                                 F("VatB", FieldKind::Currency),      F("NetA", FieldKind::Currency),
-                                 F("VatA", FieldKind::Currency)};
+    std::vector<FieldDef> fields{
+        F("RegType", FieldKind::Short),   F("VatPeriod", FieldKind::Short),       F("Number", FieldKind::Integer),
+        F("FirmId", FieldKind::Integer),  F("DocName", FieldKind::Text, 30),      F("DocDate", FieldKind::Date),
+        F("SaleDate", FieldKind::Date),   F("TypDokumentu", FieldKind::Text, 10), F("GTU", FieldKind::Short),
+        F("Procedura", FieldKind::Short), F("KSeF", FieldKind::Text, 40),         F("ValueFree", FieldKind::Currency),
+        F("Value0", FieldKind::Currency), F("NetD", FieldKind::Currency),         F("VatD", FieldKind::Currency),
+        F("NetB", FieldKind::Currency),   F("VatB", FieldKind::Currency),         F("NetA", FieldKind::Currency),
+        F("VatA", FieldKind::Currency)};
     std::vector<std::vector<Value>> rows;
     for (int i = 1; i <= m_rows + OtherPeriodRows(); ++i) {
       int month = i <= m_rows ? m_month.month : OtherMonth();
@@ -422,8 +416,9 @@ class Generator {
       char buf[40];
       std::snprintf(buf, sizeof buf, sale ? "FS/%d/%02d/%04d" : "FK/%d/%02d/%04d", i, month, m_month.year);
       rows.push_back({I(sale ? 0 : 128), I(month), I(i), I(firm.number), T(buf), D(d), D(d), T(""),
-                      I(sale ? SaleGtu() : 0), I(sale ? 0 : BuyProcedure()), T(Chance(85) ? Ksef(sale ? m_ownNip : firm.nip, d) : "BFK"), N(a.exempt), N(0),
-                      N(a.n5), N(a.t5), N(a.n8), N(a.t8), N(a.n23), N(a.t23)});
+                      I(sale ? SaleGtu() : 0), I(sale ? 0 : BuyProcedure()),
+                      T(Chance(85) ? Ksef(sale ? m_ownNip : firm.nip, d) : "BFK"), N(a.exempt), N(0), N(a.n5), N(a.t5),
+                      N(a.n8), N(a.t8), N(a.n23), N(a.t23)});
     }
     kx::tables::WriteParadoxTable(dir / "Register.db", fields, rows);
   }
@@ -431,6 +426,7 @@ class Generator {
   // The older layout: nine registers of the year, rows told apart by period id.
   void WriteRejkoRegisters(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
+    // clang-format off
     std::vector<FieldDef> fields{F("Period Id", FieldKind::Integer),     F("Number", FieldKind::Integer),
                                  F("User", FieldKind::Integer),          F("Dokument", FieldKind::Text, 30),
                                  F("Data Wystawienia", FieldKind::Date), F("Data Sprzedazy", FieldKind::Date),
@@ -442,6 +438,7 @@ class Generator {
                                  F("VAT 7", FieldKind::Currency),        F("Wart. 22", FieldKind::Currency),
                                  F("VAT 22", FieldKind::Currency),       F("VAT", FieldKind::Currency),
                                  F("VatNPO", FieldKind::Currency)};
+    // clang-format on
     // Register, document prefix, share of the rows in percent.
     struct Reg {
       const char* name;
@@ -469,12 +466,14 @@ class Generator {
       double npo = !reg.sale && Chance(15) ? kx::RoundAmount(2, a.t23 / 2) : 0;
       char buf[40];
       std::snprintf(buf, sizeof buf, "%s/%d/%02d/%04d", reg.prefix, number, month, m_month.year);
+      // clang-format off
       tables[r].push_back({I((m_month.year - 1900) * 100 + 5 * month), I(number), I(firm.number), T(buf),
                            D(issued), D(issued), D(received), T(""), I(reg.sale ? SaleGtu() : 0),
                            I(reg.sale ? 0 : BuyProcedure()),
                            T(Chance(85) ? Ksef(reg.sale ? m_ownNip : firm.nip, issued) : "BFK"), N(a.exempt),
                            N(a.zero), N(a.n5), N(a.t5), N(a.n8), N(a.t8), N(a.n23), N(a.t23),
                            N(kx::RoundAmount(2, a.Tax() - npo)), N(npo)});
+      // clang-format on
     }
     // Every register exists, also an empty one: the reader opens all nine.
     for (size_t r = 0; r < std::size(kRegs); ++r) {
@@ -487,10 +486,10 @@ class Generator {
   // the month and the month before (earlier turnover of the year).
   void WriteLedger(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
-    std::vector<FieldDef> accFields{F("Primary", FieldKind::Short),       F("Secondary1", FieldKind::Short),
-                                    F("Secondary2", FieldKind::Short),    F("Secondary3", FieldKind::Short),
+    std::vector<FieldDef> accFields{F("Primary", FieldKind::Short),         F("Secondary1", FieldKind::Short),
+                                    F("Secondary2", FieldKind::Short),      F("Secondary3", FieldKind::Short),
                                     F("Account Name", FieldKind::Text, 60), F("Options", FieldKind::Short),
-                                    F("InitYDebit", FieldKind::Currency), F("InitYCredit", FieldKind::Currency)};
+                                    F("InitYDebit", FieldKind::Currency),   F("InitYCredit", FieldKind::Currency)};
     std::vector<std::vector<Value>> accounts;
     auto account = [&](int p, int s1, int s2, const std::string& name, int options, double initDebit,
                        double initCredit) {
@@ -519,15 +518,14 @@ class Generator {
     account(976, 0, 0, "Zobowiązania warunkowe", 2, 0, 0);
     account(999, 0, 0, "Konto archiwalne", 1, 0, 0);
 
-    std::vector<FieldDef> jrnFields{F("Period Id", FieldKind::Integer),  F("Seq No", FieldKind::Text, 12),
-                                    F("Book Type", FieldKind::Text, 30), F("Book No", FieldKind::Text, 30),
-                                    F("Book Id", FieldKind::Text, 10),   F("Date", FieldKind::Date),
-                                    F("Book Date", FieldKind::Date),     F("Operator Id", FieldKind::Text, 10),
-                                    F("Comments", FieldKind::Text, 80)};
-    std::vector<FieldDef> detFields{F("Period Id", FieldKind::Integer),         F("Seq No", FieldKind::Text, 12),
-                                    F("Primary Account", FieldKind::Short),     F("Secondary Account", FieldKind::Short),
-                                    F("Secondary2 Account", FieldKind::Short),  F("Description", FieldKind::Text, 60),
-                                    F("Debit", FieldKind::Currency),            F("Credit", FieldKind::Currency)};
+    std::vector<FieldDef> jrnFields{
+        F("Period Id", FieldKind::Integer), F("Seq No", FieldKind::Text, 12),      F("Book Type", FieldKind::Text, 30),
+        F("Book No", FieldKind::Text, 30),  F("Book Id", FieldKind::Text, 10),     F("Date", FieldKind::Date),
+        F("Book Date", FieldKind::Date),    F("Operator Id", FieldKind::Text, 10), F("Comments", FieldKind::Text, 80)};
+    std::vector<FieldDef> detFields{F("Period Id", FieldKind::Integer),        F("Seq No", FieldKind::Text, 12),
+                                    F("Primary Account", FieldKind::Short),    F("Secondary Account", FieldKind::Short),
+                                    F("Secondary2 Account", FieldKind::Short), F("Description", FieldKind::Text, 60),
+                                    F("Debit", FieldKind::Currency),           F("Credit", FieldKind::Currency)};
     std::vector<std::vector<Value>> journal, details;
     int seq = 0;
     auto side = [&](int period, const std::string& no, int p, int s1, int s2, const std::string& text, double debit,
@@ -586,8 +584,8 @@ class Generator {
           side(period, no, 330, 0, 0, "Rozchód towarów", 0, amount);
           comment = "Rozliczenie kosztu sprzedaży";
         }
-        journal.push_back({I(period), T(no), T(type), T(buf), T(id), D(d), D(booked), T(kOperators[Between(0, 2)]),
-                           T(comment)});
+        journal.push_back(
+            {I(period), T(no), T(type), T(buf), T(id), D(d), D(booked), T(kOperators[Between(0, 2)]), T(comment)});
       }
     }
     kx::tables::WriteParadoxTable(dir / "accounts.db", accFields, accounts);
@@ -597,16 +595,14 @@ class Generator {
 
   void WriteFolvo(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
-    std::vector<FieldDef> fields{F("RegId", FieldKind::Short),          F("Number", FieldKind::Integer),
-                                 F("VATMonth", FieldKind::Short),       F("FirmId", FieldKind::Integer),
-                                 F("DocName", FieldKind::Text, 30),     F("RegDate", FieldKind::Date),
-                                 F("SaleDate", FieldKind::Date),        F("TypDokumentu", FieldKind::Text, 10),
-                                 F("GTU", FieldKind::Short),            F("Procedura", FieldKind::Short),
-                                 F("KSeF", FieldKind::Text, 40),        F("ValueFree", FieldKind::Currency),
-                                 F("Value0", FieldKind::Currency),      F("Net3", FieldKind::Currency),
-                                 F("Vat3", FieldKind::Currency),        F("Net7", FieldKind::Currency),
-                                 F("Vat7", FieldKind::Currency),        F("Net22", FieldKind::Currency),
-                                 F("Vat22", FieldKind::Currency),       F("VatNoDeduct", FieldKind::Currency)};
+    std::vector<FieldDef> fields{
+        F("RegId", FieldKind::Short),     F("Number", FieldKind::Integer),        F("VATMonth", FieldKind::Short),
+        F("FirmId", FieldKind::Integer),  F("DocName", FieldKind::Text, 30),      F("RegDate", FieldKind::Date),
+        F("SaleDate", FieldKind::Date),   F("TypDokumentu", FieldKind::Text, 10), F("GTU", FieldKind::Short),
+        F("Procedura", FieldKind::Short), F("KSeF", FieldKind::Text, 40),         F("ValueFree", FieldKind::Currency),
+        F("Value0", FieldKind::Currency), F("Net3", FieldKind::Currency),         F("Vat3", FieldKind::Currency),
+        F("Net7", FieldKind::Currency),   F("Vat7", FieldKind::Currency),         F("Net22", FieldKind::Currency),
+        F("Vat22", FieldKind::Currency),  F("VatNoDeduct", FieldKind::Currency)};
     std::vector<std::vector<Value>> rows;
     for (int i = 1; i <= m_rows + OtherPeriodRows(); ++i) {
       int month = i <= m_rows ? m_month.month : OtherMonth();
@@ -616,9 +612,11 @@ class Generator {
       Amounts a = Document();
       char buf[40];
       std::snprintf(buf, sizeof buf, sale ? "F/%d/%04d" : "Z/%d/%04d", i, m_month.year);
+      // clang-format off
       rows.push_back({I(sale ? 1 : 128), I(i), I(month), I(firm.number), T(buf), D(d), D(d), T(""),
                       I(sale ? SaleGtu() : 0), I(sale ? 0 : BuyProcedure()), T(Chance(85) ? Ksef(sale ? m_ownNip : firm.nip, d) : "BFK"), N(a.exempt), N(0), N(a.n5),
                       N(a.t5), N(a.n8), N(a.t8), N(a.n23), N(a.t23), N(sale ? 0 : Chance(10) ? Amount(1, 50) : 0)});
+      // clang-format on
     }
     kx::tables::WriteParadoxTable(dir / "Register.db", fields, rows);
   }

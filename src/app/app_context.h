@@ -18,17 +18,17 @@ struct AppContext {
   explicit AppContext(ui::UserPort& port) : ui(port) {}
 
   kx::AppSettings AppSettings;  // the firm profile
-  std::string JpkFileName;        // last JPK file opened or saved by the editor; "nowy plik" when unsaved
-  std::string AppName;            // full path of the running executable
-  std::string RunDir;             // folder of the configuration file, with trailing separator
-  std::string IniFileName;        // full name of the configuration file
+  std::string JpkFileName;      // last JPK file opened or saved by the editor; "nowy plik" when unsaved
+  std::string AppName;          // full path of the running executable
+  std::string RunDir;           // folder of the configuration file, with trailing separator
+  std::string IniFileName;      // full name of the configuration file
   tables::Session Session{"Session"};
   ui::FileDialogState OpenDlg;
-  ui::FileDialogState SaveDlg;    // keeps its last file name between uses
+  ui::FileDialogState SaveDlg;  // keeps its last file name between uses
   std::vector<std::string> CutDict;
   std::vector<std::string> RejkoAccSet;
   std::vector<std::string> ConfigWarnings;  // lines of the configuration file that were ignored
-  std::string SchemaDir;          // folder of the official JPK schemas (optional key SchemaDir)
+  std::string SchemaDir;                    // folder of the official JPK schemas (optional key SchemaDir)
   ui::UserPort& ui;
 };
 

@@ -148,8 +148,7 @@ void FindConfigFile(AppContext& ctx, const std::vector<std::string>& args, const
 
 }  // namespace
 
-void ReadConfiguration(AppContext& ctx, const std::vector<std::string>& args,
-                       const std::filesystem::path& workingDir) {
+void ReadConfiguration(AppContext& ctx, const std::vector<std::string>& args, const std::filesystem::path& workingDir) {
   if (!args.empty()) ctx.AppName = args[0];
   FindConfigFile(ctx, args, workingDir);
   if (!std::filesystem::exists(ctx.IniFileName)) throw Error(Format("Brak pliku %s", ctx.IniFileName.c_str()));

@@ -31,10 +31,10 @@ std::vector<std::string> SplitTown(const std::string& text) {
 
 }  // namespace
 
-void ConfirmNipProblem(ui::UserPort& port, const std::string& message, const std::string& nip,
-                       const std::string& name, const std::string& document) {
-  std::string text = message + Format(" NIP: %s\rKontrahent: %s\rDokument: %s\rKontynuować?", nip.c_str(),
-                                      name.c_str(), document.c_str());
+void ConfirmNipProblem(ui::UserPort& port, const std::string& message, const std::string& nip, const std::string& name,
+                       const std::string& document) {
+  std::string text = message + Format(" NIP: %s\rKontrahent: %s\rDokument: %s\rKontynuować?", nip.c_str(), name.c_str(),
+                                      document.c_str());
   if (!AskYesNo(port, text)) throw Error(kLoadingStopped);
 }
 
@@ -55,8 +55,8 @@ Contractor ReadContractor(AppContext& ctx, const std::string& document, tables::
   bool zipFirst = ctx.AppSettings.AdrZipCityFirst;
   std::string zip = users.FieldByName("ZipCode").AsString();
   if (UsersTableExists && EqualsIgnoreCase(users.TableName(), "Users")) {
-    c.address = FormatAddress(zip, town, users.FieldByName("Street").AsString(),
-                              users.FieldByName("House").AsString(), "", zipFirst);
+    c.address = FormatAddress(zip, town, users.FieldByName("Street").AsString(), users.FieldByName("House").AsString(),
+                              "", zipFirst);
   } else {
     c.address = FormatAddress(zip, town, users.FieldByName("Address").AsString(), "", "", zipFirst);
   }
@@ -64,16 +64,18 @@ Contractor ReadContractor(AppContext& ctx, const std::string& document, tables::
   if (tables::Field* nip = users.FindField("NIP")) c.nip = nip->AsString();
 
   if (c.name.empty()) {
-    throw Error(Format("Brak nazwy kontrahenta\r\nDokument: %s  NIP: %s\r\nWczytywanie przerwano",
-                       document.c_str(), c.nip.c_str()));
+    throw Error(Format("Brak nazwy kontrahenta\r\nDokument: %s  NIP: %s\r\nWczytywanie przerwano", document.c_str(),
+                       c.nip.c_str()));
   }
 
   if (check) {
     ui::UserPort& port = ctx.ui;
-    CheckNip(c.nipCountry, c.nip,
-             [&port](const std::string& message, const std::string& nip, const std::string& name,
-                     const std::string& doc) { ConfirmNipProblem(port, message, nip, name, doc); },
-             c.name, document);
+    CheckNip(
+        c.nipCountry, c.nip,
+        [&port](const std::string& message, const std::string& nip, const std::string& name, const std::string& doc) {
+          ConfirmNipProblem(port, message, nip, name, doc);
+        },
+        c.name, document);
   }
 
   if (c.nipCountry.empty() && (c.nip.rfind("GB", 0) == 0 || c.nip.rfind("CH", 0) == 0)) {
@@ -82,8 +84,8 @@ Contractor ReadContractor(AppContext& ctx, const std::string& document, tables::
   }
 
   if (check && LowerCase(c.nip) == "brak") {
-    if (!AskYesNo(ctx.ui, Format("Brak numeru NIP. Dokument: %s\r%s\rKontynuować?", document.c_str(),
-                                 c.name.c_str()))) {
+    if (!AskYesNo(ctx.ui,
+                  Format("Brak numeru NIP. Dokument: %s\r%s\rKontynuować?", document.c_str(), c.name.c_str()))) {
       throw Error(kLoadingStopped);
     }
   }

@@ -17,8 +17,8 @@ namespace kx {
 extern bool UsersTableExists;
 
 struct Contractor {
-  std::string nipCountry;   // prefix found on the tax number: an EU code or "GB"/"CH"
-  std::string nip;          // normalised when checked ("BRAK" when empty)
+  std::string nipCountry;  // prefix found on the tax number: an EU code or "GB"/"CH"
+  std::string nip;         // normalised when checked ("BRAK" when empty)
   std::string name;
   std::string countryCode;  // from the country name in "City", or for Options 3 from the NIP prefix
   std::string address;      // one line; "brak" when empty and checked
@@ -31,7 +31,7 @@ struct Contractor {
 Contractor ReadContractor(AppContext& ctx, const std::string& document, tables::Table& users, bool check);
 
 // The callback given to CheckNip: asks whether to go on with the number.
-void ConfirmNipProblem(ui::UserPort& port, const std::string& message, const std::string& nip,
-                       const std::string& name, const std::string& document);
+void ConfirmNipProblem(ui::UserPort& port, const std::string& message, const std::string& nip, const std::string& name,
+                       const std::string& document);
 
 }  // namespace kx

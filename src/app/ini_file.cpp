@@ -34,7 +34,8 @@ void IniFile::Parse(const std::string& text) {
     if (line[0] == '[') {
       size_t close = line.find(']');
       if (close == std::string::npos) {
-        m_warnings.push_back(Format("Pominięto błędny wiersz %d pliku %s: %s", lineNo, m_fileName.c_str(), line.c_str()));
+        m_warnings.push_back(
+            Format("Pominięto błędny wiersz %d pliku %s: %s", lineNo, m_fileName.c_str(), line.c_str()));
         continue;
       }
       section = UpperCase(Trim(line.substr(1, close - 1)));
@@ -48,8 +49,8 @@ void IniFile::Parse(const std::string& text) {
     std::string key = Trim(line.substr(0, eq));
     auto id = std::make_pair(section, UpperCase(key));
     if (m_values.count(id)) {
-      m_warnings.push_back(Format("Klucz %s powtórzony w wierszu %d pliku %s; obowiązuje pierwsza wartość",
-                                  key.c_str(), lineNo, m_fileName.c_str()));
+      m_warnings.push_back(Format("Klucz %s powtórzony w wierszu %d pliku %s; obowiązuje pierwsza wartość", key.c_str(),
+                                  lineNo, m_fileName.c_str()));
       continue;
     }
     m_values.emplace(id, Trim(line.substr(eq + 1)));

@@ -15,13 +15,12 @@
 namespace kx {
 
 const std::array<EuCountry, 28> EuCountries = {{
-    {"AT", "Austria"},   {"BE", "Belgia"},     {"BG", "Bułgaria"},   {"CY", "Cypr"},
-    {"CZ", "Czechy"},    {"DE", "Niemcy"},     {"DK", "Dania"},      {"EE", "Estonia"},
-    {"EL", "Grecja"},    {"ES", "Hiszpania"},  {"FI", "Finlandia"},  {"FR", "Francja"},
-    {"HR", "Chorwacja"}, {"HU", "Węgry"},      {"IE", "Irlandia"},   {"IT", "Włochy"},
-    {"LT", "Litwa"},     {"LU", "Luksemburg"}, {"LV", "Łotwa"},      {"MT", "Malta"},
-    {"NL", "Holandia"},  {"PL", "Polska"},     {"PT", "Portugalia"}, {"RO", "Rumunia"},
-    {"SE", "Szwecja"},   {"SI", "Słowenia"},   {"SK", "Słowacja"},   {"XI", "Irlandia Północna"},
+    {"AT", "Austria"},   {"BE", "Belgia"},   {"BG", "Bułgaria"},          {"CY", "Cypr"},    {"CZ", "Czechy"},
+    {"DE", "Niemcy"},    {"DK", "Dania"},    {"EE", "Estonia"},           {"EL", "Grecja"},  {"ES", "Hiszpania"},
+    {"FI", "Finlandia"}, {"FR", "Francja"},  {"HR", "Chorwacja"},         {"HU", "Węgry"},   {"IE", "Irlandia"},
+    {"IT", "Włochy"},    {"LT", "Litwa"},    {"LU", "Luksemburg"},        {"LV", "Łotwa"},   {"MT", "Malta"},
+    {"NL", "Holandia"},  {"PL", "Polska"},   {"PT", "Portugalia"},        {"RO", "Rumunia"}, {"SE", "Szwecja"},
+    {"SI", "Słowenia"},  {"SK", "Słowacja"}, {"XI", "Irlandia Północna"},
 }};
 
 double RoundAmount(int decimals, double value) {
@@ -62,8 +61,10 @@ std::string VersionString(const std::string& fileName) {
 
 std::string PeriodTableName(bool yearly, const std::string& baseName, tables::Date date) {
   char buf[16];
-  if (yearly) std::snprintf(buf, sizeof buf, "%04d", date.year);
-  else std::snprintf(buf, sizeof buf, "%02d_%02d", date.year % 100, date.month);
+  if (yearly)
+    std::snprintf(buf, sizeof buf, "%04d", date.year);
+  else
+    std::snprintf(buf, sizeof buf, "%02d_%02d", date.year % 100, date.month);
   return buf + baseName;
 }
 
@@ -89,8 +90,8 @@ std::string TrimBlanks(const std::string& s) {
 std::string FormatAddress(const std::string& postalCode, const std::string& town, const std::string& street,
                           const std::string& house, const std::string& flat, bool postalCodeFirst) {
   std::string streetLine = TrimBlanks(street + " " + house + " " + flat);
-  std::string result = postalCodeFirst ? postalCode + " " + town + "  " + streetLine
-                                       : streetLine + "  " + postalCode + " " + town;
+  std::string result =
+      postalCodeFirst ? postalCode + " " + town + "  " + streetLine : streetLine + "  " + postalCode + " " + town;
   return TrimBlanks(result);
 }
 
@@ -122,8 +123,7 @@ bool MatchNipPattern(const std::string& text) {
     int error = 0;
     PCRE2_SIZE offset = 0;
     return pcre2_compile(reinterpret_cast<PCRE2_SPTR>("^\\d{10}(-\\d{5})?$"), PCRE2_ZERO_TERMINATED,
-                         PCRE2_DOLLAR_ENDONLY, &error,
-                         &offset, nullptr);
+                         PCRE2_DOLLAR_ENDONLY, &error, &offset, nullptr);
   }();
   pcre2_match_data* match = pcre2_match_data_create_from_pattern(pattern, nullptr);
   int rc = pcre2_match(pattern, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0, match, nullptr);

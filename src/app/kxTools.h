@@ -47,9 +47,8 @@ bool MatchNipPattern(const std::string& text);
 
 // Receives a problem's message, the NIP as normalised so far, the contractor
 // name and the document; returns to accept the number or throws to stop.
-using NipProblemCallback =
-    std::function<void(const std::string& message, const std::string& nip, const std::string& name,
-                       const std::string& document)>;
+using NipProblemCallback = std::function<void(const std::string& message, const std::string& nip,
+                                              const std::string& name, const std::string& document)>;
 
 // Checks and normalises a contractor's NIP; problems go to the callback.
 void CheckNip(std::string& country, std::string& nip, const NipProblemCallback& onProblem,

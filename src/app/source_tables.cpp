@@ -74,9 +74,7 @@ bool IsSaleDocType(const AppSettings& s, int64_t type) {
          s.SaleDocTypes.test(static_cast<size_t>(type));
 }
 
-bool IsFaKind(int64_t type) {
-  return Between(type, 0, 5) || Between(type, 20, 23) || Between(type, 48, 53);
-}
+bool IsFaKind(int64_t type) { return Between(type, 0, 5) || Between(type, 20, 23) || Between(type, 48, 53); }
 bool IsPzKind(int64_t type) { return type == 128 || type == 129 || type == 152 || type == 153; }
 bool IsWzKind(int64_t type) { return Between(type, 0, 7) || Between(type, 9, 15) || Between(type, 18, 25); }
 bool IsRwKind(int64_t type) { return type == 32; }
@@ -98,8 +96,7 @@ int PeriodId(tables::Date date) { return (date.year - 1900) * 100 + 5 * date.mon
 std::string PeriodIdFilter(tables::Date date) { return Format("[Period Id] = %d", PeriodId(date)); }
 
 bool ReadAsSales(std::string_view registerName, bool zakup2Ex) {
-  return UpperCase(registerName).find("REGS") != std::string::npos ||
-         (zakup2Ex && registerName == kZakup2ExRegister);
+  return UpperCase(registerName).find("REGS") != std::string::npos || (zakup2Ex && registerName == kZakup2ExRegister);
 }
 
 bool ReadAsPurchases(std::string_view registerName) {

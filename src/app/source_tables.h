@@ -39,10 +39,10 @@ enum class TableNaming {
 
 // One table as a driver opens it.
 struct SourceTable {
-  const char* name = "";                // file name, or its part after the period prefix
+  const char* name = "";  // file name, or its part after the period prefix
   TableFolder folder = TableFolder::KXData;
   TableNaming naming = TableNaming::Fixed;
-  const char* indexFields = "";         // "F1;F2"; empty: the file's own key order
+  const char* indexFields = "";  // "F1;F2"; empty: the file's own key order
   // The table whose current record this one follows, matched on masterFields
   // (fields of the master) to the first index fields. A link with masterFields
   // but no master follows whichever of several tables is being read.
@@ -175,23 +175,23 @@ inline constexpr int64_t kDocGrossPrices = 0x40;
 
 // REG Class codes.
 inline constexpr int64_t kClassCancelledReceipt = 6;  // a receipt; with kRegSkip a cancelled one
-bool IsForeignSaleClass(int64_t cls);  // 2, 3, 22, 23: no tax, the document's Value
-bool IsEuSaleClass(int64_t cls);       // 22, 23
-bool IsFpClass(int64_t cls);           // 4, 5: invoices to receipts, type "FP"
-bool IsPurchaseClass(int64_t cls);     // 128, 129
-bool RegisterClassChecksNip(int64_t cls);  // all but 2 to 7
+bool IsForeignSaleClass(int64_t cls);                 // 2, 3, 22, 23: no tax, the document's Value
+bool IsEuSaleClass(int64_t cls);                      // 22, 23
+bool IsFpClass(int64_t cls);                          // 4, 5: invoices to receipts, type "FP"
+bool IsPurchaseClass(int64_t cls);                    // 128, 129
+bool RegisterClassChecksNip(int64_t cls);             // all but 2 to 7
 
 // WI Type codes (document kinds). Of the invoice kinds an odd code is the
 // correction of the even code below it.
 inline constexpr std::array<int, 11> kSaleDocTypes = {0, 1, 2, 3, 4, 5, 7, 22, 23, 50, 51};
-inline constexpr int kMarketInvoiceType = 48;  // a sale document type with AddFaktMarket
+inline constexpr int kMarketInvoiceType = 48;            // a sale document type with AddFaktMarket
 bool IsSaleDocType(const AppSettings& s, int64_t type);  // in SaleDocTypes
-bool IsFaKind(int64_t type);  // JPK_FA: 0-5, 20-23, 48-53
-bool IsPzKind(int64_t type);  // goods received: 128, 129, 152, 153
-bool IsWzKind(int64_t type);  // goods issued: 0-7, 9-15, 18-25
-bool IsRwKind(int64_t type);  // internal issue: 32
-bool IsMmKind(int64_t type);  // transfer: 8, 16, 17, 36
-bool KindChecksNip(int64_t type);  // all but 4 to 7
+bool IsFaKind(int64_t type);                             // JPK_FA: 0-5, 20-23, 48-53
+bool IsPzKind(int64_t type);                             // goods received: 128, 129, 152, 153
+bool IsWzKind(int64_t type);                             // goods issued: 0-7, 9-15, 18-25
+bool IsRwKind(int64_t type);                             // internal issue: 32
+bool IsMmKind(int64_t type);                             // transfer: 8, 16, 17, 36
+bool KindChecksNip(int64_t type);                        // all but 4 to 7
 
 }  // namespace towix
 
@@ -225,15 +225,16 @@ inline constexpr std::array<SourceTable, 9> kNineRegisters = {{
 }};
 inline constexpr SourceTable kNineRegistersUsers{
     .name = "Users", .folder = TableFolder::RejkoUser, .indexFields = "Number", .masterFields = "User"};
-inline constexpr const char* kZakup2ExRegister = "REGB1";             // also sales with Zakup2Ex
+inline constexpr const char* kZakup2ExRegister = "REGB1";            // also sales with Zakup2Ex
 inline constexpr const char* kSprzedaz2ImpUslugExRegister = "REGS";  // import of services with Sprzedaz2ImpUslugEx
-inline constexpr const char* kFixedAssetsRegister = "REGBP";          // purchases into K_40/K_41
+inline constexpr const char* kFixedAssetsRegister = "REGBP";         // purchases into K_40/K_41
 // (year - 1900) * 100 + 5 * month: May 2025 is 12525.
 int PeriodId(tables::Date date);
 std::string PeriodIdFilter(tables::Date date);
 bool ReadAsSales(std::string_view registerName, bool zakup2Ex);
 bool ReadAsPurchases(std::string_view registerName);
 
+// clang-format off
 inline constexpr VatRegisterFields kSingleRegisterFields{
     .document = "DocName", .issueDate = "DocDate", .saleDate = "SaleDate", .purchaseDate = "SaleDate",
     .receiptDate = "DocDate", .valueFree = "ValueFree", .value0 = "Value0", .net5 = "NetD", .tax5 = "VatD",
@@ -244,6 +245,7 @@ inline constexpr VatRegisterFields kNineRegistersFields{
     .purchaseDate = "Data Wystawienia", .receiptDate = "Data Wplywu", .valueFree = "Wart. zw", .value0 = "Wart. 0",
     .net5 = "Wart. 3", .tax5 = "VAT 3", .net8 = "Wart. 7", .tax8 = "VAT 7", .net23 = "Wart. 22", .tax23 = "VAT 22",
     .totalTax = "VAT", .nonDeductibleTax = "VatNPO"};
+// clang-format on
 
 // Procedura bit of the purchase marker IMP.
 inline constexpr int kProcedureIMP = 0x02;
@@ -265,11 +267,13 @@ inline constexpr int64_t kFirstPurchaseRegId = 128;
 bool IsPurchaseRegId(int64_t regId);  // 128 or more; below: a sale
 std::string MonthFilter(int month);
 
+// clang-format off
 inline constexpr VatRegisterFields kRegisterFields{
     .document = "DocName", .issueDate = "RegDate", .saleDate = "SaleDate", .purchaseDate = "SaleDate",
     .receiptDate = "RegDate", .valueFree = "ValueFree", .value0 = "Value0", .net5 = "Net3", .tax5 = "Vat3",
     .net8 = "Net7", .tax8 = "Vat7", .net23 = "Net22", .tax23 = "Vat22", .totalTax = nullptr,
     .nonDeductibleTax = "VatNoDeduct"};
+// clang-format on
 
 // Procedura bit of the purchase marker IMP.
 inline constexpr int kProcedureIMP = 0x02;

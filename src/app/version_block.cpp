@@ -34,7 +34,8 @@ std::optional<FileVersion> ReadBlock(std::string_view bytes, size_t offset) {
 template <typename T>
 T Read(std::string_view bytes, size_t offset) {
   T value{};
-  if (offset <= bytes.size() && bytes.size() - offset >= sizeof(T)) std::memcpy(&value, bytes.data() + offset, sizeof(T));
+  if (offset <= bytes.size() && bytes.size() - offset >= sizeof(T))
+    std::memcpy(&value, bytes.data() + offset, sizeof(T));
   return value;
 }
 
@@ -60,7 +61,9 @@ std::optional<FileVersion> FromElf(std::string_view bytes) {
 }  // namespace
 
 std::optional<FileVersion> FindVersionBlock(std::string_view bytes) {
+  // clang-format off
   if (bytes.substr(0, 5) == "\x7f" "ELF\x02") return FromElf(bytes);
+  // clang-format on
   // Other files: the block wherever it stands.
   size_t pos = bytes.find(Tag());
   return pos == std::string_view::npos ? std::nullopt : ReadBlock(bytes, pos);

@@ -11,7 +11,9 @@
 
 #include "app/app_context.h"
 
-namespace CLI { class App; }
+namespace CLI {
+class App;
+}
 
 namespace kx::cli {
 

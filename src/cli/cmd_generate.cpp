@@ -158,7 +158,9 @@ void AddGenerateCommands(CLI::App& app, CliEnv& env) {
   g->add_flag("--no-purchases", o->noPurchases, "Bez rejestrów zakupu");
   g->add_flag("--correction", o->correction, "Korekta (cel złożenia 2)");
   g->add_flag("--declaration", o->declaration, "JPK z deklaracją: przelicz część deklaracyjną");
-  g->add_option("--link", o->link, "Plik JPK_V7M, do którego dołączyć nowe wiersze")->check(CLI::ExistingFile)->option_text("PLIK");
+  g->add_option("--link", o->link, "Plik JPK_V7M, do którego dołączyć nowe wiersze")
+      ->check(CLI::ExistingFile)
+      ->option_text("PLIK");
   g->add_option("-o,--output", o->output, "Plik wynikowy JPK_V7M")->required();
   auto* yes = g->add_flag("--yes", o->yes, "Odpowiedz Tak na pytania o dane kontrahentów");
   g->add_flag("--no", o->no, "Odpowiedz Nie na pytania o dane kontrahentów")->excludes(yes);

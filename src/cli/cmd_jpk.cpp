@@ -44,8 +44,9 @@ void Repair(CliEnv& env, const RepairOptions& o) {
   }
   if (repaired) {
     std::filesystem::path f(o.file);
-    env.Out() << "Poprawiono przedrostki przestrzeni nazw w pliku " << o.file << "\nKopia poprzedniej wersji: "
-              << (f.parent_path() / "backup" / ("~" + f.filename().string())).string() << "\n";
+    env.Out() << "Poprawiono przedrostki przestrzeni nazw w pliku " << o.file
+              << "\nKopia poprzedniej wersji: " << (f.parent_path() / "backup" / ("~" + f.filename().string())).string()
+              << "\n";
   } else {
     env.Out() << "Plik " << o.file << " pozostał bez zmian\n";
   }
@@ -78,7 +79,8 @@ void Validate(CliEnv& env, const ValidateOptions& o) {
 
 void AddJpkCommands(CLI::App& app, CliEnv& env) {
   auto repair = std::make_shared<RepairOptions>();
-  auto* r = app.add_subcommand("repair", "Popraw przedrostki przestrzeni nazw pliku JPK_V7M lub JPK_FA (z kopią w backup)");
+  auto* r =
+      app.add_subcommand("repair", "Popraw przedrostki przestrzeni nazw pliku JPK_V7M lub JPK_FA (z kopią w backup)");
   r->add_option("PLIK", repair->file, "Plik JPK")->required();
   auto* yes = r->add_flag("--yes", repair->yes, "Odpowiedz Tak na pytanie o poprawienie");
   r->add_flag("--no", repair->no, "Odpowiedz Nie na pytanie o poprawienie")->excludes(yes);

@@ -109,7 +109,8 @@ void RunQuery(CliEnv& env, const QueryOptions& o) {
     int64_t value = 0;
     const char* begin = eq == std::string::npos ? nullptr : param.data() + eq + 1;
     const char* end = param.data() + param.size();
-    auto parsed = begin ? std::from_chars(begin, end, value) : std::from_chars_result{nullptr, std::errc::invalid_argument};
+    auto parsed =
+        begin ? std::from_chars(begin, end, value) : std::from_chars_result{nullptr, std::errc::invalid_argument};
     if (eq == 0 || !begin || begin == end || parsed.ec != std::errc() || parsed.ptr != end) {
       throw Error(Format("Błędny parametr zapytania \"%s\": oczekiwano NAZWA=LICZBA_CAŁKOWITA.", param.c_str()));
     }

@@ -81,9 +81,7 @@ struct FileOptions {
   std::string Target() const { return output.empty() ? file : output; }
 };
 
-void AddOutput(CLI::App* c, FileOptions& o) {
-  c->add_option("PLIK", o.file, "Plik JPK_V7M")->required();
-}
+void AddOutput(CLI::App* c, FileOptions& o) { c->add_option("PLIK", o.file, "Plik JPK_V7M")->required(); }
 
 void AddAnswers(CLI::App* c, FileOptions& o) {
   auto* yes = c->add_flag("--yes", o.yes, "Odpowiedz Tak na pytania");
@@ -243,13 +241,13 @@ void AddV7MCommands(CLI::App& app, CliEnv& env) {
   decl->o50 = c->add_option("--P50", decl->p50, "Kwota objęta zaniechaniem poboru");
   decl->o52 = c->add_option("--P52", decl->p52, "Kwota na zakup kas rejestrujących do zwrotu");
   decl->o54 = c->add_option("--P54", decl->p54, "Kwota nadwyżki do zwrotu na rachunek");
-  decl->oRefund = c->add_option("--refund", decl->refund, "Termin zwrotu: 540, 55, 56, 560 albo 58")
-                      ->check(CLI::Validator(
-                          [](std::string& v) {
-                            return editor::RefundTermFromCode(v) ? std::string()
-                                                                 : "termin zwrotu: 540, 55, 56, 560 albo 58";
-                          },
-                          "", "termin"));
+  decl->oRefund =
+      c->add_option("--refund", decl->refund, "Termin zwrotu: 540, 55, 56, 560 albo 58")
+          ->check(CLI::Validator(
+              [](std::string& v) {
+                return editor::RefundTermFromCode(v) ? std::string() : "termin zwrotu: 540, 55, 56, 560 albo 58";
+              },
+              "", "termin"));
   decl->o59 = c->add_flag("--P59", decl->p59, "Zaliczenie zwrotu na poczet przyszłych zobowiązań");
   decl->o60 = c->add_option("--P60", decl->p60, "Kwota na poczet przyszłych zobowiązań");
   decl->o61 = c->add_option("--P61", decl->p61, "Rodzaj zobowiązania");

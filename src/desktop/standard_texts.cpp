@@ -34,8 +34,7 @@ constexpr std::array kStandardTexts{
     TextEntry{StdText::NoToAll, "N&ie wszyst."},
     TextEntry{StdText::YesToAll, "&Tak wszyst."},
     TextEntry{StdText::DeleteRecord, "Usunąć pozycję?"},
-    TextEntry{StdText::InvalidInput,
-              "Wpisana wartość jest nieprawidłowa.\rNaciśnij ESC by zrezygnować ze zmian"},
+    TextEntry{StdText::InvalidInput, "Wpisana wartość jest nieprawidłowa.\rNaciśnij ESC by zrezygnować ze zmian"},
 };
 
 struct ButtonEntry {
@@ -90,14 +89,10 @@ QString StandardText(StdText id) {
 
 QString BoxCaption(ui::BoxKind kind) {
   switch (kind) {
-    case ui::BoxKind::Warning:
-      return StandardText(StdText::Warning);
-    case ui::BoxKind::Error:
-      return StandardText(StdText::Error);
-    case ui::BoxKind::Information:
-      return StandardText(StdText::Information);
-    case ui::BoxKind::Confirmation:
-      return StandardText(StdText::Confirm);
+    case ui::BoxKind::Warning: return StandardText(StdText::Warning);
+    case ui::BoxKind::Error: return StandardText(StdText::Error);
+    case ui::BoxKind::Information: return StandardText(StdText::Information);
+    case ui::BoxKind::Confirmation: return StandardText(StdText::Confirm);
   }
   return {};
 }
@@ -106,25 +101,17 @@ QString ButtonText(ui::Button button) { return StandardText(EntryOf(button).text
 
 QString MessageText(const std::string& utf8) { return LineBreaks(QString::fromStdString(utf8)); }
 
-ui::Button MessageDlg(QWidget* parent, ui::BoxKind kind, const QString& text,
-                      const std::vector<ui::Button>& buttons, ui::Button defaultButton) {
+ui::Button MessageDlg(QWidget* parent, ui::BoxKind kind, const QString& text, const std::vector<ui::Button>& buttons,
+                      ui::Button defaultButton) {
   QMessageBox box(parent);
   box.setWindowTitle(BoxCaption(kind));
   box.setTextFormat(Qt::PlainText);
   box.setText(LineBreaks(text));
   switch (kind) {
-    case ui::BoxKind::Warning:
-      box.setIcon(QMessageBox::Warning);
-      break;
-    case ui::BoxKind::Error:
-      box.setIcon(QMessageBox::Critical);
-      break;
-    case ui::BoxKind::Information:
-      box.setIcon(QMessageBox::Information);
-      break;
-    case ui::BoxKind::Confirmation:
-      box.setIcon(QMessageBox::Question);
-      break;
+    case ui::BoxKind::Warning: box.setIcon(QMessageBox::Warning); break;
+    case ui::BoxKind::Error: box.setIcon(QMessageBox::Critical); break;
+    case ui::BoxKind::Information: box.setIcon(QMessageBox::Information); break;
+    case ui::BoxKind::Confirmation: box.setIcon(QMessageBox::Question); break;
   }
 
   std::vector<ui::Button> shownButtons = buttons;

@@ -16,16 +16,16 @@ class QWidget;
 namespace kx::desktop {
 
 enum class StdText {
-  Warning,       // caption of a warning box
-  Error,         // caption of an error box
-  Information,   // caption of an information box
-  Confirm,       // caption of a question box
+  Warning,      // caption of a warning box
+  Error,        // caption of an error box
+  Information,  // caption of an information box
+  Confirm,      // caption of a question box
   Yes,
   No,
   Ok,
   Cancel,
   Help,
-  NoHelp,        // no help available
+  NoHelp,  // no help available
   HelpTitle,
   Abort,
   Retry,
@@ -53,7 +53,7 @@ QString MessageText(const std::string& utf8);
 // Escape and the window's close button press Cancel when the box has it,
 // otherwise No, otherwise its only button; Cancel is returned when the box
 // ends without any button. The text is shown as plain text, never as markup.
-ui::Button MessageDlg(QWidget* parent, ui::BoxKind kind, const QString& text,
-                      const std::vector<ui::Button>& buttons, ui::Button defaultButton);
+ui::Button MessageDlg(QWidget* parent, ui::BoxKind kind, const QString& text, const std::vector<ui::Button>& buttons,
+                      ui::Button defaultButton);
 
 }  // namespace kx::desktop

@@ -70,8 +70,8 @@ bool CleanLineBreaks(const std::string& fileName, const fs::path& workingDir, ui
   if (ec) {
     // Nothing was rewritten yet: the file goes back where it was.
     MoveFile(backup, fileName);
-    throw Error(Format("Nie można skopiować pliku %s do %s: %s", backup.c_str(), temp.string().c_str(),
-                       ec.message().c_str()));
+    throw Error(
+        Format("Nie można skopiować pliku %s do %s: %s", backup.c_str(), temp.string().c_str(), ec.message().c_str()));
   }
   try {
     std::string bytes = ReadBytes(temp);

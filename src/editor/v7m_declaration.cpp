@@ -88,8 +88,8 @@ const char* RefundTermCode(RefundTerm term) {
 }
 
 std::optional<RefundTerm> RefundTermFromCode(std::string_view code) {
-  for (RefundTerm t : {RefundTerm::None, RefundTerm::P540, RefundTerm::P55, RefundTerm::P56, RefundTerm::P560,
-                       RefundTerm::P58}) {
+  for (RefundTerm t :
+       {RefundTerm::None, RefundTerm::P540, RefundTerm::P55, RefundTerm::P56, RefundTerm::P560, RefundTerm::P58}) {
     if (code == RefundTermCode(t)) return t;
   }
   return std::nullopt;
@@ -121,8 +121,8 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
   if (jpk.IsNull()) throw Error("Brak aktywnego pliku JPK");
 
   // Everything is read and checked before the document is touched.
-  std::optional<int64_t> p39 = Typed(in.p39), p49 = Typed(in.p49), p50 = Typed(in.p50),
-                         p52 = Typed(in.p52), p54 = Typed(in.p54), p60 = Typed(in.p60);
+  std::optional<int64_t> p39 = Typed(in.p39), p49 = Typed(in.p49), p50 = Typed(in.p50), p52 = Typed(in.p52),
+                         p54 = Typed(in.p54), p60 = Typed(in.p60);
 
   Positions p;
   xml::XmlNode ewidencja = jpk.Node().FindChild("Ewidencja");
@@ -154,8 +154,8 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
   for (int s = 0; s < kSaleAmountSlots; ++s) {
     if (saleFound[s]) p.Set("P_" + std::to_string(SaleSlotNumber(s)), RoundCentsAway(saleSum[s]));
   }
-  p.Set("P_37", Sum(p, {"P_10", "P_11", "P_13", "P_15", "P_17", "P_19", "P_21", "P_22", "P_23", "P_25", "P_27",
-                        "P_29", "P_31"}));
+  p.Set("P_37", Sum(p, {"P_10", "P_11", "P_13", "P_15", "P_17", "P_19", "P_21", "P_22", "P_23", "P_25", "P_27", "P_29",
+                        "P_31"}));
   p.Set("P_38", Sum(p, {"P_16", "P_18", "P_20", "P_24", "P_26", "P_28", "P_30", "P_32", "P_33", "P_34"}) -
                     Sum(p, {"P_35", "P_36", "P_360"}));
   if (p39) p.Set("P_39", *p39);

@@ -142,9 +142,9 @@ ui::ModalResult V7MEditor::AskNewOrLink() {
   } else {
     ui::Button b = m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Wczytaj plik jako...\rTak: Połącz pliki\rNie: Nowy plik",
                                 {ui::Button::Yes, ui::Button::No, ui::Button::Cancel}, ui::Button::Yes);
-    result = b == ui::Button::Yes ? ui::ModalResult::Yes
-             : b == ui::Button::No  ? ui::ModalResult::No
-                                    : ui::ModalResult::Cancel;
+    result = b == ui::Button::Yes  ? ui::ModalResult::Yes
+             : b == ui::Button::No ? ui::ModalResult::No
+                                   : ui::ModalResult::Cancel;
   }
   if (result == ui::ModalResult::No) {
     Drop();
@@ -296,8 +296,8 @@ EditorInfo V7MEditor::RefreshInfo() const {
     info.p37 = ChildText(p, "P_37");
     info.p38 = ChildText(p, "P_38");
     if (!records.IsNull()) {
-      info.check38 = MakeCheck("podatek w deklaracji: %lld, podatek w ewidencji: %f (różnica: %f)",
-                               ShownInt(p, "P_38"), ShownCents(saleCtrl, "PodatekNalezny"));
+      info.check38 = MakeCheck("podatek w deklaracji: %lld, podatek w ewidencji: %f (różnica: %f)", ShownInt(p, "P_38"),
+                               ShownCents(saleCtrl, "PodatekNalezny"));
       info.p39 = ChildText(p, "P_39");
       info.p40Plus42 = DecimalText(static_cast<double>(ShownCents(p, "P_40") + ShownCents(p, "P_42")) / 100);
       info.p48 = ChildText(p, "P_48");

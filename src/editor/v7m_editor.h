@@ -34,14 +34,14 @@ struct TaxCheck {
 
 // Everything RefreshInfo shows; the comments name the control that shows it.
 struct EditorInfo {
-  std::string caption;        // the window title
-  std::string generatedAt;    // edGenDate
-  std::string nip;            // edNIP
-  std::string dateRange;      // edDateRange
-  std::string saleCount;      // edSaleLinesCount
-  std::string saleTax;        // edSaleTaxSum
-  std::string purchaseCount;  // edBuyLinesCount
-  std::string purchaseTax;    // edBuyTaxSum
+  std::string caption;                                     // the window title
+  std::string generatedAt;                                 // edGenDate
+  std::string nip;                                         // edNIP
+  std::string dateRange;                                   // edDateRange
+  std::string saleCount;                                   // edSaleLinesCount
+  std::string saleTax;                                     // edSaleTaxSum
+  std::string purchaseCount;                               // edBuyLinesCount
+  std::string purchaseTax;                                 // edBuyTaxSum
   std::string declarationCaption = kNoDeclarationCaption;  // the title of gbDeklaracja
   bool declarationEnabled = false;                         // gbDeklaracja
   // The declaration positions: p<n> in edP<n>, p40Plus42 in edP40Plus42.

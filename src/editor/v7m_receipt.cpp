@@ -59,8 +59,8 @@ struct AmountField {
 };
 
 constexpr AmountField kAmountFields[] = {
-    {&ReceiptFields::net23, "K_19"},  {&ReceiptFields::tax23, "K_20"}, {&ReceiptFields::net8, "K_17"},
-    {&ReceiptFields::tax8, "K_18"},   {&ReceiptFields::net5, "K_15"},  {&ReceiptFields::tax5, "K_16"},
+    {&ReceiptFields::net23, "K_19"},  {&ReceiptFields::tax23, "K_20"},  {&ReceiptFields::net8, "K_17"},
+    {&ReceiptFields::tax8, "K_18"},   {&ReceiptFields::net5, "K_15"},   {&ReceiptFields::tax5, "K_16"},
     {&ReceiptFields::value0, "K_13"}, {&ReceiptFields::exempt, "K_10"},
 };
 
@@ -117,17 +117,18 @@ ReceiptTotals RecalcReceipt(const ReceiptFields& f) {
   ReceiptTotals t;
   double vat = FieldValue(f.tax23) + FieldValue(f.tax8) + FieldValue(f.tax5);
   t.taxSum = DecimalText(vat);
-  double total = vat + FieldValue(f.net23) + FieldValue(f.net8) + FieldValue(f.net5) + FieldValue(f.value0) +
-                 FieldValue(f.exempt);
+  double total =
+      vat + FieldValue(f.net23) + FieldValue(f.net8) + FieldValue(f.net5) + FieldValue(f.value0) + FieldValue(f.exempt);
   t.total = DecimalText(total);
   std::string* diffs[] = {&t.diff23, &t.diff8, &t.diff5};
   for (int i = 0; i < 3; ++i) {
     const Rate& r = kRates[i];
     const std::string& net = f.*r.net;
     const std::string& tax = f.*r.tax;
-    *diffs[i] = net.empty() || tax.empty()
-                    ? "0"
-                    : DecimalText(RoundAmount(kAmountDecimals, FieldNumber(tax) - TaxFromNet(FieldNumber(net), r.rate)));
+    *diffs[i] =
+        net.empty() || tax.empty()
+            ? "0"
+            : DecimalText(RoundAmount(kAmountDecimals, FieldNumber(tax) - TaxFromNet(FieldNumber(net), r.rate)));
   }
   return t;
 }
@@ -160,9 +161,9 @@ std::optional<ReceiptCheckFailure> CheckReceiptRates(const ReceiptFields& f, ui:
     double computed = TaxFromNet(netValue, r.rate);
     double typed = FieldNumber(tax);
     if (std::fabs(1 - computed / typed) > 0.01) {
-      std::string question = Format(
-          "Podatek w stawce %.0f%% wynoszący: %f\rzbyt różni się od wyliczonego: %f\rRóżnica: %f\rZaakceptować?",
-          r.rate, typed, computed, typed - computed);
+      std::string question =
+          Format("Podatek w stawce %.0f%% wynoszący: %f\rzbyt różni się od wyliczonego: %f\rRóżnica: %f\rZaakceptować?",
+                 r.rate, typed, computed, typed - computed);
       if (ui.Ask(ui::BoxKind::Confirmation, question, {ui::Button::Yes, ui::Button::No}, ui::Button::No) !=
           ui::Button::Yes) {
         return ReceiptCheckFailure{"Wartość spoza zakresu", r.taxName};

@@ -39,9 +39,9 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
     auto line = list.Add();
-    SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef,
-                  reg.FieldByName("TypDokumentu").AsString(), reg.FieldByName(kFields.issueDate).AsDate(),
-                  reg.FieldByName(kFields.saleDate).AsDate(), FieldSet16(reg, "GTU"), FieldSet16(reg, "Procedura"));
+    SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef, reg.FieldByName("TypDokumentu").AsString(),
+                  reg.FieldByName(kFields.issueDate).AsDate(), reg.FieldByName(kFields.saleDate).AsDate(),
+                  FieldSet16(reg, "GTU"), FieldSet16(reg, "Procedura"));
     SetAmountNode(line, reg, "K_10", kFields.valueFree, false, false);
     SetAmountNode(line, reg, "K_13", kFields.value0, false, false);
     if (number.rfind("TaxFree", 0) == 0) SetAmountNode(line, reg, "K_14", kFields.value0, false, false);
@@ -63,15 +63,15 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
     auto line = list.Add();
-    SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef,
-                 reg.FieldByName("TypDokumentu").AsString(), reg.FieldByName(kFields.purchaseDate).AsDate(),
-                 reg.FieldByName(kFields.receiptDate).AsDate(),
+    SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, reg.FieldByName("TypDokumentu").AsString(),
+                 reg.FieldByName(kFields.purchaseDate).AsDate(), reg.FieldByName(kFields.receiptDate).AsDate(),
                  (FieldSet16(reg, "Procedura") & folvo::kProcedureIMP) != 0);
-    double net = RoundAmount(kAmountDecimals, Value(reg, kFields.net23) + Value(reg, kFields.net8) + Value(reg, kFields.net5) +
-                                    Value(reg, kFields.value0));
+    double net = RoundAmount(kAmountDecimals, Value(reg, kFields.net23) + Value(reg, kFields.net8) +
+                                                  Value(reg, kFields.net5) + Value(reg, kFields.value0));
     if (s.AddValZw2Net) net = RoundAmount(kAmountDecimals, net + Value(reg, kFields.valueFree));
     if (s.AddNPO2Net) net = RoundAmount(kAmountDecimals, net + Value(reg, kFields.nonDeductibleTax));
-    double tax = RoundAmount(kAmountDecimals, Value(reg, kFields.tax23) + Value(reg, kFields.tax8) + Value(reg, kFields.tax5));
+    double tax =
+        RoundAmount(kAmountDecimals, Value(reg, kFields.tax23) + Value(reg, kFields.tax8) + Value(reg, kFields.tax5));
     line.SetK_42(net);
     line.SetK_43(tax);
   }

@@ -29,8 +29,10 @@ class RejkoReader {
  public:
   RejkoReader(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users,
               bool singleTable)
+      // clang-format off
       : m_ctx(ctx), m_state(state), m_doc(doc), m_reg(reg), m_users(users), m_single(singleTable),
         m_f(singleTable ? rejko::kSingleRegisterFields : rejko::kNineRegistersFields) {}
+  // clang-format on
 
   void Sales(const std::string& regName) {
     const AppSettings& s = m_ctx.AppSettings;
@@ -48,9 +50,8 @@ class RejkoReader {
       // Asked before the record exists, so Cancel leaves no empty record behind.
       std::string ksef = KsefReference(m_ctx, m_state, number, m_reg);
       auto line = list.Add();
-      SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef,
-                    m_reg.FieldByName("TypDokumentu").AsString(), issue, sale, FieldSet16(m_reg, "GTU"),
-                    FieldSet16(m_reg, "Procedura"));
+      SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef, m_reg.FieldByName("TypDokumentu").AsString(),
+                    issue, sale, FieldSet16(m_reg, "GTU"), FieldSet16(m_reg, "Procedura"));
       if (zakup2Ex) {
         SetAmountNode(line, m_reg, "K_25", m_f.net23, false, false);
         SetAmountNode(line, m_reg, "K_26", m_f.tax23, false, false);
@@ -82,9 +83,8 @@ class RejkoReader {
       // Asked before the record exists, so Cancel leaves no empty record behind.
       std::string ksef = KsefReference(m_ctx, m_state, number, m_reg);
       auto line = list.Add();
-      SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef,
-                   m_reg.FieldByName("TypDokumentu").AsString(), purchase, receipt,
-                   (FieldSet16(m_reg, "Procedura") & rejko::kProcedureIMP) != 0);
+      SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, m_reg.FieldByName("TypDokumentu").AsString(),
+                   purchase, receipt, (FieldSet16(m_reg, "Procedura") & rejko::kProcedureIMP) != 0);
 
       double net = Value(m_f.net23) + Value(m_f.net8) + Value(m_f.net5) + Value(m_f.value0);
       if (s.AddValZw2Net) net += Value(m_f.valueFree);
@@ -129,8 +129,7 @@ std::vector<Register> Registers(const AppSettings& s, bool singleTable) {
   if (singleTable) {
     int month = s.CurDate.month;
     regs.push_back({&rejko::kSingleRegister, rejko::SingleRegisterFilter(rejko::kSaleRegType, month), true, false});
-    regs.push_back(
-        {&rejko::kSingleRegister, rejko::SingleRegisterFilter(rejko::kPurchaseRegType, month), false, true});
+    regs.push_back({&rejko::kSingleRegister, rejko::SingleRegisterFilter(rejko::kPurchaseRegType, month), false, true});
     return regs;
   }
   std::string filter = rejko::PeriodIdFilter(s.CurDate);

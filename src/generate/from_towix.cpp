@@ -66,9 +66,8 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
     auto line = ewidencja.SprzedazWiersz().Add();
-    SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef, type,
-                  reg.FieldByName("Date").AsDate(), reg.FieldByName("SaleDate").AsDate(), FieldSet16(reg, "GTU"),
-                  procedure);
+    SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef, type, reg.FieldByName("Date").AsDate(),
+                  reg.FieldByName("SaleDate").AsDate(), FieldSet16(reg, "GTU"), procedure);
 
     if (IsForeignSaleClass(cls)) {
       bool eu = IsEuSaleClass(cls);
@@ -113,12 +112,13 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
     auto line = ewidencja.ZakupWiersz().Add();
-    SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, "",
-                 reg.FieldByName("SaleDate").AsDate(), reg.FieldByName("Date").AsDate(), (flags & kRegIMP) != 0);
+    SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, "", reg.FieldByName("SaleDate").AsDate(),
+                 reg.FieldByName("Date").AsDate(), (flags & kRegIMP) != 0);
 
-    double net = RoundAmount(kAmountDecimals, reg.FieldByName("Value22").AsFloat() + reg.FieldByName("Value7").AsFloat() +
-                                    reg.FieldByName("Value3").AsFloat() + reg.FieldByName("Value0").AsFloat() +
-                                    reg.FieldByName("ValueFree").AsFloat());
+    double net =
+        RoundAmount(kAmountDecimals, reg.FieldByName("Value22").AsFloat() + reg.FieldByName("Value7").AsFloat() +
+                                         reg.FieldByName("Value3").AsFloat() + reg.FieldByName("Value0").AsFloat() +
+                                         reg.FieldByName("ValueFree").AsFloat());
     double tax = RoundAmount(kAmountDecimals, reg.FieldByName("TotalTax").AsFloat());
     if ((flags & kRegHalved) != 0) {
       net = RoundAmount(kAmountDecimals, net / 2);

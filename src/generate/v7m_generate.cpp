@@ -22,15 +22,10 @@ std::string KsefReference(AppContext& ctx, GenJpkVatState& state, const std::str
       ctx.ui.Ask(ui::BoxKind::Confirmation, messagePrefix + "\rPuste pole KSeF. Oznaczyć jako BFK?",
                  {ui::Button::Yes, ui::Button::No, ui::Button::Cancel, ui::Button::YesToAll}, ui::Button::Yes);
   switch (answer) {
-    case ui::Button::Yes:
-      return "BFK";
-    case ui::Button::YesToAll:
-      state.AlwaysMarkBFK = true;
-      return "BFK";
-    case ui::Button::No:
-      return "";
-    default:
-      throw Error("Przerwano tworzenie JPK_V7M");
+    case ui::Button::Yes: return "BFK";
+    case ui::Button::YesToAll: state.AlwaysMarkBFK = true; return "BFK";
+    case ui::Button::No: return "";
+    default: throw Error("Przerwano tworzenie JPK_V7M");
   }
 }
 

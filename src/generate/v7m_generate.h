@@ -17,12 +17,12 @@ using jpk::v7m::IXMLJPK;
 enum class SourceProgram { Towix, Rejko, Folvo };
 
 struct GenerateOptions {
-  tables::Date month;                          // any day of the month to generate
+  tables::Date month;  // any day of the month to generate
   SourceProgram source = SourceProgram::Towix;
-  bool sale = true;                            // read the sales registers
-  bool buy = true;                             // read the purchase registers
-  bool correction = false;                     // the file corrects an earlier one
-  bool declaration = false;                    // the taker computes the declaration part
+  bool sale = true;          // read the sales registers
+  bool buy = true;           // read the purchase registers
+  bool correction = false;   // the file corrects an earlier one
+  bool declaration = false;  // the taker computes the declaration part
 };
 
 // A generation's outcome: the new document, and the error of a driver that
@@ -44,8 +44,7 @@ void RequireKsefField(tables::Table& reg);
 
 // The KSeF reference of the current register row: the field's text, or for an
 // empty field "BFK" or "" as the user decides; Cancel stops the generation.
-std::string KsefReference(AppContext& ctx, GenJpkVatState& state, const std::string& messagePrefix,
-                          tables::Table& reg);
+std::string KsefReference(AppContext& ctx, GenJpkVatState& state, const std::string& messagePrefix, tables::Table& reg);
 
 // The source drivers: records of the month of CurDate into the document.
 void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc);

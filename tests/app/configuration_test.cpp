@@ -80,7 +80,9 @@ TEST(Configuration, DefaultsOfAMinimalFile) {
 }
 
 TEST(Configuration, MandatoryKeysInOrder) {
+  // clang-format off
   struct Case { const char* removeKey; const char* message; } cases[] = {
+      // clang-format on
       {"NIP=", "Brak pola: \"NIP = \" w pliku konfiguracyjnym w sekcji: System"},
       {"Nazwa=", "Brak pola: \"Nazwa = \" w pliku konfiguracyjnym w sekcji: System"},
       {"Email=", "Brak pola: \"Email = \" w pliku konfiguracyjnym w sekcji: System"},
@@ -189,8 +191,9 @@ TEST(Configuration, DatesUseTheRegionalSeparator) {
 
 TEST(Configuration, AddressLineAndCaseInsensitiveKeys) {
   Fixture f;
-  f.Read("[system]\nnip=1\nNAZWA=Ż\nemail=e\nuscode=0202\nnazwasystemu=s\nKodPocztowy=00-950\nMiasto=Warszawa\n"
-         "Ulica=Długa\nNrDomu=5\nNrLokalu=2\nAdrZipCityFirst=1\n");
+  f.Read(
+      "[system]\nnip=1\nNAZWA=Ż\nemail=e\nuscode=0202\nnazwasystemu=s\nKodPocztowy=00-950\nMiasto=Warszawa\n"
+      "Ulica=Długa\nNrDomu=5\nNrLokalu=2\nAdrZipCityFirst=1\n");
   EXPECT_EQ(f.ctx.AppSettings.Nazwa, "Ż");
   EXPECT_EQ(f.ctx.AppSettings.AddressLine, "00-950 Warszawa  Długa 5 2");
 }
@@ -202,7 +205,9 @@ TEST(Configuration, FindingTheFile) {
   dir.Write("cfg/firma.ini", kMinimal);
   dir.Write("other.ini", kMinimal);
 
+  // clang-format off
   struct Case { std::vector<std::string> args; std::string expected; } cases[] = {
+      // clang-format on
       // Without /ini=: the executable's name in the working folder, not the executable's folder.
       {{"/opt/bin/kx2jpk"}, (dir / "kx2jpk.ini").string()},
       {{"/opt/bin/kx2jpk.exe"}, (dir / "kx2jpk.ini").string()},
@@ -231,7 +236,9 @@ TEST(Configuration, FindingTheFile) {
 TEST(Configuration, WordListsFromTheWorkingFolder) {
   Fixture f;
   f.dir.Write("CutDict.txt", "\xEF\xBB\xBFP\\.?P\\.?H\\.?U\\.?\r\n\r\nSp\\. z o\\.o\\.\r\n  \r\n");
-  f.dir.Write("RejkoAccSet.txt", "0 Aktywa trwa\xB3" "e\n\n1 \x8Crodki pieni\xEA\xBFne\n");  // code page 1250
+  f.dir.Write("RejkoAccSet.txt",
+              "0 Aktywa trwa\xB3"
+              "e\n\n1 \x8Crodki pieni\xEA\xBFne\n");  // code page 1250
   f.Read(kMinimal);
   EXPECT_EQ(f.ctx.CutDict, (std::vector<std::string>{"P\\.?P\\.?H\\.?U\\.?", "Sp\\. z o\\.o\\.", "  "}));
   EXPECT_EQ(f.ctx.RejkoAccSet, (std::vector<std::string>{"0 Aktywa trwałe", "1 Środki pieniężne"}));
@@ -240,8 +247,9 @@ TEST(Configuration, WordListsFromTheWorkingFolder) {
 TEST(Configuration, BadInput) {
   // Another encoding (code page 1250), garbage lines and repeated keys: read, with warnings.
   Fixture f;
-  f.Read("[System]\nNIP=1\nNazwa=Pi\xEAkna \xA3\xF3\x64\x9F\nNazwa=Druga\n\x01\x02garbage\nEmail=e\nUSCode=1\n"
-         "NazwaSystemu=s\n[bez nawiasu\n");
+  f.Read(
+      "[System]\nNIP=1\nNazwa=Pi\xEAkna \xA3\xF3\x64\x9F\nNazwa=Druga\n\x01\x02garbage\nEmail=e\nUSCode=1\n"
+      "NazwaSystemu=s\n[bez nawiasu\n");
   EXPECT_EQ(f.ctx.AppSettings.Nazwa, "Piękna Łódź");
   EXPECT_EQ(f.ctx.ConfigWarnings.size(), 3u);
   // Binary garbage: the first mandatory key is missing.

@@ -43,8 +43,10 @@ struct Row {
 // A per-period contractors' table (UR form) with one row, written as a Paradox file.
 std::filesystem::path WriteUr(const kxtest::TempDir& dir, const Row& r) {
   TableBuilder t("26_11UR");
+  // clang-format off
   t.Field("Number", FieldKind::Integer).Field("Firm Name", FieldKind::Text, 60).Field("City", FieldKind::Text, 40)
       .Field("Options", FieldKind::Short).Field("Address", FieldKind::Text, 60).Field("ZipCode", FieldKind::Text, 10);
+  // clang-format on
   if (r.nip) t.Field("NIP", FieldKind::Text, 20);
   t.Key(1);
   std::vector<kxtest::Cell> cells{1, r.name, r.city, r.options, r.address, r.zip};
@@ -85,6 +87,7 @@ TEST(ReadContractor, CountryTownNipAndAddress) {
     const char* countryCode;
     const char* address;
   } cases[] = {
+      // clang-format off
       {"options 1: country name after ';'", {.city = "Berlin;Niemcy", .options = 1, .nip = "DE123456789"}, false,
        "", "DE123456789", "DE", "Piotrkowska 12  90-006 Berlin"},
       {"options 2: after ','", {.city = "Praha, Czechy", .options = 2, .nip = "CZ12345678"}, false, "",
@@ -105,6 +108,7 @@ TEST(ReadContractor, CountryTownNipAndAddress) {
        "Piotrkowska 12  90-006 Łódź"},
       {"unchecked: empty number and address stay empty", {.city = "", .nip = "", .address = "", .zip = ""}, false,
        "", "", "", ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -122,8 +126,9 @@ TEST(ReadContractor, CountryTownNipAndAddress) {
 }
 
 TEST(ReadContractor, DoubtfulDataAskedAndRefusalStops) {
-  const char* badSum = "Zła suma kontrolna numeru NIP: 1234567890\rKontrahent: Hurtownia Żuraw\rDokument: FV 7/2026\r"
-                       "Kontynuować?";
+  const char* badSum =
+      "Zła suma kontrolna numeru NIP: 1234567890\rKontrahent: Hurtownia Żuraw\rDokument: FV 7/2026\r"
+      "Kontynuować?";
   const char* noNip = "Brak numeru NIP. Dokument: FV 7/2026\rHurtownia Żuraw\rKontynuować?";
   struct Case {
     const char* what;
@@ -134,6 +139,7 @@ TEST(ReadContractor, DoubtfulDataAskedAndRefusalStops) {
     const char* nip;
     const char* address;
   } cases[] = {
+      // clang-format off
       {"bad check digit, Yes", {.nip = "1234567890"}, Button::Yes, badSum, "", "1234567890",
        "Piotrkowska 12  90-006 Łódź"},
       {"bad check digit, No", {.nip = "1234567890"}, Button::No, badSum, "Wczytywanie przerwano", "", ""},
@@ -150,6 +156,7 @@ TEST(ReadContractor, DoubtfulDataAskedAndRefusalStops) {
       {"number brak in any case, Yes", {.nip = "Brak"}, Button::Yes, noNip, "", "BRAK",
        "Piotrkowska 12  90-006 Łódź"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     kxtest::TempDir dir;
@@ -180,12 +187,14 @@ TEST(ReadContractor, MissingNameFailsBeforeAnyQuestion) {
 TEST(ReadContractor, UsersTableGivesStreetAndHouse) {
   kxtest::TempDir dir;
   TableBuilder("Users")
+      // clang-format off
       .Field("Number", FieldKind::Integer).Field("Firm Name", FieldKind::Text, 60).Field("City", FieldKind::Text, 40)
       .Field("Options", FieldKind::Short).Field("Street", FieldKind::Text, 40).Field("House", FieldKind::Text, 10)
       .Field("ZipCode", FieldKind::Text, 10).Field("NIP", FieldKind::Text, 20)
       .Key(1)
       .Row({1, "Piekarnia Kłos", "Warszawa", 0, "Długa", "5", "00-950", "123-456-32-18"})
       .WriteParadox(dir.Path());
+  // clang-format on
   // A per-period table keeps the one-field address even when Users.db exists.
   std::filesystem::path ur = WriteUr(dir, {.nip = "1234563218"});
 

@@ -11,11 +11,13 @@
 using namespace kx;
 
 TEST(RoundAmount, HalvesAwayFromZeroByDivision) {
+  // clang-format off
   struct Case { int decimals; double value; double expected; } cases[] = {
       {0, 2.5, 3},        {0, -2.5, -3},     {0, 2.4999, 2},   {2, 12.345, 12.35}, {2, -12.345, -12.35},
       // 1.005 / 0.01 is 100.49999999999999 in doubles: the rule gives 1.00.
       {2, 1.005, 1.0},    {2, -1.005, -1.0}, {2, 2.675, 2.68}, {-1, 15, 20},       {-2, 149, 100},
       {2, 0.125, 0.13},   {2, 0, 0}};
+  // clang-format on
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(RoundAmount(c.decimals, c.value), c.expected) << c.decimals << " " << c.value;
   }
@@ -41,7 +43,7 @@ TEST(PeriodTableName, MonthlyAndYearly) {
 }
 
 TEST(PaymentFormName, Codes) {
-  const char* expected[] = {"gotówka", "karta płatnicza", "przelew", "inna forma płatności", "za pobraniem",
+  const char* expected[] = {"gotówka",    "karta płatnicza",     "przelew", "inna forma płatności", "za pobraniem",
                             "przedpłata", "inna forma płatności"};
   for (uint16_t code = 0; code < 7; ++code) EXPECT_EQ(PaymentFormName(code), expected[code]) << code;
   EXPECT_EQ(PaymentFormName(65535), "inna forma płatności");
@@ -111,14 +113,15 @@ TEST(CheckNip, NormalisesAndReports) {
     std::string country = "XX";
     std::string nip = c.input;
     std::string problem;
-    CheckNip(country, nip,
-             [&](const std::string& message, const std::string& n, const std::string& name, const std::string& doc) {
-               problem = message;
-               EXPECT_EQ(n, nip);
-               EXPECT_EQ(name, "Firma");
-               EXPECT_EQ(doc, "FV 1/2024");
-             },
-             "Firma", "FV 1/2024");
+    CheckNip(
+        country, nip,
+        [&](const std::string& message, const std::string& n, const std::string& name, const std::string& doc) {
+          problem = message;
+          EXPECT_EQ(n, nip);
+          EXPECT_EQ(name, "Firma");
+          EXPECT_EQ(doc, "FV 1/2024");
+        },
+        "Firma", "FV 1/2024");
     EXPECT_EQ(nip, c.nip) << c.input;
     EXPECT_EQ(country, c.country) << c.input;
     EXPECT_EQ(problem, c.problem) << c.input;
@@ -129,14 +132,16 @@ TEST(CheckNip, ModElevenTenIsWrong) {
   // The weighted sum of 0,2,0,... is 10: no tenth digit can be right.
   for (const char* nip : {"0200000000", "0200000001", "0200000009"}) {
     std::string n = nip, country, problem;
-    CheckNip(country, n, [&](const std::string& m, auto&&...) { problem = m; }, "", "");
+    CheckNip(
+        country, n, [&](const std::string& m, auto&&...) { problem = m; }, "", "");
     EXPECT_EQ(problem, "Zła suma kontrolna numeru") << nip;
   }
 }
 
 TEST(CheckNip, CallbackMayStopTheRun) {
   std::string country, nip = "1234563219";
-  EXPECT_THROW(CheckNip(country, nip, [](auto&&...) { throw kx::Error("Wczytywanie przerwano"); }, "", ""),
+  EXPECT_THROW(CheckNip(
+                   country, nip, [](auto&&...) { throw kx::Error("Wczytywanie przerwano"); }, "", ""),
                kx::Error);
 }
 
@@ -152,9 +157,8 @@ TEST(VersionString, ReadsTheBlockOfTheNamedFile) {
   // that this test's own bytes hold no block).
   std::string tag = "kxvers1";
   for (char& c : tag) c = static_cast<char>(std::toupper(c));
-  auto crafted = dir.Write("crafted.bin", "abc" + tag + std::string("\0", 1) +
-                                              std::string("\x01\x00\x05\x00\x01\x00\x08\x00", 8));
+  auto crafted =
+      dir.Write("crafted.bin", "abc" + tag + std::string("\0", 1) + std::string("\x01\x00\x05\x00\x01\x00\x08\x00", 8));
   EXPECT_EQ(VersionString(crafted.string()), "ver 1.5.1 build 8");
-  EXPECT_EQ(VersionString((dir / "missing.exe").string()),
-            "GetFileVersionInfo failed: (2) No such file or directory");
+  EXPECT_EQ(VersionString((dir / "missing.exe").string()), "GetFileVersionInfo failed: (2) No such file or directory");
 }

@@ -88,25 +88,25 @@ TEST(WarehouseCodes, DocumentKindGroups) {
     bool fa, pz, wz, rw, mm, checksNip;
   } cases[] = {
       // type  FA     PZ     WZ     RW     MM     NIP
-      {0, true, false, true, false, false, true},      {1, true, false, true, false, false, true},
-      {3, true, false, true, false, false, true},      {4, true, false, true, false, false, false},
-      {5, true, false, true, false, false, false},     {6, false, false, true, false, false, false},
-      {7, false, false, true, false, false, false},     {8, false, false, false, false, true, true},
-      {9, false, false, true, false, false, true},     {15, false, false, true, false, false, true},
-      {16, false, false, false, false, true, true},    {17, false, false, false, false, true, true},
-      {18, false, false, true, false, false, true},    {19, false, false, true, false, false, true},
-      {20, true, false, true, false, false, true},     {23, true, false, true, false, false, true},
-      {24, false, false, true, false, false, true},    {25, false, false, true, false, false, true},
-      {26, false, false, false, false, false, true},   {31, false, false, false, false, false, true},
-      {32, false, false, false, true, false, true},    {33, false, false, false, false, false, true},
-      {35, false, false, false, false, false, true},   {36, false, false, false, false, true, true},
-      {37, false, false, false, false, false, true},   {47, false, false, false, false, false, true},
-      {48, true, false, false, false, false, true},    {53, true, false, false, false, false, true},
-      {54, false, false, false, false, false, true},   {127, false, false, false, false, false, true},
-      {128, false, true, false, false, false, true},   {129, false, true, false, false, false, true},
-      {130, false, false, false, false, false, true},  {151, false, false, false, false, false, true},
-      {152, false, true, false, false, false, true},   {153, false, true, false, false, false, true},
-      {154, false, false, false, false, false, true},  {-1, false, false, false, false, false, true},
+      {0, true, false, true, false, false, true},     {1, true, false, true, false, false, true},
+      {3, true, false, true, false, false, true},     {4, true, false, true, false, false, false},
+      {5, true, false, true, false, false, false},    {6, false, false, true, false, false, false},
+      {7, false, false, true, false, false, false},   {8, false, false, false, false, true, true},
+      {9, false, false, true, false, false, true},    {15, false, false, true, false, false, true},
+      {16, false, false, false, false, true, true},   {17, false, false, false, false, true, true},
+      {18, false, false, true, false, false, true},   {19, false, false, true, false, false, true},
+      {20, true, false, true, false, false, true},    {23, true, false, true, false, false, true},
+      {24, false, false, true, false, false, true},   {25, false, false, true, false, false, true},
+      {26, false, false, false, false, false, true},  {31, false, false, false, false, false, true},
+      {32, false, false, false, true, false, true},   {33, false, false, false, false, false, true},
+      {35, false, false, false, false, false, true},  {36, false, false, false, false, true, true},
+      {37, false, false, false, false, false, true},  {47, false, false, false, false, false, true},
+      {48, true, false, false, false, false, true},   {53, true, false, false, false, false, true},
+      {54, false, false, false, false, false, true},  {127, false, false, false, false, false, true},
+      {128, false, true, false, false, false, true},  {129, false, true, false, false, false, true},
+      {130, false, false, false, false, false, true}, {151, false, false, false, false, false, true},
+      {152, false, true, false, false, false, true},  {153, false, true, false, false, false, true},
+      {154, false, false, false, false, false, true}, {-1, false, false, false, false, false, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(towix::IsFaKind(c.type), c.fa) << c.type;
@@ -193,6 +193,7 @@ class WarehouseMonth : public testing::Test {
     std::filesystem::create_directories(dir / "users");
 
     TableBuilder("21_03WI")
+        // clang-format off
         .Field("Type", FieldKind::Short).Field("Year", FieldKind::Short).Field("MagId", FieldKind::Short)
         .Field("Number", FieldKind::Integer).Field("Name", FieldKind::Text, 20).Field("User", FieldKind::Integer)
         .Field("MasterType", FieldKind::Short).Field("MasterYear", FieldKind::Short)
@@ -202,7 +203,9 @@ class WarehouseMonth : public testing::Test {
         .Row({1, 2021, 1, 1, "KFV 1/2021", 100, 0, 2021, 1, 2})
         .Row({0, 2021, 1, 2, "FV 2/2021", 101, nullptr, nullptr, nullptr, nullptr})
         .WriteParadox(dir / "kx");
+    // clang-format on
     TableBuilder("21_03WT")
+        // clang-format off
         .Field("Type", FieldKind::Short).Field("Year", FieldKind::Short).Field("MagId", FieldKind::Short)
         .Field("Number", FieldKind::Integer).Field("Pos", FieldKind::Short).Field("Group", FieldKind::Short)
         .Field("Index", FieldKind::Integer).Field("Series", FieldKind::Integer).Field("Quantity", FieldKind::Number)
@@ -212,15 +215,20 @@ class WarehouseMonth : public testing::Test {
         .Row({0, 2021, 1, 2, 1, 1, 10, 0, 2.0})
         .Row({1, 2021, 1, 1, 1, 1, 10, 0, -1.0})
         .WriteParadox(dir / "kx");
+    // clang-format on
     TableBuilder("21_03W")
-        .Field("Group", FieldKind::Short).Field("Index", FieldKind::Integer).Field("Name", FieldKind::Text, 30)
+        .Field("Group", FieldKind::Short)
+        .Field("Index", FieldKind::Integer)
+        .Field("Name", FieldKind::Text, 30)
         .Key(2)
         .Row({2, 10, "Olej"})
         .Row({1, 11, "Nakrętka"})
         .Row({1, 10, "Śruba M6"})
         .WriteParadox(dir / "kx");
     TableBuilder("21_03WS")
-        .Field("Group", FieldKind::Short).Field("Index", FieldKind::Integer).Field("SeriesNo", FieldKind::Integer)
+        .Field("Group", FieldKind::Short)
+        .Field("Index", FieldKind::Integer)
+        .Field("SeriesNo", FieldKind::Integer)
         .Field("Cost", FieldKind::Number)
         .Key(3)
         .Row({1, 11, 4, 2.75})
@@ -228,21 +236,25 @@ class WarehouseMonth : public testing::Test {
         .Row({1, 10, 3, 9.0})
         .WriteParadox(dir / "kx");
     TableBuilder("21_03REG")
+        // clang-format off
         .Field("Class", FieldKind::Short).Field("Year", FieldKind::Short).Field("MagId", FieldKind::Short)
         .Field("Number", FieldKind::Integer).Field("Document", FieldKind::Text, 20).Field("Value", FieldKind::Number)
         .Key(4)
         .Row({1, 2021, 1, 1, "KFV 1/2021", -12.3})
         .Row({0, 2021, 1, 2, "FV 2/2021", 123.0})
         .WriteParadox(dir / "kx");
+    // clang-format on
     TableBuilder("21_03UR")
-        .Field("Number", FieldKind::Integer).Field("Firm Name", FieldKind::Text, 40)
+        .Field("Number", FieldKind::Integer)
+        .Field("Firm Name", FieldKind::Text, 40)
         .Field("PayerNumber", FieldKind::Integer)
         .Key(1)
         .Row({101, "Beta", 2})
         .Row({100, "Alfa", 1})
         .WriteParadox(dir / "users");
     TableBuilder("Users")
-        .Field("Number", FieldKind::Integer).Field("Firm Name", FieldKind::Text, 40)
+        .Field("Number", FieldKind::Integer)
+        .Field("Firm Name", FieldKind::Text, 40)
         .Key(1)
         .Row({100, "Alfa by its own number"})
         .Row({2, "Beta SA"})
@@ -260,8 +272,8 @@ std::string Amount(Table& t, const char* field) { return Format("%f", t.FieldByN
 
 TEST_F(WarehouseMonth, HeadersWalkWithTheirRowsRegisterAndContractor) {
   const AppSettings& s = ctx.AppSettings;
-  Table wi(ctx.Session), master(ctx.Session), wt(ctx.Session), w(ctx.Session), ws(ctx.Session),
-      reg(ctx.Session), ur(ctx.Session), users(ctx.Session);
+  Table wi(ctx.Session), master(ctx.Session), wt(ctx.Session), w(ctx.Session), ws(ctx.Session), reg(ctx.Session),
+      ur(ctx.Session), users(ctx.Session);
   SetUpTable(ctx, wi, towix::kWI);
   SetUpTable(ctx, master, towix::kMaster);
   SetUpTable(ctx, wt, towix::kWT, &wi);

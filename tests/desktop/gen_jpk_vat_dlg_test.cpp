@@ -83,6 +83,7 @@ struct Program {
 // Two sales and one purchase of November 2026, and one sale of October.
 std::vector<RegRow> November() {
   return {
+      // clang-format off
       {.cls = 0, .number = 1, .document = "FV 1/11/2026", .ksef = kKsef, .value22 = 100, .tax22 = 23, .value = 123,
        .totalTax = 23},
       {.cls = 0, .number = 2, .document = "FV 2/11/2026", .ksef = "DI", .value22 = 10, .tax22 = 2.3, .value = 12.3,
@@ -92,6 +93,7 @@ std::vector<RegRow> November() {
       {.cls = 128, .number = 1, .document = "FZ 1", .date = {2026, 11, 10}, .saleDate = {2026, 11, 10},
        .value22 = 100, .tax22 = 23, .totalTax = 23},
   };
+  // clang-format on
 }
 
 }  // namespace
@@ -113,14 +115,10 @@ class GenJpkVatDlgTest : public QObject {
       bool enabled;
     };
     const std::vector<Control> buttons{
-        {"rbTowix", "Towix", true, true},
-        {"rbRejko", "Rejko", false, false},
-        {"rbFolvo", "Folvo", false, false},
-        {"cbSale", "&Sprzedaż", true, true},
-        {"cbBuy", "&Zakup", true, true},
-        {"rbZlozenie", "&Złożenie deklaracji", true, true},
-        {"rbKorekta", "&Korekta", false, true},
-        {"cbDecl", "JPK z &Deklaracją", false, true},
+        {"rbTowix", "Towix", true, true},       {"rbRejko", "Rejko", false, false},
+        {"rbFolvo", "Folvo", false, false},     {"cbSale", "&Sprzedaż", true, true},
+        {"cbBuy", "&Zakup", true, true},        {"rbZlozenie", "&Złożenie deklaracji", true, true},
+        {"rbKorekta", "&Korekta", false, true}, {"cbDecl", "JPK z &Deklaracją", false, true},
         {"cbV7K", "K&wartalna", false, false},
     };
     for (const Control& c : buttons) {
@@ -150,12 +148,14 @@ class GenJpkVatDlgTest : public QObject {
     QTest::addColumn<QString>("enabled");  // of rbTowix, rbRejko, rbFolvo
     QTest::addColumn<QString>("checked");
     QTest::addColumn<QString>("focused");  // after showing; empty: not a source choice
+    // clang-format off
     QTest::newRow("all three") << "/t/" << "/r/" << "/f/" << "TTT" << "rbTowix" << "";
     QTest::newRow("only Rejko") << "" << "/r/" << "" << "-T-" << "rbRejko" << "rbRejko";
     QTest::newRow("only Folvo") << "" << "" << "/f/" << "--T" << "rbFolvo" << "rbFolvo";
     QTest::newRow("Rejko and Folvo") << "" << "/r/" << "/f/" << "-TT" << "rbRejko" << "rbRejko";
     QTest::newRow("Towix and Folvo") << "/t/" << "" << "/f/" << "T-T" << "rbTowix" << "";
     QTest::newRow("none") << "" << "" << "" << "---" << "rbTowix" << "";
+    // clang-format on
   }
   void sourceChoicesFollowTheConfiguredFolders() {
     QFETCH(QString, towix);
@@ -166,7 +166,8 @@ class GenJpkVatDlgTest : public QObject {
     QFETCH(QString, focused);
     Program p({towix.toStdString(), rejko.toStdString(), folvo.toStdString()}, false);
     QString seen;
-    for (const char* name : {"rbTowix", "rbRejko", "rbFolvo"}) seen += p.Get<QRadioButton>(name)->isEnabled() ? "T" : "-";
+    for (const char* name : {"rbTowix", "rbRejko", "rbFolvo"})
+      seen += p.Get<QRadioButton>(name)->isEnabled() ? "T" : "-";
     QCOMPARE(seen, enabled);
     QVERIFY(p.Get<QRadioButton>(qPrintable(checked))->isChecked());
     const kx::generate::SourceProgram expected = checked == "rbTowix"   ? kx::generate::SourceProgram::Towix
@@ -186,8 +187,7 @@ class GenJpkVatDlgTest : public QObject {
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("text");
     QTest::newRow("up") << QDate(2026, 11, 1) << int(Qt::Key_Up) << QDate(2026, 12, 1) << "grudzień 2026";
-    QTest::newRow("up over the year") << QDate(2026, 12, 1) << int(Qt::Key_Up) << QDate(2027, 1, 1)
-                                      << "styczeń 2027";
+    QTest::newRow("up over the year") << QDate(2026, 12, 1) << int(Qt::Key_Up) << QDate(2027, 1, 1) << "styczeń 2027";
     QTest::newRow("down") << QDate(2026, 3, 1) << int(Qt::Key_Down) << QDate(2026, 2, 1) << "luty 2026";
   }
   void monthPickerStepsWholeMonths() {
@@ -292,8 +292,10 @@ class GenJpkVatDlgTest : public QObject {
 
   void yesToAllAtTheKsefQuestionHoldsForLaterRuns() {
     Program p;
+    // clang-format off
     std::vector<RegRow> rows{{.cls = 0, .number = 1, .document = "FV 1/11/2026", .ksef = "", .value22 = 100,
                               .tax22 = 23, .value = 123, .totalTax = 23}};
+    // clang-format on
     p.WriteTowix(rows);
     p.Get<QCheckBox>("cbBuy")->setChecked(false);
     auto box = kxtest::AnswerNextBox(QStringLiteral("&Tak wszyst."));
@@ -316,8 +318,10 @@ class GenJpkVatDlgTest : public QObject {
 
   void noAtTheKsefQuestionLeavesTheReferenceEmpty() {
     Program p;
+    // clang-format off
     p.WriteTowix({{.cls = 0, .number = 1, .document = "FV 1/11/2026", .ksef = "", .value22 = 100, .tax22 = 23,
                    .value = 123, .totalTax = 23}});
+    // clang-format on
     auto box = kxtest::AnswerNextBox(QStringLiteral("&Nie"));
     p.Generate();
     QVERIFY(box->seen);

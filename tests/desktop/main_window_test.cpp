@@ -35,8 +35,8 @@ const char* const kFirmName = "Przedsiębiorstwo Handlowe „Żółw” Sp. z o.
 
 // The [System] section of a valid configuration; extra lines are appended.
 std::string IniText(const std::string& extra) {
-  return std::string("[System]\n") + "NIP=7270120002\n" + "Nazwa=" + kFirmName + "\n" +
-         "Email=biuro@zolw.pl\n" + "USCode=1009\n" + "NazwaSystemu=kx2jpk\n" + extra;
+  return std::string("[System]\n") + "NIP=7270120002\n" + "Nazwa=" + kFirmName + "\n" + "Email=biuro@zolw.pl\n" +
+         "USCode=1009\n" + "NazwaSystemu=kx2jpk\n" + extra;
 }
 
 // "Kalvor JPK - ver 1.0.0 build 1" for the project version 1.0.0.1.
@@ -60,8 +60,8 @@ struct Program {
   QLabel* FirmLabel() const { return Main()->findChild<QLabel*>(QStringLiteral("labFirmName")); }
 };
 
-const char* const kButtons[] = {"btnJPK_V7M", "btnJPK_FA", "btnJPK_MAG", "btnJPK_KR", "btnGenFromTowix",
-                                "btnExchangeFormat"};
+const char* const kButtons[] = {"btnJPK_V7M", "btnJPK_FA",       "btnJPK_MAG",
+                                "btnJPK_KR",  "btnGenFromTowix", "btnExchangeFormat"};
 
 }  // namespace
 
@@ -97,7 +97,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->font().pointSize(), 8);
 
     // Captions; two rows of three 150 x 60 buttons, in reading order.
-    const QStringList captions{"JPK &V7M", "JPK &FA", "JPK &MAG", "JPK &KR", "&Export danych z Towix",
+    const QStringList captions{"JPK &V7M",         "JPK &FA", "JPK &MAG", "JPK &KR", "&Export danych z Towix",
                                "Konwerter &danych"};
     for (int i = 0; i < 6; ++i) {
       QPushButton* b = p.Button(kButtons[i]);
@@ -205,8 +205,8 @@ class MainWindowTest : public QObject {
                                       << QList<bool>{true, false, false, true, false, true};
     QTest::newRow("warehouse only") << QStringLiteral("KXDataDir=towix\nNetFileDir=net\n")
                                     << QList<bool>{true, true, true, false, true, true};
-    QTest::newRow("register program only") << QStringLiteral("FolvoDir=folvo\nNetFileDir=net\n")
-                                           << QList<bool>{true, false, false, false, false, true};
+    QTest::newRow("register program only")
+        << QStringLiteral("FolvoDir=folvo\nNetFileDir=net\n") << QList<bool>{true, false, false, false, false, true};
     QTest::newRow("all") << QStringLiteral("KXDataDir=towix\nRejkoDir=rejko\nNetFileDir=net\n")
                          << QList<bool>{true, true, true, true, true, true};
   }
@@ -255,6 +255,7 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QString>("formatBefore");  // export dialog's box text before the command
     QTest::addColumn<QString>("formatShown");   // and while the dialog is shown
+    // clang-format off
     QTest::newRow("JPK V7M") << "btnJPK_V7M" << "JpkVatDlg" << QString() << QString();
     QTest::newRow("JPK FA") << "btnJPK_FA" << "GenFromTowixDlg" << "Ramzes" << "JPK_FA";
     QTest::newRow("JPK MAG") << "btnJPK_MAG" << "GenFromTowixDlg" << "JPK_FA" << "JPK_MAG";
@@ -262,6 +263,7 @@ class MainWindowTest : public QObject {
     QTest::newRow("export keeps the last format")
         << "btnGenFromTowix" << "GenFromTowixDlg" << "Sage (Symfonia)" << "Sage (Symfonia)";
     QTest::newRow("converter") << "btnExchangeFormat" << "ExchFormatDlg" << QString() << QString();
+    // clang-format on
   }
 
   void commandsOpenTheirDialogsModally() {
@@ -307,8 +309,8 @@ class MainWindowTest : public QObject {
         << QStringLiteral("Brak pola: \"Email = \" w pliku konfiguracyjnym w sekcji: System")
         << QStringLiteral("Firma Łódź");
     QTest::newRow("data folder without network control folder")
-        << true << QString::fromStdString(IniText("KXDataDir=towix\n")) << QStringLiteral("Brak wpisu NetFileDir w pliku %1")
-        << QString::fromUtf8(kFirmName);
+        << true << QString::fromStdString(IniText("KXDataDir=towix\n"))
+        << QStringLiteral("Brak wpisu NetFileDir w pliku %1") << QString::fromUtf8(kFirmName);
   }
 
   void configurationErrorShowsMessageAfterCaptionAndEnds() {

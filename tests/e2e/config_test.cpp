@@ -38,11 +38,13 @@ std::vector<std::string> Names(const std::string& out) {
 
 TEST(CliConfig, PrintsTheProfileInTableOrder) {
   kxtest::TempDir dir;
-  dir.Write("firma.ini", kMinimal + "KXDataDir=/dane/kx\nNetFileDir=/dane/net\nCurDate=2024.05.10\n"
-                                    "AddFaktMarket=1\nImie=\n[Sage]\nWersja_programu=50\n");
+  dir.Write("firma.ini", kMinimal +
+                             "KXDataDir=/dane/kx\nNetFileDir=/dane/net\nCurDate=2024.05.10\n"
+                             "AddFaktMarket=1\nImie=\n[Sage]\nWersja_programu=50\n");
   dir.Write("CutDict.txt", "a\n\nb\n");
   auto r = RunCli({"/ini=firma", "config"}, dir.Path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  // clang-format off
   EXPECT_EQ(Names(r.out),
             (std::vector<std::string>{
                 "NIP", "Nazwa", "Imie", "Nazwisko", "DataUrodzenia", "Email", "Telefon", "Regon", "Miasto",
@@ -52,6 +54,7 @@ TEST(CliConfig, PrintsTheProfileInTableOrder) {
                 "AddValZw2Net", "AddNPO2Net", "AddFaktMarket", "AddCostInvo", "Zakup2Ex", "Sprzedaz2ImpUslugEx",
                 "ClearEnter", "DowodSprzedazyRO", "SkadMM", "DokadMM", "Wersja_programu", "Wersja_szablonu",
                 "AddressLine", "SaleDocTypes", "RunDir", "NetFileDir", "CutDict", "RejkoAccSet"}));
+  // clang-format on
   auto p = Profile(r.out);
   EXPECT_EQ(p["CurDate"], "2024-05-10");
   EXPECT_EQ(p["KXDataDir"], "/dane/kx/");

@@ -128,17 +128,18 @@ class DemoData : public testing::Test {
   kx::jpk::v7m::IXMLJPK Generate(const fs::path& root, const std::string& source) {
     std::string userDir = source == "folvo" ? "folvo" : "towix";
     auto ini = root / ("firma_" + source + ".ini");
-    std::string text = "[System]\nNIP=7270120002\nNazwa=Hurtownia Żuraw Sp. z o.o.\nEmail=biuro@zuraw.pl\n"
-                       "USCode=1009\nNazwaSystemu=kx2jpk\nCurDate=2026.11.01\nAddAnulParag=1\n"
-                       "KXDataDir=" + (root / "towix").string() + "\nRejkoDir=" + (root / "rejko").string() +
-                       "\nFolvoDir=" + (root / "folvo").string() + "\nUserDir=" + (root / userDir).string() +
-                       "\nRejkoUserDir=" + (root / "rejko").string() + "\nNetFileDir=" + (root / "net").string() +
-                       "\n";
+    std::string text =
+        "[System]\nNIP=7270120002\nNazwa=Hurtownia Żuraw Sp. z o.o.\nEmail=biuro@zuraw.pl\n"
+        "USCode=1009\nNazwaSystemu=kx2jpk\nCurDate=2026.11.01\nAddAnulParag=1\n"
+        "KXDataDir=" +
+        (root / "towix").string() + "\nRejkoDir=" + (root / "rejko").string() +
+        "\nFolvoDir=" + (root / "folvo").string() + "\nUserDir=" + (root / userDir).string() +
+        "\nRejkoUserDir=" + (root / "rejko").string() + "\nNetFileDir=" + (root / "net").string() + "\n";
     dir.Write(ini.lexically_relative(dir.Path()).string(), text);
     fs::path out = root / ("2026-11_" + source + ".xml");
-    CliResult r = RunCli({"/ini=" + ini.string(), "v7m", "generate", "--month", "2026-11", "--source", source, "-o",
-                          out.string()},
-                         root);
+    CliResult r = RunCli(
+        {"/ini=" + ini.string(), "v7m", "generate", "--month", "2026-11", "--source", source, "-o", out.string()},
+        root);
     EXPECT_EQ(r.exitCode, 0) << source << ": " << r.err;
     EXPECT_EQ(SchemaErrors(out), "") << source;
     return kx::jpk::v7m::LoadJPK(out);
@@ -177,8 +178,10 @@ TEST_F(DemoData, EverySourceAndLayoutGivesTheMonthsRecords) {
   // Bookkeeping, single table: register type 0 sales, 128 purchases.
   {
     fs::path t = single / "rejko" / "2026" / "Register.db";
-    int sales = static_cast<int>(DumpTable(t, std::string("([RegType] = 0) and (") + kMonthFilterRejko + ")").rows.size());
-    int buys = static_cast<int>(DumpTable(t, std::string("([RegType] = 128) and (") + kMonthFilterRejko + ")").rows.size());
+    int sales =
+        static_cast<int>(DumpTable(t, std::string("([RegType] = 0) and (") + kMonthFilterRejko + ")").rows.size());
+    int buys =
+        static_cast<int>(DumpTable(t, std::string("([RegType] = 128) and (") + kMonthFilterRejko + ")").rows.size());
     EXPECT_EQ(sales + buys, kRows);
     EXPECT_GT(static_cast<int>(DumpTable(t).rows.size()), kRows) << "brak wierszy innego okresu";
     cases.push_back({"rejko single", single, "rejko", sales, buys});
@@ -224,9 +227,11 @@ TEST_F(DemoData, TablesReadBackWithTheFieldsTheReadersUse) {
   const std::vector<std::string> users{"Number", "Firm Name", "Identifier", "City", "Options",
                                        "Street", "House",     "ZipCode",    "NIP"};
   const std::vector<std::string> nineFields{
-      "Period Id", "Number",  "User",    "Dokument", "Data Wystawienia", "Data Sprzedazy", "Data Wplywu",
-      "TypDokumentu", "GTU", "Procedura", "KSeF",    "Wart. zw",         "Wart. 0",        "Wart. 3",
-      "VAT 3",     "Wart. 7", "VAT 7",   "Wart. 22", "VAT 22",           "VAT",            "VatNPO"};
+      "Period Id",      "Number",      "User",         "Dokument", "Data Wystawienia",
+      "Data Sprzedazy", "Data Wplywu", "TypDokumentu", "GTU",      "Procedura",
+      "KSeF",           "Wart. zw",    "Wart. 0",      "Wart. 3",  "VAT 3",
+      "Wart. 7",        "VAT 7",       "Wart. 22",     "VAT 22",   "VAT",
+      "VatNPO"};
   struct Case {
     fs::path table;
     std::vector<std::string> fields;
@@ -270,8 +275,9 @@ TEST_F(DemoData, WarehouseDocumentsAgreeWithTheRegister) {
     const Dump& dump;
     std::vector<std::string> names;
   } fields[] = {
-      {wi, {"Type", "Year", "MagId", "Number", "Name", "Date", "SaleDate", "Flags", "Options", "User", "Comment",
-            "MasterType", "MasterYear", "MasterMagId", "MasterNumber", "PayInfo", "PayDelay"}},
+      {wi,
+       {"Type", "Year", "MagId", "Number", "Name", "Date", "SaleDate", "Flags", "Options", "User", "Comment",
+        "MasterType", "MasterYear", "MasterMagId", "MasterNumber", "PayInfo", "PayDelay"}},
       {wt, {"Type", "Year", "MagId", "Number", "Group", "Index", "Series", "Quantity", "Price", "VAT"}},
       {w, {"Group", "Index", "Name", "Unit"}},
       {ws, {"Group", "Index", "SeriesNo", "Cost"}},
@@ -341,12 +347,13 @@ TEST_F(DemoData, LedgerBalancesAndAnswersTheJournalQuery) {
     const Dump& dump;
     std::vector<std::string> names;
   } fields[] = {
-      {accounts, {"Primary", "Secondary1", "Secondary2", "Secondary3", "Account Name", "Options", "InitYDebit",
-                  "InitYCredit"}},
-      {journal, {"Period Id", "Seq No", "Book Type", "Book No", "Book Id", "Date", "Book Date", "Operator Id",
-                 "Comments"}},
-      {details, {"Period Id", "Primary Account", "Secondary Account", "Secondary2 Account", "Seq No", "Description",
-                 "Debit", "Credit"}},
+      {accounts,
+       {"Primary", "Secondary1", "Secondary2", "Secondary3", "Account Name", "Options", "InitYDebit", "InitYCredit"}},
+      {journal,
+       {"Period Id", "Seq No", "Book Type", "Book No", "Book Id", "Date", "Book Date", "Operator Id", "Comments"}},
+      {details,
+       {"Period Id", "Primary Account", "Secondary Account", "Secondary2 Account", "Seq No", "Description", "Debit",
+        "Credit"}},
   };
   for (const auto& f : fields) {
     std::string missing;

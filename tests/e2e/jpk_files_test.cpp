@@ -12,7 +12,9 @@ using kxtest::RunCli;
 
 namespace {
 
-fs::path Sample(const std::string& kind, const std::string& name) { return kxtest::SharedDir() / "samples" / kind / name; }
+fs::path Sample(const std::string& kind, const std::string& name) {
+  return kxtest::SharedDir() / "samples" / kind / name;
+}
 
 std::string Schemas() { return (kxtest::SharedDir() / "xsd").string(); }
 
@@ -48,7 +50,9 @@ std::string Content(const fs::path& file) {
 }  // namespace
 
 TEST(CliRepair, YesRewritesTnsFilesWithBackup) {
+  // clang-format off
   struct Case { const char* kind; const char* file; } cases[] = {
+      // clang-format on
       {"JPK_V7M", "jpk_v7m3_tns_prefix_uti-kb_example.xml"},
       {"JPK_V7M", "jpk_v7m3_mf_example_person_tns_derived.xml"},
       {"JPK_FA", "jpk_fa4_synthetic_tns_prefix.xml"},
@@ -74,8 +78,8 @@ TEST(CliRepair, NoOrUnansweredWritesNothing) {
   kxtest::TempDir dir;
   const char* file = "jpk_v7m3_tns_prefix_uti-kb_example.xml";
   fs::copy_file(Sample("JPK_V7M", file), dir / file);
-  for (std::vector<std::string> args : {std::vector<std::string>{"repair", file, "--no"},
-                                        std::vector<std::string>{"repair", file}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"repair", file, "--no"}, std::vector<std::string>{"repair", file}}) {
     auto r = RunCli(args, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("bez zmian"), std::string::npos) << r.out;
@@ -100,8 +104,8 @@ TEST(CliValidate, SamplesAndErrors) {
       EXPECT_EQ(r.exitCode, 0) << entry.path() << r.out << r.err;
     }
   }
-  auto skeleton = RunCli({"validate", Sample("JPK_FA", "jpk_fa4_upswingops_input_inline_xmlns.xml").string(),
-                          "--schemas", Schemas()});
+  auto skeleton = RunCli(
+      {"validate", Sample("JPK_FA", "jpk_fa4_upswingops_input_inline_xmlns.xml").string(), "--schemas", Schemas()});
   EXPECT_EQ(skeleton.exitCode, 1);
   EXPECT_NE(skeleton.out.find(": wiersz "), std::string::npos) << skeleton.out;
 
@@ -119,7 +123,8 @@ TEST(CliValidate, SamplesAndErrors) {
   EXPECT_EQ(none.exitCode, 1);
   EXPECT_NE(none.err.find("Brak schematów JPK w folderze " + (dir / "xsd").string()), std::string::npos) << none.err;
   // The folder from the firm's configuration.
-  dir.Write("kx2jpk.ini", "[System]\nNIP=1\nNazwa=N\nEmail=e\nUSCode=1009\nNazwaSystemu=s\nSchemaDir=" + Schemas() + "\n");
+  dir.Write("kx2jpk.ini",
+            "[System]\nNIP=1\nNazwa=N\nEmail=e\nUSCode=1009\nNazwaSystemu=s\nSchemaDir=" + Schemas() + "\n");
   auto configured = RunCli({"validate", "kr.xml"}, dir.Path());
   EXPECT_EQ(configured.exitCode, 1);
   EXPECT_NE(configured.out.find("KodUrzedu"), std::string::npos) << configured.out << configured.err;

@@ -205,7 +205,8 @@ std::string ParadoxMismatch(char type, const json& want, const std::string& cell
       // Memo text: the ground truth gives the stored bytes' size and MD5 and
       // the decoded start.
       std::string start = want["text_start"];
-      if (cell.compare(0, start.size(), start) != 0) return "text start: " + TextMismatch(cell.substr(0, start.size()), start);
+      if (cell.compare(0, start.size(), start) != 0)
+        return "text start: " + TextMismatch(cell.substr(0, start.size()), start);
       std::string raw = FromUtf8(cell, codePage);
       if (raw.size() != want["size"].get<size_t>() || Md5Hex(raw) != want["md5"].get<std::string>()) {
         return "stored bytes differ: " + std::to_string(raw.size()) + " bytes, want " + want["size"].dump();
@@ -264,8 +265,8 @@ TEST_P(ParadoxDump, MatchesGroundTruth) {
     auto mismatches = [&](const std::vector<std::string>& row) {
       std::vector<std::string> out;
       for (size_t k = 0; k < fields.size(); ++k) {
-        std::string m = ParadoxMismatch(fields[k]["type"].get<std::string>()[0], want[fields[k]["name"].get<std::string>()],
-                                        row[k], codec);
+        std::string m = ParadoxMismatch(fields[k]["type"].get<std::string>()[0],
+                                        want[fields[k]["name"].get<std::string>()], row[k], codec);
         if (!m.empty()) out.push_back(fields[k]["name"].get<std::string>() + ": " + m);
       }
       return out;
@@ -276,11 +277,14 @@ TEST_P(ParadoxDump, MatchesGroundTruth) {
       auto m = mismatches(rows[row]);
       if (m.size() < bestMismatches.size()) best = row, bestMismatches = m;
     }
-    for (const auto& m : bestMismatches) ADD_FAILURE() << t.Id() << " record " << i << " (dump row " << best << ") " << m;
+    for (const auto& m : bestMismatches)
+      ADD_FAILURE() << t.Id() << " record " << i << " (dump row " << best << ") " << m;
   }
 }
 
-std::string ParadoxCaseName(const ::testing::TestParamInfo<size_t>& param) { return CaseName(ParadoxTables()[param.param]); }
+std::string ParadoxCaseName(const ::testing::TestParamInfo<size_t>& param) {
+  return CaseName(ParadoxTables()[param.param]);
+}
 
 INSTANTIATE_TEST_SUITE_P(RealData, ParadoxDump, ::testing::Range<size_t>(0, ParadoxTables().size()), ParadoxCaseName);
 
@@ -344,7 +348,8 @@ std::string DbaseMismatch(const json& truth, char type, const json& want, const 
       if (cut == std::string::npos) {
         std::string start = want["text_start"];
         size_t chars = Utf8Chars(cell), wantChars = want["size_chars"];
-        bool prefix = cell.compare(0, std::min(cell.size(), start.size()), start, 0, std::min(cell.size(), start.size())) == 0;
+        bool prefix =
+            cell.compare(0, std::min(cell.size(), start.size()), start, 0, std::min(cell.size(), start.size())) == 0;
         return prefix && chars <= wantChars && chars + 8 >= wantChars ? "" : "memo differs beyond the known misreading";
       }
       text = cell.substr(0, cut);
@@ -359,7 +364,8 @@ std::string DbaseMismatch(const json& truth, char type, const json& want, const 
     if (fourMemo) {
       // Bitmaps whose length the ground truth misreads; the reader's own
       // tests check that each one is a whole BMP file.
-      return cell.rfind("<", 0) == 0 && cell.find(" bytes md5 ") != std::string::npos ? "" : "not a binary value: " + cell;
+      return cell.rfind("<", 0) == 0 && cell.find(" bytes md5 ") != std::string::npos ? ""
+                                                                                      : "not a binary value: " + cell;
     }
     return TextMismatch(cell, Binary(size, want["md5"].get<std::string>()));
   }
@@ -369,10 +375,12 @@ std::string DbaseMismatch(const json& truth, char type, const json& want, const 
 // Tables the ground truth cannot read, or reads wrongly as a whole; each has
 // its own test below.
 const std::set<std::string> kDbaseSpecial = {
+    // clang-format off
     "infused-dbf/dbase_02.dbf",           "infused-dbf/dbase_8c.dbf",          "php-xbase/dBase/dBaseVII.dbf",
     "php-xbase/dBase/dBaseVII_double.dbf", "php-xbase/dBase/dBaseVII_int.dbf", "php-xbase/dBase/dBaseVII_ts.dbf",
     "php-xbase/foxpro/vfp.dbf",           "dbfdatareader/FolderRoot.dbf",      "php-xbase/socios.dbf",
     "polish-prg/powiaty.dbf",             "infused-dbf/mazovia.dbf",           "infused-dbf/dbase_83_missing_memo.dbf",
+    // clang-format on
 };
 
 class DbaseDump : public ::testing::TestWithParam<size_t> {};
@@ -436,7 +444,9 @@ TEST_P(DbaseDump, MatchesGroundTruth) {
   }
 }
 
-std::string DbaseCaseName(const ::testing::TestParamInfo<size_t>& param) { return CaseName(DbaseTables()[param.param]); }
+std::string DbaseCaseName(const ::testing::TestParamInfo<size_t>& param) {
+  return CaseName(DbaseTables()[param.param]);
+}
 
 std::vector<size_t> DbaseWithGroundTruth() {
   std::vector<size_t> out;
@@ -713,7 +723,8 @@ TEST_F(DumpOptions, QueryPrintsItsResultAsCsv) {
                              "FROM \"Rejestr VAT\" R JOIN kontrahenci K ON K.NAZWA = R.Name\n"
                              "WHERE R.\"Period Id\" = :Okres AND R.Nr >= :OdNr\n"
                              "ORDER BY R.Nr\n");
-  auto r = RunCli({"query", "--db", m_dir.Path().string(), sql.string(), "--param", "Okres=12405", "--param", "OdNr=2"});
+  auto r =
+      RunCli({"query", "--db", m_dir.Path().string(), sql.string(), "--param", "Okres=12405", "--param", "OdNr=2"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out,
             "Nr,Date,MIASTO,Podwojone\r\n"

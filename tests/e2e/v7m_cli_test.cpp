@@ -36,13 +36,12 @@ std::map<std::string, std::string> Values(const std::string& out) {
 }
 
 std::string Pair(int net, const std::string& netValue, const std::string& taxValue) {
-  return "<K_" + std::to_string(net) + ">" + netValue + "</K_" + std::to_string(net) + "><K_" + std::to_string(net + 1) +
-         ">" + taxValue + "</K_" + std::to_string(net + 1) + ">";
+  return "<K_" + std::to_string(net) + ">" + netValue + "</K_" + std::to_string(net) + "><K_" +
+         std::to_string(net + 1) + ">" + taxValue + "</K_" + std::to_string(net + 1) + ">";
 }
 
-const std::string kMonth =
-    V7MFile(Sale(3, Pair(19, "1000", "230")) + Sale(3, Pair(17, "100.25", "8.02")) + SaleCtrl(1, "0") +
-            Purchase(1, Pair(42, "400", "92")) + PurchaseCtrl(1, "92"));
+const std::string kMonth = V7MFile(Sale(3, Pair(19, "1000", "230")) + Sale(3, Pair(17, "100.25", "8.02")) +
+                                   SaleCtrl(1, "0") + Purchase(1, Pair(42, "400", "92")) + PurchaseCtrl(1, "92"));
 
 const std::string kIni =
     "[System]\nNIP=7270120002\nNazwa=Hurtownia Żuraw\nEmail=biuro@zuraw.pl\nUSCode=1009\nNazwaSystemu=kx2jpk\n"
@@ -232,10 +231,12 @@ TEST(CliV7M, DeclarationWithTypedValues) {
     int exitCode;
     std::string err;
   } cases[] = {
+      // clang-format off
       {{"--P54", "10"}, 1, "Ostrzeżenie: Wpisano kwotę do zwrotu (P_54) ale nie wybrano\nw jakiej formie go dokonać.\n"},
       {{"--refund", "58"}, 1, "Ostrzeżenie: Nie wpisano kwoty do zwrotu (P_54)\na wybrano w jakiej formie go dokonać.\n"},
       {{"--P39", "1,5"}, 1, "\"1,5\" nie jest poprawną liczbą całkowitą\n"},
       {{"--refund", "57"}, 2, ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     std::vector<std::string> args{"v7m", "declaration", "luty.xml"};

@@ -19,6 +19,7 @@ constexpr const char* kKsef = "5260250274-20261105-0A1B2C-3D4E5F-01";
 
 std::vector<RegRow> Month() {
   return {
+      // clang-format off
       {.cls = 0, .number = 1, .flags = 256, .document = "FV 1/11/2026", .ksef = kKsef, .gtu = 5, .value22 = 100,
        .tax22 = 23, .value = 123, .totalTax = 23},
       {.cls = 0, .number = 2, .document = "FV 2/11/2026", .saleDate = {2026, 11, 3}, .ksef = "", .value7 = 50,
@@ -32,6 +33,7 @@ std::vector<RegRow> Month() {
       {.cls = 129, .number = 2, .flags = 64, .document = "FZ 2/2026", .ksef = kKsef, .value22 = 1000,
        .totalTax = 230},
   };
+  // clang-format on
 }
 
 class GenerateCli : public testing::Test {
@@ -39,9 +41,10 @@ class GenerateCli : public testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(dir / "towix");
     std::filesystem::create_directories(dir / "net");
-    dir.Write("firma.ini", "[System]\nNIP=7270120002\nNazwa=Hurtownia Żuraw Sp. z o.o.\nEmail=biuro@zuraw.pl\n"
-                           "USCode=1009\nNazwaSystemu=kx2jpk\nCurDate=2026.01.01\nKXDataDir=" +
-                               (dir / "towix").string() + "\nNetFileDir=" + (dir / "net").string() + "\n");
+    dir.Write("firma.ini",
+              "[System]\nNIP=7270120002\nNazwa=Hurtownia Żuraw Sp. z o.o.\nEmail=biuro@zuraw.pl\n"
+              "USCode=1009\nNazwaSystemu=kx2jpk\nCurDate=2026.01.01\nKXDataDir=" +
+                  (dir / "towix").string() + "\nNetFileDir=" + (dir / "net").string() + "\n");
   }
 
   void WriteTables(const std::vector<RegRow>& rows, const std::vector<UserRow>& buyers) {
@@ -51,8 +54,8 @@ class GenerateCli : public testing::Test {
   }
 
   CliResult Generate(std::vector<std::string> extra) {
-    std::vector<std::string> args{"/ini=firma.ini", "v7m", "generate", "--month", "2026-11",
-                                  "--source",       "towix", "-o",     out.string()};
+    std::vector<std::string> args{"/ini=firma.ini", "v7m",   "generate", "--month",   "2026-11",
+                                  "--source",       "towix", "-o",       out.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunCli(args, dir.Path());
   }
@@ -75,8 +78,8 @@ std::vector<std::string> Records(const kx::jpk::v7m::IXMLJPK& root, bool sales) 
 }  // namespace
 
 TEST_F(GenerateCli, WritesTheMonthSchemaValid) {
-  WriteTables(Month(), {{1, "Piekarnia Kłos", "526-025-02-74"}, {2, "Müller GmbH", "DE811128135", 1,
-                                                                   "Berlin, Niemcy"}});
+  WriteTables(Month(),
+              {{1, "Piekarnia Kłos", "526-025-02-74"}, {2, "Müller GmbH", "DE811128135", 1, "Berlin, Niemcy"}});
   auto r = Generate({"--ksef-empty", "bfk"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   ASSERT_TRUE(std::filesystem::exists(out));
@@ -96,19 +99,19 @@ TEST_F(GenerateCli, WritesTheMonthSchemaValid) {
                 // Receipts (classes 2 to 7) are read without the NIP check.
                 "LpSprzedazy=3 NrKontrahenta=526-025-02-74 NazwaKontrahenta=Piekarnia Kłos "
                 "DowodSprzedazy=Korekta: PAR 3 DataWystawienia=2026-11-05 DI=1 TypDokumentu=WEW K_19=-10 "
-                    "K_20=-2.3",
+                "K_20=-2.3",
                 "LpSprzedazy=4 KodKrajuNadaniaTIN=DE NrKontrahenta=811128135 NazwaKontrahenta=Müller GmbH "
                 "DowodSprzedazy=WDT 4 DataWystawienia=2026-11-05 BFK=1 K_21=500",
             }));
   EXPECT_EQ(Children(root.Ewidencja().SprzedazCtrl()), "LiczbaWierszySprzedazy=4 PodatekNalezny=24.7");
   const std::string laka = "NrDostawcy=7740001454 NazwaDostawcy=Mleczarnia Łąka ";
-  EXPECT_EQ(Records(root, false),
-            (std::vector<std::string>{
-                "LpZakupu=1 " + laka +
-                    "DowodZakupu=FZ 1/2026 DataZakupu=2026-11-08 DataWplywu=2026-11-10 OFF=1 IMP=1 K_42=200 K_43=46",
-                "LpZakupu=2 " + laka + "DowodZakupu=FZ 2/2026 DataZakupu=2026-11-05 NrKSeF=" + kKsef +
-                    " K_42=500 K_43=115",
-            }));
+  EXPECT_EQ(
+      Records(root, false),
+      (std::vector<std::string>{
+          "LpZakupu=1 " + laka +
+              "DowodZakupu=FZ 1/2026 DataZakupu=2026-11-08 DataWplywu=2026-11-10 OFF=1 IMP=1 K_42=200 K_43=46",
+          "LpZakupu=2 " + laka + "DowodZakupu=FZ 2/2026 DataZakupu=2026-11-05 NrKSeF=" + kKsef + " K_42=500 K_43=115",
+      }));
   EXPECT_EQ(Children(root.Ewidencja().ZakupCtrl()), "LiczbaWierszyZakupow=2 PodatekNaliczony=161");
 }
 
@@ -146,6 +149,7 @@ TEST_F(GenerateCli, DoubtfulDataStopsTheRunWithoutAFile) {
     std::vector<std::string> args;
     const char* message;
   } cases[] = {
+      // clang-format off
       {"register row without a number", noNumber, good, {"--ksef-empty", "bfk"}, "Brak numeru dokumentu (0-2026-1-2)"},
       {"contractor without a name", Month(), noName, {"--ksef-empty", "bfk"},
        "Brak nazwy kontrahenta\r\nDokument: FV 1/11/2026  NIP: 5260250274\r\nWczytywanie przerwano"},
@@ -153,6 +157,7 @@ TEST_F(GenerateCli, DoubtfulDataStopsTheRunWithoutAFile) {
       {"NIP question unanswered", Month(), badNip, {"--ksef-empty", "bfk"}, "Wczytywanie przerwano"},
       {"KSeF question cancelled", Month(), good, {"--yes", "--ksef-empty", "cancel"}, "Przerwano tworzenie JPK_V7M"},
       {"KSeF question unanswered", Month(), good, {"--yes"}, "Przerwano tworzenie JPK_V7M"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -202,8 +207,8 @@ TEST_F(GenerateCli, UsageErrors) {
         std::vector<std::string>{"/ini=firma.ini", "v7m", "generate", "--month", "2026-11", "--source", "abc", "-o",
                                  "x.xml"},
         std::vector<std::string>{"/ini=firma.ini", "v7m", "generate", "--month", "2026-11", "--source", "towix"},
-        std::vector<std::string>{"/ini=firma.ini", "v7m", "generate", "--month", "2026-11", "--source", "towix",
-                                 "-o", "x.xml", "--ksef-empty", "maybe"}}) {
+        std::vector<std::string>{"/ini=firma.ini", "v7m", "generate", "--month", "2026-11", "--source", "towix", "-o",
+                                 "x.xml", "--ksef-empty", "maybe"}}) {
     auto r = RunCli(args, dir.Path());
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "x.xml"));

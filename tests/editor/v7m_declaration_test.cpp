@@ -49,8 +49,8 @@ IXMLJPK Records(const std::string& sales, const std::string& purchases, const st
 }
 
 std::string Pair(int net, const std::string& netValue, const std::string& taxValue) {
-  return "<K_" + std::to_string(net) + ">" + netValue + "</K_" + std::to_string(net) + "><K_" + std::to_string(net + 1) +
-         ">" + taxValue + "</K_" + std::to_string(net + 1) + ">";
+  return "<K_" + std::to_string(net) + ">" + netValue + "</K_" + std::to_string(net) + "><K_" +
+         std::to_string(net + 1) + ">" + taxValue + "</K_" + std::to_string(net + 1) + ">";
 }
 
 }  // namespace
@@ -63,6 +63,7 @@ TEST(Declaration, PositionsFromRecordsAndTypedValues) {
     std::string positions;
     std::optional<int64_t> lowered49, lowered50;
   } cases[] = {
+      // clang-format off
       {"only FP invoices give no sale positions", Sale(1, "<TypDokumentu>FP</TypDokumentu>" + Pair(19, "100", "23")), "",
        {}, "P_37=0 P_38=0 P_48=0 P_51=0 P_53=0 "},
       {"sales halves away from zero, purchases halves to even",
@@ -111,6 +112,7 @@ TEST(Declaration, PositionsFromRecordsAndTypedValues) {
                                 Sale(2, Pair(15, "5000", "1150")),
        "", {}, "P_15=4000 P_16=920 P_37=4000 P_38=920 P_48=0 P_51=920 P_53=0 P_68=-1000 P_69=-230 "},
   };
+  // clang-format on
   for (const auto& c : cases) {
     auto jpk = Records(c.sales, c.purchases);
     auto result = CalcDeclaration(jpk, c.input);
@@ -137,8 +139,8 @@ TEST(Declaration, WrittenFilesValidate) {
   kxtest::TempDir dir;
   auto jpk = Records(Sale(1, Pair(19, "100.25", "23.06")) + Sale(2, Pair(17, "50", "4")),
                      Purchase(1, Pair(42, "1000", "230")));
-  CalcDeclaration(jpk, {.p52 = "5", .p54 = "100", .refund = RefundTerm::P560, .p59 = true, .p60 = "20",
-                        .p61 = "PIT-4R"});
+  CalcDeclaration(jpk,
+                  {.p52 = "5", .p54 = "100", .refund = RefundTerm::P560, .p59 = true, .p60 = "20", .p61 = "PIT-4R"});
   jpk.OwnerDocument().SaveToFile(dir / "decl.xml");
   EXPECT_EQ(kxtest::SchemaErrors(dir / "decl.xml"), "");
 }
@@ -174,6 +176,7 @@ TEST(Declaration, FailuresLeaveTheDocumentAsItWas) {
     DeclarationResult::Status status;
     const char* error;
   } cases[] = {
+      // clang-format off
       {"P_54 without a term", Sale(1, ""), {.p54 = "10"}, DeclarationResult::Status::RefundWithoutTerm, nullptr},
       {"a term without P_54", Sale(1, ""), {.refund = RefundTerm::P58}, DeclarationResult::Status::TermWithoutRefund,
        nullptr},
@@ -184,6 +187,7 @@ TEST(Declaration, FailuresLeaveTheDocumentAsItWas) {
       {"typed amount not whole", Sale(1, ""), {.p39 = "12.5"}, DeclarationResult::Status::Done,
        "\"12.5\" nie jest poprawną liczbą całkowitą"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     auto jpk = Records(c.sales, "", before);
     jpk.OwnerDocument().SetModified(false);

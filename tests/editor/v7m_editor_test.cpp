@@ -54,9 +54,8 @@ struct Session {
   }
 };
 
-const std::string kUpToDate =
-    V7MFile(Sale(1, "<K_19>100</K_19><K_20>23</K_20>") + SaleCtrl(1, "23") +
-            Purchase(1, "<K_42>1000</K_42><K_43>230</K_43>") + PurchaseCtrl(1, "230"));
+const std::string kUpToDate = V7MFile(Sale(1, "<K_19>100</K_19><K_20>23</K_20>") + SaleCtrl(1, "23") +
+                                      Purchase(1, "<K_42>1000</K_42><K_43>230</K_43>") + PurchaseCtrl(1, "230"));
 
 }  // namespace
 
@@ -64,12 +63,9 @@ TEST(LineBreaks, JoinedWithOneSpace) {
   struct Case {
     std::string in, out;
   } cases[] = {
-      {"<a>abc\r\ndef</a>", "<a>abc def</a>"},
-      {"<a>abc\ndef</a>", "<a>abc def</a>"},
-      {"<a>abc\rdef</a>", "<a>abc def</a>"},
-      {"<a>abc \r\ndef</a>", "<a>abc def</a>"},
-      {"<a>\r\n  <b/>\r\n</a>", "<a>  <b/></a>"},
-      {"<a>x\r\n\r\ny</a>", "<a>x  y</a>"},
+      {"<a>abc\r\ndef</a>", "<a>abc def</a>"},    {"<a>abc\ndef</a>", "<a>abc def</a>"},
+      {"<a>abc\rdef</a>", "<a>abc def</a>"},      {"<a>abc \r\ndef</a>", "<a>abc def</a>"},
+      {"<a>\r\n  <b/>\r\n</a>", "<a>  <b/></a>"}, {"<a>x\r\n\r\ny</a>", "<a>x  y</a>"},
   };
   for (const auto& c : cases) EXPECT_EQ(RemoveLineBreaks(c.in), c.out);
 }
@@ -133,8 +129,8 @@ TEST(EditorOpen, RenumberedRolaAddedAndWrongStructure) {
   s.ctx.AppSettings.ClearEnter = false;
   ASSERT_TRUE(s.editor.OpenFile(file.string()));
   EXPECT_TRUE(s.editor.Modified());
-  EXPECT_EQ(s.Texts(), std::vector<std::string>{
-                           "Dodano brakujący atrybut: \"Rola\" w węźle XML:\r<Podmiot1 rola=\"Podatnik\">"});
+  EXPECT_EQ(s.Texts(),
+            std::vector<std::string>{"Dodano brakujący atrybut: \"Rola\" w węźle XML:\r<Podmiot1 rola=\"Podatnik\">"});
   EXPECT_EQ(s.editor.Document().Node().FindChild("Podmiot1").Attribute("rola"), "Podatnik");
   auto info = s.editor.RefreshInfo();
   EXPECT_EQ(info.caption, "*" + file.string() + " - Kalvor JPK");
@@ -174,7 +170,8 @@ TEST(EditorOpen, PrefixRepairAndLinking) {
   ASSERT_TRUE(s.editor.OpenFile(second.string()));
   EXPECT_EQ(s.editor.FileName(), "nowy plik");
   EXPECT_EQ(s.ctx.SaveDlg.fileName, "");
-  EXPECT_EQ(s.Texts(), (std::vector<std::string>{"Pomyślnie połączono pliki JPK:\rnowy plik", "Zapisać dokonane zmiany?"}));
+  EXPECT_EQ(s.Texts(),
+            (std::vector<std::string>{"Pomyślnie połączono pliki JPK:\rnowy plik", "Zapisać dokonane zmiany?"}));
   auto info = s.editor.RefreshInfo();
   EXPECT_EQ(info.saleCount, "2");
   EXPECT_EQ(info.purchaseCount, "2");
@@ -243,7 +240,8 @@ TEST(EditorSave, ProposalThenWrite) {
   EXPECT_EQ(s.editor.FileName(), target.string() + ".xml");
   EXPECT_FALSE(s.editor.Modified());
   EXPECT_EQ(kxtest::SchemaErrors(target.string() + ".xml"), "");
-  EXPECT_EQ(kxtest::ReadFile(target.string() + ".xml").rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<JPK", 0), 0u);
+  EXPECT_EQ(kxtest::ReadFile(target.string() + ".xml").rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<JPK", 0),
+            0u);
   EXPECT_EQ(s.editor.RefreshInfo().caption, target.string() + ".xml - Kalvor JPK");
 }
 
@@ -265,7 +263,8 @@ TEST(EditorInfoView, ChecksHintsAndDeclarationFields) {
   for (const auto& c : cases) {
     Session s;
     s.ctx.AppSettings.ClearEnter = false;
-    auto file = s.dir.Write("d.xml", V7MFile(SaleCtrl(0, c.saleTax) + PurchaseCtrl(0, c.purchaseTax), Declaration(c.positions)));
+    auto file = s.dir.Write("d.xml",
+                            V7MFile(SaleCtrl(0, c.saleTax) + PurchaseCtrl(0, c.purchaseTax), Declaration(c.positions)));
     ASSERT_TRUE(s.editor.OpenFile(file.string()));
     // The controls are recomputed on opening; the check reads them as they
     // were before, so put them back.
@@ -316,8 +315,10 @@ TEST(EditorInfoView, ChecksHintsAndDeclarationFields) {
   // No Ewidencja: no P_39, P_40+P_42, P_48 and no checks.
   Session bare;
   bare.ctx.AppSettings.ClearEnter = false;
-  auto noRecords = bare.dir.Write("n.xml", V7MFile("", Declaration("<P_38>5</P_38><P_39>2</P_39><P_48>3</P_48>"
-                                                                   "<P_51>0</P_51>"), false));
+  auto noRecords = bare.dir.Write("n.xml", V7MFile("",
+                                                   Declaration("<P_38>5</P_38><P_39>2</P_39><P_48>3</P_48>"
+                                                               "<P_51>0</P_51>"),
+                                                   false));
   ASSERT_TRUE(bare.editor.OpenFile(noRecords.string()));
   auto none = bare.editor.RefreshInfo();
   EXPECT_EQ(none.p38, "5");

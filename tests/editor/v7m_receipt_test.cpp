@@ -144,9 +144,9 @@ TEST(ReceiptDialog, KeyFilter) {
     bool accepted;
     char becomes;
   } cases[] = {
-      {"12", 2, ',', true, '.'}, {"12.5", 4, ',', false, '.'}, {"12", 2, '5', true, '5'},
-      {"", 0, '-', true, '-'},   {"12", 1, '-', false, '-'},   {"-12", 0, '-', false, '-'},
-      {"12", 2, 'a', false, 'a'}, {"12", 2, '\b', true, '\b'}, {"12", 2, ' ', false, ' '},
+      {"12", 2, ',', true, '.'},  {"12.5", 4, ',', false, '.'}, {"12", 2, '5', true, '5'},
+      {"", 0, '-', true, '-'},    {"12", 1, '-', false, '-'},   {"-12", 0, '-', false, '-'},
+      {"12", 2, 'a', false, 'a'}, {"12", 2, '\b', true, '\b'},  {"12", 2, ' ', false, ' '},
   };
   for (const auto& c : cases) {
     char key = c.key;
@@ -170,8 +170,11 @@ TEST(ReceiptDialog, RateChecksBeforeClosing) {
       {"within 1 %", {.net23 = "1000", .tax23 = "230.5"}, {}, "", "", ""},
       {"net not above 1", {.net23 = "0.50", .tax23 = "7"}, {}, "", "", ""},
       {"both empty", {}, {}, "", "", ""},
-      {"more than 1 % refused", {.net23 = "100", .tax23 = "24"}, {Button::No},
+      {"more than 1 % refused",
+       {.net23 = "100", .tax23 = "24"},
+       {Button::No},
        "Podatek w stawce 23% wynoszący: 24.00\rzbyt różni się od wyliczonego: 23.00\rRóżnica: 1.00\rZaakceptować?",
+       // clang-format off
        "Wartość spoza zakresu", "edTax23"},
       {"more than 1 % accepted", {.net23 = "100", .tax23 = "24"}, {Button::Yes},
        "Podatek w stawce 23% wynoszący: 24.00\rzbyt różni się od wyliczonego: 23.00\rRóżnica: 1.00\rZaakceptować?", "",
@@ -183,6 +186,7 @@ TEST(ReceiptDialog, RateChecksBeforeClosing) {
       {"tax missing", {.net5 = "100"}, {}, "", "Brak wartości podatku w stawce 5%", "edTax5"},
       {"23 % checked first", {.net23 = "100", .net8 = "1"}, {}, "", "Brak wartości podatku w stawce 23%", "edTax23"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     kxtest::ScriptedUserPort port;
     port.answers.assign(c.answers.begin(), c.answers.end());

@@ -45,17 +45,19 @@ class FolvoRun {
 
   void Write(const std::vector<FolvoRow>& rows, bool withKsef = true) {
     TableBuilder t("Register");
+    // clang-format off
     t.Field("RegId", FieldKind::Short).Field("Number", FieldKind::Integer).Field("VATMonth", FieldKind::Short)
         .Field("FirmId", FieldKind::Integer).Field("DocName", FieldKind::Text, 30).Field("RegDate", FieldKind::Date)
         .Field("SaleDate", FieldKind::Date).Field("TypDokumentu", FieldKind::Text, 10).Field("GTU", FieldKind::Short)
         .Field("Procedura", FieldKind::Short);
+    // clang-format on
     if (withKsef) t.Field("KSeF", FieldKind::Text, 40);
     for (const char* f : {"ValueFree", "Value0", "Net3", "Vat3", "Net7", "Vat7", "Net22", "Vat22", "VatNoDeduct"}) {
       t.Field(f, FieldKind::Number);
     }
     for (const FolvoRow& r : rows) {
-      std::vector<Cell> cells{r.regId, r.number, r.month, r.firm, r.document, Date{2026, 11, 20}, Date{2026, 11, 18},
-                              r.typ, r.gtu, r.procedura};
+      std::vector<Cell> cells{r.regId, r.number, r.month,    r.firm, r.document, Date{2026, 11, 20}, Date{2026, 11, 18},
+                              r.typ,   r.gtu,    r.procedura};
       if (withKsef) cells.emplace_back(r.ksef);
       for (double v : {r.valueFree, r.value0, r.net3, r.vat3, r.net7, r.vat7, r.net22, r.vat22, r.noDeduct}) {
         cells.emplace_back(v);
@@ -101,12 +103,14 @@ class FolvoRun {
 std::vector<FolvoRow> Month() {
   return {
       {.regId = 1, .number = 1, .document = "FV 1", .typ = "RO", .gtu = 6, .procedura = 16, .net7 = 100, .vat7 = 8},
+      // clang-format off
       {.regId = 128, .number = 2, .document = "FZ 2", .firm = 2, .procedura = 2, .valueFree = 10, .net22 = 100,
        .vat22 = 23, .noDeduct = 5},
       {.regId = 127, .number = 3, .document = "TaxFree/12", .value0 = 40},
       {.regId = 1, .number = 4, .month = 10, .document = "FV z października", .net22 = 1, .vat22 = 0.23},
       {.regId = 200, .number = 5, .document = "FZ 5", .firm = 2, .ksef = "DI"},
   };
+  // clang-format on
 }
 
 const std::string kKlos = "NrKontrahenta=5260250274 NazwaKontrahenta=Piekarnia Kłos ";
@@ -123,6 +127,7 @@ TEST(GenerateFromFolvo, SalesBelow128PurchasesFrom128) {
     std::vector<std::string> sales;
     std::vector<std::string> purchases;
   } cases[] = {
+      // clang-format off
       {"both registers", true, false, false,
        {"LpSprzedazy=1 " + kKlos + "DowodSprzedazy=FV 1 " + kSaleDates +
             " TypDokumentu=RO GTU_02=1 GTU_03=1 TT_D=1 K_17=100 K_18=8",
@@ -132,6 +137,7 @@ TEST(GenerateFromFolvo, SalesBelow128PurchasesFrom128) {
       {"purchases only, with exempt and non-deductible amounts", false, true, true, {},
        {"LpZakupu=1 " + kLaka + "DowodZakupu=FZ 2 " + kBuyDates + " BFK=1 IMP=1 K_42=115 K_43=23",
         "LpZakupu=2 " + kLaka + "DowodZakupu=FZ 5 " + kBuyDates + " DI=1 K_42=0 K_43=0"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -156,12 +162,14 @@ TEST(GenerateFromFolvo, Failures) {
     size_t salesBefore;
   } cases[] = {
       {"row without a document number",
+       // clang-format off
        {{.regId = 1, .number = 1, .document = "FV 1"}, {.regId = 128, .number = 4, .document = ""}}, true,
        "Brak numeru dokumentu.\r128 4", 1},
       {"contractor missing from Users", {{.regId = 1, .number = 1, .document = "FV 1", .firm = 9}}, true,
        "Brak nazwy kontrahenta\r\nDokument: FV 1  NIP: \r\nWczytywanie przerwano", 0},
       {"register without KSeF", Month(), false, "", 0},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     FolvoRun run;

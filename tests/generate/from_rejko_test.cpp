@@ -39,18 +39,20 @@ struct NineRow {
 void WriteNine(const std::filesystem::path& dir, const char* name, const std::vector<NineRow>& rows,
                bool withKsef = true) {
   TableBuilder t(name);
+  // clang-format off
   t.Field("Period Id", FieldKind::Integer).Field("Number", FieldKind::Integer).Field("User", FieldKind::Integer)
       .Field("Dokument", FieldKind::Text, 30).Field("Data Wystawienia", FieldKind::Date)
       .Field("Data Sprzedazy", FieldKind::Date).Field("Data Wplywu", FieldKind::Date)
       .Field("TypDokumentu", FieldKind::Text, 10).Field("GTU", FieldKind::Short).Field("Procedura", FieldKind::Short);
+  // clang-format on
   if (withKsef) t.Field("KSeF", FieldKind::Text, 40);
-  for (const char* f : {"Wart. zw", "Wart. 0", "Wart. 3", "VAT 3", "Wart. 7", "VAT 7", "Wart. 22", "VAT 22", "VAT",
-                        "VatNPO"}) {
+  for (const char* f :
+       {"Wart. zw", "Wart. 0", "Wart. 3", "VAT 3", "Wart. 7", "VAT 7", "Wart. 22", "VAT 22", "VAT", "VatNPO"}) {
     t.Field(f, FieldKind::Number);
   }
   for (const NineRow& r : rows) {
-    std::vector<Cell> cells{r.period, r.number, r.user, r.document, Date{2026, 11, 5}, Date{2026, 11, 4},
-                            Date{2026, 11, 9}, r.typ, r.gtu, r.procedura};
+    std::vector<Cell> cells{r.period,          r.number,          r.user, r.document, Date{2026, 11, 5},
+                            Date{2026, 11, 4}, Date{2026, 11, 9}, r.typ,  r.gtu,      r.procedura};
     if (withKsef) cells.emplace_back(r.ksef);
     for (double v : {r.wartZw, r.wart0, r.wart3, r.vat3, r.wart7, r.vat7, r.wart22, r.vat22, r.vat, r.npo}) {
       cells.emplace_back(v);
@@ -129,10 +131,12 @@ std::map<std::string, std::vector<NineRow>> NineMonth() {
         {.number = 4, .document = "taxfree/4", .wart0 = 70}}},
       {"REGSKOR", {{.number = 1, .document = "KOR 1", .wartZw = 15, .wart3 = 0, .vat3 = 1.5}}},
       {"REGB1", {{.number = 1, .document = "WNT 1", .user = 2, .wart22 = 300, .vat22 = 69, .vat = 69}}},
+      // clang-format off
       {"REGB", {{.number = 1, .document = "FZ 1", .user = 2, .procedura = 2, .wartZw = 7, .wart7 = 50,
                  .wart22 = 100, .vat = 27, .npo = 5}}},
       {"REGBP", {{.number = 1, .document = "ST 1", .user = 2, .wart22 = 1000, .vat = 230}}},
   };
+  // clang-format on
 }
 
 }  // namespace
@@ -146,7 +150,8 @@ TEST(GenerateFromRejko, NineRegistersOfTheMonth) {
   const std::string dates = "DataWystawienia=2026-11-05 DataSprzedazy=2026-11-04 DI=1";
   EXPECT_EQ(run.Records(true),
             (std::vector<std::string>{
-                "LpSprzedazy=1 " + kKlos + "DowodSprzedazy=FV 1 " + dates + " TypDokumentu=FP GTU_01=1 IED=1 "
+                "LpSprzedazy=1 " + kKlos + "DowodSprzedazy=FV 1 " + dates +
+                    " TypDokumentu=FP GTU_01=1 IED=1 "
                     "K_19=100 K_20=23",
                 // Only "TaxFree" in this letter case carries the 0 % amount into K_14 as well.
                 "LpSprzedazy=2 " + kKlos + "DowodSprzedazy=TaxFree/3 " + dates + " K_13=80 K_14=80",
@@ -154,15 +159,17 @@ TEST(GenerateFromRejko, NineRegistersOfTheMonth) {
                 // Numbered in each register from 1, continuous after RecalcJPK.
                 "LpSprzedazy=4 " + kKlos + "DowodSprzedazy=KOR 1 " + dates + " K_10=15 K_15=0 K_16=1.5",
             }));
-  EXPECT_EQ(run.Records(false),
-            (std::vector<std::string>{
-                "LpZakupu=1 " + kLaka + "DowodZakupu=WNT 1 DataZakupu=2026-11-05 DataWplywu=2026-11-09 DI=1 "
-                    "K_42=300 K_43=69",
-                "LpZakupu=2 " + kLaka + "DowodZakupu=FZ 1 DataZakupu=2026-11-05 DataWplywu=2026-11-09 DI=1 IMP=1 "
-                    "K_42=150 K_43=27",
-                "LpZakupu=3 " + kLaka + "DowodZakupu=ST 1 DataZakupu=2026-11-05 DataWplywu=2026-11-09 DI=1 "
-                    "K_40=1000 K_41=230",
-            }));
+  EXPECT_EQ(run.Records(false), (std::vector<std::string>{
+                                    "LpZakupu=1 " + kLaka +
+                                        "DowodZakupu=WNT 1 DataZakupu=2026-11-05 DataWplywu=2026-11-09 DI=1 "
+                                        "K_42=300 K_43=69",
+                                    "LpZakupu=2 " + kLaka +
+                                        "DowodZakupu=FZ 1 DataZakupu=2026-11-05 DataWplywu=2026-11-09 DI=1 IMP=1 "
+                                        "K_42=150 K_43=27",
+                                    "LpZakupu=3 " + kLaka +
+                                        "DowodZakupu=ST 1 DataZakupu=2026-11-05 DataWplywu=2026-11-09 DI=1 "
+                                        "K_40=1000 K_41=230",
+                                }));
 }
 
 TEST(GenerateFromRejko, SettingsAndChoices) {
@@ -172,6 +179,7 @@ TEST(GenerateFromRejko, SettingsAndChoices) {
     std::vector<std::string> salesHave;  // a part of each sale record, in order
     std::vector<std::string> buysHave;
   } cases[] = {
+      // clang-format off
       {"REGB1 read twice", true, false, false, false, true, true,
        {"FV 1 ", "TaxFree/3", "taxfree/4", "KOR 1", "DowodSprzedazy=WNT 1 DataWystawienia=2026-11-05 "
         "DataSprzedazy=2026-11-09 DI=1 K_25=300 K_26=69"},
@@ -189,6 +197,7 @@ TEST(GenerateFromRejko, SettingsAndChoices) {
       {"exempt and non-deductible into the net", false, false, true, true, false, true, {},
        {"WNT 1 DataZakupu=2026-11-05 DataWplywu=2026-11-09 DI=1 K_42=300", "FZ 1 DataZakupu=2026-11-05 "
         "DataWplywu=2026-11-09 DI=1 IMP=1 K_42=162 K_43=27", "ST 1"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -214,10 +223,12 @@ TEST(GenerateFromRejko, SettingsAndChoices) {
 TEST(GenerateFromRejko, SingleRegisterTable) {
   RejkoRun run;
   TableBuilder t("Register");
+  // clang-format off
   t.Field("RegType", FieldKind::Short).Field("VatPeriod", FieldKind::Short).Field("Number", FieldKind::Integer)
       .Field("FirmId", FieldKind::Integer).Field("DocName", FieldKind::Text, 30).Field("DocDate", FieldKind::Date)
       .Field("SaleDate", FieldKind::Date).Field("TypDokumentu", FieldKind::Text, 10).Field("GTU", FieldKind::Short)
       .Field("Procedura", FieldKind::Short).Field("KSeF", FieldKind::Text, 40);
+  // clang-format on
   for (const char* f : {"ValueFree", "Value0", "NetD", "VatD", "NetB", "VatB", "NetA", "VatA"}) {
     t.Field(f, FieldKind::Number);
   }
@@ -236,11 +247,12 @@ TEST(GenerateFromRejko, SingleRegisterTable) {
                                       "DowodSprzedazy=FV 1 DataWystawienia=2026-11-12 DataSprzedazy=2026-11-10 DI=1 "
                                       "K_15=10 K_16=0.5 K_19=100 K_20=23"}));
   // Purchase date from SaleDate, receipt from DocDate; every purchase in K_42/K_43.
-  EXPECT_EQ(run.Records(false),
-            (std::vector<std::string>{
-                "LpZakupu=1 " + kLaka + "DowodZakupu=FZ 3 DataZakupu=2026-11-10 DataWplywu=2026-11-12 BFK=1 IMP=1 "
-                    "K_42=175 K_43=27",
-                "LpZakupu=2 " + kLaka + "DowodZakupu=FZ 4 DataZakupu=2026-11-12 OFF=1 K_42=0 K_43=0"}));
+  EXPECT_EQ(
+      run.Records(false),
+      (std::vector<std::string>{"LpZakupu=1 " + kLaka +
+                                    "DowodZakupu=FZ 3 DataZakupu=2026-11-10 DataWplywu=2026-11-12 BFK=1 IMP=1 "
+                                    "K_42=175 K_43=27",
+                                "LpZakupu=2 " + kLaka + "DowodZakupu=FZ 4 DataZakupu=2026-11-12 OFF=1 K_42=0 K_43=0"}));
 }
 
 TEST(GenerateFromRejko, Failures) {

@@ -27,6 +27,7 @@ constexpr const char* kKsef = "5260250274-20261105-0A1B2C-3D4E5F-01";
 
 std::vector<RegRow> November() {
   return {
+      // clang-format off
       {.cls = 0, .number = 1, .flags = 256, .document = "FV 1/11/2026", .ksef = kKsef, .gtu = 5, .value22 = 100,
        .tax22 = 23, .value = 123, .totalTax = 23},
       {.cls = 6, .number = 2, .flags = 8, .document = "PAR 2", .ksef = "DI", .value22 = 10, .tax22 = 2.3,
@@ -59,6 +60,7 @@ std::vector<RegRow> November() {
       {.cls = 130, .number = 6, .document = "FZ 6", .value22 = 9, .totalTax = 2.07},
       {.cls = 128, .number = 7, .document = "FZ 7", .date = {2026, 12, 1}, .value22 = 9, .totalTax = 2.07},
   };
+  // clang-format on
 }
 
 std::vector<UserRow> Buyers() {
@@ -160,7 +162,8 @@ TEST(GenerateFromTowix, RecordsOfTheMonth) {
           " GTU_01=1 GTU_03=1 TP=1 K_19=100 K_20=23",
       "LpSprzedazy=2 " + kKlos + "DowodSprzedazy=FV 12/11/2026 " + kIssued +
           "DataSprzedazy=2026-11-04 BFK=1 K_10=40 K_13=60 K_15=0 K_16=5",
-      "LpSprzedazy=3 " + kKlos + "DowodSprzedazy=FV 13/11/2026 DataWystawienia=2026-11-30 "
+      "LpSprzedazy=3 " + kKlos +
+          "DowodSprzedazy=FV 13/11/2026 DataWystawienia=2026-11-30 "
           "DataSprzedazy=2026-12-01 BFK=1 K_19=3 K_20=0.69",
       "LpSprzedazy=4 " + kKlos + "DowodSprzedazy=KOR 11 " + kIssued + "DI=1 TypDokumentu=FP K_19=-20 K_20=-4.6",
       "LpSprzedazy=5 " + kOslo + "DowodSprzedazy=EX 6 " + kIssued + "DI=1 K_11=200",
@@ -179,7 +182,8 @@ TEST(GenerateFromTowix, RecordsOfTheMonth) {
 
   const std::string kLaka = "NrDostawcy=5260250274 NazwaDostawcy=Mleczarnia Łąka ";
   std::vector<std::string> purchases = {
-      "LpZakupu=1 " + kLaka + "DowodZakupu=FZ 1 DataZakupu=2026-10-30 DataWplywu=2026-11-10 BFK=1 K_42=110 "
+      "LpZakupu=1 " + kLaka +
+          "DowodZakupu=FZ 1 DataZakupu=2026-10-30 DataWplywu=2026-11-10 BFK=1 K_42=110 "
           "K_43=23.8",
       "LpZakupu=2 " + kLaka + "DowodZakupu=IMP 4 DataZakupu=2026-11-10 DI=1 IMP=1 K_42=0 K_43=0",
       "LpZakupu=3 " + kLaka + "DowodZakupu=FZ 2 DataZakupu=2026-11-10 BFK=1 K_42=500 K_43=115",
@@ -203,8 +207,8 @@ TEST(GenerateFromTowix, SettingsChooseTheRows) {
     const char* salesCtrl;
   } cases[] = {
       {"defaults", [](kx::AppSettings&) {},
-       "FV 1/11/2026|FV 12/11/2026|FV 13/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5",
-       "FZ 1|IMP 4|FZ 2", "LiczbaWierszySprzedazy=10 PodatekNalezny=26.39"},
+       "FV 1/11/2026|FV 12/11/2026|FV 13/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5", "FZ 1|IMP 4|FZ 2",
+       "LiczbaWierszySprzedazy=10 PodatekNalezny=26.39"},
       {"AddAnulParag off", [](kx::AppSettings& s) { s.AddAnulParag = false; },
        "FV 1/11/2026|FV 12/11/2026|FV 13/11/2026|KOR 11|EX 6|EX 7|FP 3|WDT 4|WDT 5", "FZ 1|IMP 4|FZ 2",
        "LiczbaWierszySprzedazy=9 PodatekNalezny=28.69"},
@@ -216,8 +220,8 @@ TEST(GenerateFromTowix, SettingsChooseTheRows) {
        "FZ 1|FZ 3|IMP 4|FZ 2", "LiczbaWierszySprzedazy=10 PodatekNalezny=26.39"},
       // Sales by their sale date; purchases still by Date.
       {"RegBySaleDate on", [](kx::AppSettings& s) { s.RegBySaleDate = true; },
-       "FV 1/11/2026|FV 10/10/2026|FV 12/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5",
-       "FZ 1|IMP 4|FZ 2", "LiczbaWierszySprzedazy=10 PodatekNalezny=26.16"},
+       "FV 1/11/2026|FV 10/10/2026|FV 12/11/2026|KOR 11|EX 6|EX 7|FP 3|Korekta: PAR 2|WDT 4|WDT 5", "FZ 1|IMP 4|FZ 2",
+       "LiczbaWierszySprzedazy=10 PodatekNalezny=26.16"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -275,13 +279,11 @@ TEST(GenerateFromTowix, SalesAndPurchasesChoicesAndYearlyTables) {
 
 TEST(GenerateFromTowix, UsersTableServesBothRegisters) {
   TowixRun run;
-  TowixRegister("26_11REG", {{.cls = 0, .number = 1, .document = "FV 1", .payer = 7, .value22 = 100, .tax22 = 23,
-                              .totalTax = 23},
-                             {.cls = 128, .number = 2, .document = "FZ 2", .payer = 8, .value22 = 10,
-                              .totalTax = 2.3}})
+  TowixRegister("26_11REG",
+                {{.cls = 0, .number = 1, .document = "FV 1", .payer = 7, .value22 = 100, .tax22 = 23, .totalTax = 23},
+                 {.cls = 128, .number = 2, .document = "FZ 2", .payer = 8, .value22 = 10, .totalTax = 2.3}})
       .WriteParadox(run.dir.Path());
-  Contractors("Users", {{7, "Kupiec z Users", "7740001454"}, {8, "Dostawca z Users", "DE811128135", 3, "Berlin"}},
-              true)
+  Contractors("Users", {{7, "Kupiec z Users", "7740001454"}, {8, "Dostawca z Users", "DE811128135", 3, "Berlin"}}, true)
       .WriteParadox(run.dir.Path());
   // Per-period tables of the same numbers are not read when Users.db exists.
   Contractors("26_11UR", {{7, "Kupiec z UR", "7740001454"}}).WriteParadox(run.dir.Path());
@@ -297,8 +299,8 @@ TEST(GenerateFromTowix, UsersTableServesBothRegisters) {
 TEST(GenerateFromTowix, KsefQuestionAnswers) {
   std::vector<RegRow> rows;
   for (int i = 1; i <= 4; ++i) {
-    rows.push_back({.cls = 0, .number = i, .document = nullptr, .ksef = "", .value22 = 1, .tax22 = 0.23,
-                    .totalTax = 0.23});
+    rows.push_back(
+        {.cls = 0, .number = i, .document = nullptr, .ksef = "", .value22 = 1, .tax22 = 0.23, .totalTax = 0.23});
   }
   const char* numbers[] = {"FV 1", "FV 2", "FV 3", "FV 4"};
   for (int i = 0; i < 4; ++i) rows[i].document = numbers[i];
@@ -354,6 +356,7 @@ TEST(GenerateFromTowix, FailuresStopTheRun) {
       {"register without KSeF", November(), false, {}, "", 0},
       {"row without a document number",
        {{.cls = 0, .number = 1, .document = "FV 1", .ksef = "DI"}, {.cls = 0, .number = 5, .document = ""}},
+       // clang-format off
        true, {}, "Brak numeru dokumentu (0-2026-1-5)", 1},
       {"contractor without a name",
        {{.cls = 0, .number = 1, .document = "FV 1", .ksef = "DI"},
@@ -363,14 +366,14 @@ TEST(GenerateFromTowix, FailuresStopTheRun) {
        {{.cls = 0, .number = 1, .document = "FV 1", .payer = 3, .ksef = "DI"}}, true, {Button::No},
        "Wczytywanie przerwano", 0},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TowixRun run;
     run.WriteTables(c.rows, c.withKsef);
     run.port.answers.assign(c.answers.begin(), c.answers.end());
-    std::string expected = c.error.empty()
-                               ? "Nie znaleziono pola \"KSeF\" w tabeli: " + run.dir.Path().string() + "/26_11REG"
-                               : c.error;
+    std::string expected =
+        c.error.empty() ? "Nie znaleziono pola \"KSeF\" w tabeli: " + run.dir.Path().string() + "/26_11REG" : c.error;
     EXPECT_EQ(run.Run(), expected);
     ASSERT_FALSE(run.active.IsNull());
     EXPECT_EQ(run.Sales().size(), c.recordsBefore);

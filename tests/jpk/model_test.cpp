@@ -49,8 +49,10 @@ TEST(V7MModel, MissingElementsAreCreatedOnceInWritingOrder) {
 
 TEST(V7MModel, ValueTexts) {
   auto sale = v7m::NewJPK().Ewidencja().SprzedazWiersz().Add();
-  struct Case { double value; const char* text; } decimals[] = {
-      {1234.5, "1234.5"}, {100, "100"}, {0, "0"}, {-0.5, "-0.5"}, {12.50, "12.5"}, {-3.20, "-3.2"}};
+  struct Case {
+    double value;
+    const char* text;
+  } decimals[] = {{1234.5, "1234.5"}, {100, "100"}, {0, "0"}, {-0.5, "-0.5"}, {12.50, "12.5"}, {-3.20, "-3.2"}};
   for (const auto& c : decimals) {
     sale.SetK_10(c.value);
     EXPECT_EQ(sale.Node().FindChild("K_10").Text(), c.text);

@@ -21,8 +21,8 @@ class ScriptedUserPort : public kx::ui::UserPort {
   };
 
   std::vector<Shown> shown;
-  std::deque<kx::ui::Button> answers;          // next answers to questions
-  std::deque<std::optional<std::string>> files; // next answers to file and folder dialogs
+  std::deque<kx::ui::Button> answers;            // next answers to questions
+  std::deque<std::optional<std::string>> files;  // next answers to file and folder dialogs
   std::vector<std::string> waits;
   int busyDepth = 0;
   int busyCalls = 0;
@@ -46,7 +46,9 @@ class ScriptedUserPort : public kx::ui::UserPort {
     if (f) state.fileName = *f;
     return f;
   }
-  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override { return NextFile("folder"); }
+  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
+    return NextFile("folder");
+  }
   void ShowWait(const std::string& text) override { waits.push_back(text); }
   void HideWait() override {}
   void BeginBusy() override {

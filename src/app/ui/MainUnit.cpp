@@ -67,8 +67,7 @@ void TMainForm::FormCreate() {
 
   // Whether the configuration was read or not.
   m_ctx.ui.EndBusy();
-  setWindowTitle(
-      QString::fromStdString(kx::Format("%s - %s", "Kalvor JPK", kx::VersionString(m_ctx.AppName).c_str())));
+  setWindowTitle(QString::fromStdString(kx::Format("%s - %s", "Kalvor JPK", kx::VersionString(m_ctx.AppName).c_str())));
   m_ui->labFirmName->setText(QString::fromStdString(m_ctx.AppSettings.Nazwa));
 
   if (failure) {

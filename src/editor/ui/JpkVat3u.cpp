@@ -135,9 +135,9 @@ void TJpkVatDlg::RefreshInfo() {
   u.gbDeklaracja->setTitle(Q(info.declarationCaption));
 
   const std::pair<QLineEdit*, const std::string*> values[] = {
-      {u.edP37, &info.p37}, {u.edP38, &info.p38}, {u.edP39, &info.p39}, {u.edP40Plus42, &info.p40Plus42},
-      {u.edP48, &info.p48}, {u.edP49, &info.p49}, {u.edP50, &info.p50}, {u.edP51, &info.p51},
-      {u.edP52, &info.p52}, {u.edP53, &info.p53}, {u.edP54, &info.p54}, {u.edP62, &info.p62},
+      {u.edP37, &info.p37}, {u.edP38, &info.p38}, {u.edP39, &info.p39},    {u.edP40Plus42, &info.p40Plus42},
+      {u.edP48, &info.p48}, {u.edP49, &info.p49}, {u.edP50, &info.p50},    {u.edP51, &info.p51},
+      {u.edP52, &info.p52}, {u.edP53, &info.p53}, {u.edP54, &info.p54},    {u.edP62, &info.p62},
       {u.edP68, &info.p68}, {u.edP69, &info.p69}, {u.edORDZU, &info.ordzu}};
   for (const auto& [edit, text] : values) edit->setText(Q(*text));
 

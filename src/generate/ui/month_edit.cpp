@@ -3,9 +3,7 @@
 #include <QLocale>
 #include <QStringList>
 
-MonthEdit::MonthEdit(QWidget* parent) : QDateEdit(parent) {
-  setLocale(QLocale(QLocale::Polish, QLocale::Poland));
-}
+MonthEdit::MonthEdit(QWidget* parent) : QDateEdit(parent) { setLocale(QLocale(QLocale::Polish, QLocale::Poland)); }
 
 QString MonthEdit::textFromDateTime(const QDateTime& dateTime) const {
   const QDate d = dateTime.date();

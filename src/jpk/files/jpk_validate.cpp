@@ -22,10 +22,12 @@ struct KindSchema {
 };
 
 const KindSchema kSchemas[] = {
+    // clang-format off
     {"http://crd.gov.pl/wzor/2025/12/19/14090/", "JPK_V7M(3)", "crd.gov.pl/wzor/2025/12/19/14090/Schemat_JPK_V7M(3)_v1-0E.xsd"},
     {"http://jpk.mf.gov.pl/wzor/2022/02/17/02171/", "JPK_FA(4)", "jpk.mf.gov.pl/wzor/2022/02/17/02171/Schemat_JPK_FA(4)_v1-0.xsd"},
     {"http://jpk.mf.gov.pl/wzor/2016/03/09/03093/", "JPK_MAG(1)", "jpk.mf.gov.pl/wzor/2016/03/09/03093/Schemat_JPK_MAG(1)_v1-0.xsd"},
     {"http://jpk.mf.gov.pl/wzor/2016/03/09/03091/", "JPK_KR(1)", "jpk.mf.gov.pl/wzor/2016/03/09/03091/Schemat_JPK_KR(1)_v1-0.xsd"},
+    // clang-format on
 };
 
 // Schema imports are resolved through the catalog to local files only; an
@@ -61,9 +63,10 @@ std::string g_catalog;
 xmlSchemaPtr CompiledSchema(const std::filesystem::path& schemaDir, const std::filesystem::path& mainSchema) {
   auto catalog = schemaDir / "catalog.xml";
   if (!std::filesystem::exists(mainSchema) || !std::filesystem::exists(catalog)) {
-    throw Error(Format("Brak schematów JPK w folderze %s. Umieść tam schematy XSD z plikiem catalog.xml "
-                       "(wskaż folder opcją --schemas albo kluczem SchemaDir w sekcji System).",
-                       schemaDir.string().c_str()));
+    throw Error(
+        Format("Brak schematów JPK w folderze %s. Umieść tam schematy XSD z plikiem catalog.xml "
+               "(wskaż folder opcją --schemas albo kluczem SchemaDir w sekcji System).",
+               schemaDir.string().c_str()));
   }
   auto it = g_compiled.find(mainSchema.string());
   if (it != g_compiled.end()) return it->second;
@@ -110,8 +113,8 @@ std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, cons
   xml::XmlNode root = document.DocumentElement();
   std::string kind = root.IsNull() || root.LocalName() != "JPK" ? "" : JpkKindOfNamespace(root.NamespaceURI());
   if (kind.empty()) {
-    throw Error(Format("Plik %s nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)",
-                       file.string().c_str()));
+    throw Error(
+        Format("Plik %s nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)", file.string().c_str()));
   }
   std::lock_guard lock(g_mutex);
   xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));

@@ -27,8 +27,8 @@ int64_t ParseWhole(std::string_view name, const std::string& text, int64_t min, 
 Date ParseDate(std::string_view name, const std::string& text) {
   int y = 0, m = 0, d = 0;
   char tail = 0;
-  bool ok = text.size() == 10 && std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) == 3 &&
-            text[4] == '-' && text[7] == '-';
+  bool ok = text.size() == 10 && std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) == 3 && text[4] == '-' &&
+            text[7] == '-';
   if (ok) {
     static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
@@ -105,9 +105,7 @@ std::string TypedNode::GetAttribute(std::string_view name) const {
   if (!node.HasAttribute(name)) node.SetAttribute(name, "");
   return node.Attribute(name);
 }
-void TypedNode::SetAttribute(std::string_view name, std::string_view value) {
-  m_node.SetAttribute(name, value);
-}
+void TypedNode::SetAttribute(std::string_view name, std::string_view value) { m_node.SetAttribute(name, value); }
 
 std::string TypedNode::GetEtdText(std::string_view localName, std::string_view namespaceUri) const {
   xml::XmlNode child = m_node.FindChild(LocalPart(localName), namespaceUri);

@@ -10,18 +10,17 @@
 namespace kx::jpk::v7m {
 namespace {
 
-constexpr std::array<const char*, 13> kGtuNames = {"GTU_01", "GTU_02", "GTU_03", "GTU_04", "GTU_05",
-                                                    "GTU_06", "GTU_07", "GTU_08", "GTU_09", "GTU_10",
-                                                    "GTU_11", "GTU_12", "GTU_13"};
-constexpr std::array<const char*, 12> kProcedureNames = {"WSTO_EE", "IED",   "TP",   "TT_WNT",
-                                                         "TT_D",    "MR_T",  "MR_UZ", "I_42",
-                                                         "I_63",    "B_SPV", "B_SPV_DOSTAWA",
-                                                         "B_MPV_PROWIZJA"};
+constexpr std::array<const char*, 13> kGtuNames = {"GTU_01", "GTU_02", "GTU_03", "GTU_04", "GTU_05", "GTU_06", "GTU_07",
+                                                   "GTU_08", "GTU_09", "GTU_10", "GTU_11", "GTU_12", "GTU_13"};
+constexpr std::array<const char*, 12> kProcedureNames = {"WSTO_EE",       "IED",           "TP",   "TT_WNT", "TT_D",
+                                                         "MR_T",          "MR_UZ",         "I_42", "I_63",   "B_SPV",
+                                                         "B_SPV_DOSTAWA", "B_MPV_PROWIZJA"};
 
 // Children of a sale and a purchase record in schema order, for amounts that
 // are written after later elements already exist.
 const std::vector<std::string_view>& SaleOrder() {
   static const std::vector<std::string_view> order = [] {
+    // clang-format off
     std::vector<std::string_view> o = {"LpSprzedazy", "KodKrajuNadaniaTIN", "NrKontrahenta", "NazwaKontrahenta",
                                        "DowodSprzedazy", "DataWystawienia", "DataSprzedazy", "NrKSeF", "OFF",
                                        "BFK", "DI", "TypDokumentu"};
@@ -34,15 +33,18 @@ const std::vector<std::string_view>& SaleOrder() {
       o.emplace_back(n);
     }
     return o;
+    // clang-format on
   }();
   return order;
 }
 
 const std::vector<std::string_view>& BuyOrder() {
+  // clang-format off
   static const std::vector<std::string_view> order = {
       "LpZakupu", "KodKrajuNadaniaTIN", "NrDostawcy", "NazwaDostawcy", "DowodZakupu", "DataZakupu", "DataWplywu",
       "NrKSeF", "OFF", "BFK", "DI", "DokumentZakupu", "IMP", "K_40", "K_41", "K_42", "K_43", "K_44", "K_45",
       "K_46", "K_47", "ZakupVAT_Marza"};
+  // clang-format on
   return order;
 }
 

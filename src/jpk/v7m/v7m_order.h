@@ -11,23 +11,23 @@ namespace kx::jpk::v7m {
 inline constexpr std::array<std::string_view, 4> kRootOrder{"Naglowek", "Podmiot1", "Deklaracja", "Ewidencja"};
 
 inline constexpr std::array<std::string_view, 8> kHeaderOrder{
-    "KodFormularza", "WariantFormularza", "DataWytworzeniaJPK", "NazwaSystemu",
-    "CelZlozenia",   "KodUrzedu",         "Rok",                "Miesiac"};
+    "KodFormularza", "WariantFormularza", "DataWytworzeniaJPK", "NazwaSystemu", "CelZlozenia", "KodUrzedu", "Rok",
+    "Miesiac"};
 
 inline constexpr std::array<std::string_view, 3> kDeclarationOrder{"Naglowek", "PozycjeSzczegolowe", "Pouczenia"};
 inline constexpr std::array<std::string_view, 2> kDeclarationHeaderOrder{"KodFormularzaDekl", "WariantFormularzaDekl"};
 
 inline constexpr std::array<std::string_view, 64> kPositionsOrder{
-    "P_10",  "P_11",  "P_12",  "P_13",  "P_14",  "P_15",  "P_16",   "P_17",  "P_18",  "P_19",   "P_20",
-    "P_21",  "P_22",  "P_23",  "P_24",  "P_25",  "P_26",  "P_27",   "P_28",  "P_29",  "P_30",   "P_31",
-    "P_32",  "P_33",  "P_34",  "P_35",  "P_36",  "P_360", "P_37",   "P_38",  "P_39",  "P_40",   "P_41",
-    "P_42",  "P_43",  "P_44",  "P_45",  "P_46",  "P_47",  "P_48",   "P_49",  "P_50",  "P_51",   "P_52",
-    "P_53",  "P_54",  "P_540", "P_55",  "P_56",  "P_560", "P_58",   "P_59",  "P_60",  "P_61",   "P_62",
-    "P_63",  "P_64",  "P_65",  "P_66",  "P_660", "P_67",  "P_68",   "P_69",  "P_ORDZU"};
+    "P_10", "P_11",  "P_12", "P_13", "P_14", "P_15", "P_16", "P_17",  "P_18", "P_19", "P_20",  "P_21",   "P_22",
+    "P_23", "P_24",  "P_25", "P_26", "P_27", "P_28", "P_29", "P_30",  "P_31", "P_32", "P_33",  "P_34",   "P_35",
+    "P_36", "P_360", "P_37", "P_38", "P_39", "P_40", "P_41", "P_42",  "P_43", "P_44", "P_45",  "P_46",   "P_47",
+    "P_48", "P_49",  "P_50", "P_51", "P_52", "P_53", "P_54", "P_540", "P_55", "P_56", "P_560", "P_58",   "P_59",
+    "P_60", "P_61",  "P_62", "P_63", "P_64", "P_65", "P_66", "P_660", "P_67", "P_68", "P_69",  "P_ORDZU"};
 
 inline constexpr std::array<std::string_view, 4> kEwidencjaOrder{"SprzedazWiersz", "SprzedazCtrl", "ZakupWiersz",
                                                                  "ZakupCtrl"};
 
+// clang-format off
 inline constexpr std::array<std::string_view, 69> kSaleRecordOrder{
     "LpSprzedazy", "KodKrajuNadaniaTIN", "NrKontrahenta", "NazwaKontrahenta", "DowodSprzedazy", "DataWystawienia",
     "DataSprzedazy", "NrKSeF", "OFF", "BFK", "DI", "TypDokumentu", "GTU_01", "GTU_02", "GTU_03", "GTU_04", "GTU_05",
@@ -36,11 +36,14 @@ inline constexpr std::array<std::string_view, 69> kSaleRecordOrder{
     "TerminPlatnosci", "DataZaplaty", "K_10", "K_11", "K_12", "K_13", "K_14", "K_15", "K_16", "K_17", "K_18", "K_19",
     "K_20", "K_21", "K_22", "K_23", "K_24", "K_25", "K_26", "K_27", "K_28", "K_29", "K_30", "K_31", "K_32", "K_33",
     "K_34", "K_35", "K_36", "K_360", "SprzedazVAT_Marza"};
+// clang-format on
 
+// clang-format off
 inline constexpr std::array<std::string_view, 22> kPurchaseRecordOrder{
     "LpZakupu", "KodKrajuNadaniaTIN", "NrDostawcy", "NazwaDostawcy", "DowodZakupu", "DataZakupu", "DataWplywu",
     "NrKSeF", "OFF", "BFK", "DI", "DokumentZakupu", "IMP", "K_40", "K_41", "K_42", "K_43", "K_44", "K_45", "K_46",
     "K_47", "ZakupVAT_Marza"};
+// clang-format on
 
 inline constexpr std::array<std::string_view, 2> kSaleCtrlOrder{"LiczbaWierszySprzedazy", "PodatekNalezny"};
 inline constexpr std::array<std::string_view, 2> kPurchaseCtrlOrder{"LiczbaWierszyZakupow", "PodatekNaliczony"};

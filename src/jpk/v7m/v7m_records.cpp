@@ -410,7 +410,8 @@ void LinkJPK(IXMLJPK active, const IXMLJPK& other) {
         xml::XmlNode last;
         for (xml::XmlNode r = FirstSaleRecord(target); !r.IsNull(); r = NextSaleRecord(r)) last = r;
         if (!last.IsNull()) p = target.IndexOfChild(last) + 1;
-        for (xml::XmlNode r = sourceSale; !r.IsNull(); r = NextSaleRecord(r)) CopyRecord(target, p++, r, "SprzedazWiersz");
+        for (xml::XmlNode r = sourceSale; !r.IsNull(); r = NextSaleRecord(r))
+          CopyRecord(target, p++, r, "SprzedazWiersz");
       }
       if (!sourcePurchase.IsNull()) {
         // Just before ZakupCtrl, or appended with a new ZakupCtrl after them.

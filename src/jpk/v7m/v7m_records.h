@@ -14,7 +14,6 @@
 
 namespace kx::jpk::v7m {
 
-
 // The text of a direct child element; "" when the child does not exist.
 std::string ChildText(const xml::XmlNode& element, std::string_view name);
 // The child's decimal rounded to 2 places (halves away from zero); 0 when

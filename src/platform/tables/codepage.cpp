@@ -16,9 +16,7 @@ namespace {
 
 constexpr int kUtf8 = 65001;
 
-bool IsMultiByte(int codePage) {
-  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
-}
+bool IsMultiByte(int codePage) { return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950; }
 
 std::string IconvName(int codePage) {
   if (codePage == kUtf8) return "UTF-8";
@@ -165,8 +163,10 @@ std::string ToUtf8(std::string_view bytes, int codePage) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
   for (unsigned char b : bytes) {
-    if (b < 0x80) out += static_cast<char>(b);
-    else AppendUtf8(out, t->toUnicode[b]);
+    if (b < 0x80)
+      out += static_cast<char>(b);
+    else
+      AppendUtf8(out, t->toUnicode[b]);
   }
   return out;
 }

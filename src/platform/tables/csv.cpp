@@ -14,8 +14,7 @@ std::string CsvText(const Value& value) {
     case Value::Type::Date: return DateText(value.date);
     case Value::Type::Time: return TimeText(value.msec);
     case Value::Type::DateTime: return DateTimeText(value.date, value.msec);
-    case Value::Type::Bytes:
-      return "<" + std::to_string(value.text.size()) + " bytes md5 " + Md5Hex(value.text) + ">";
+    case Value::Type::Bytes: return "<" + std::to_string(value.text.size()) + " bytes md5 " + Md5Hex(value.text) + ">";
   }
   return {};
 }

@@ -17,15 +17,15 @@ inline constexpr int kUtf8CodePage = 65001;
 
 // One field as it lies in the record.
 struct FieldLayout {
-  FieldDef def;              // name (decoded, duplicates renamed), kind, code, size, decimals
-  std::string rawName;       // name bytes as stored
-  char type = 'C';           // the file's type letter
-  uint32_t offset = 0;       // from the start of the record (the deletion flag is byte 0)
+  FieldDef def;         // name (decoded, duplicates renamed), kind, code, size, decimals
+  std::string rawName;  // name bytes as stored
+  char type = 'C';      // the file's type letter
+  uint32_t offset = 0;  // from the start of the record (the deletion flag is byte 0)
   uint32_t size = 0;
-  uint8_t flags = 0;         // Visual FoxPro field flags
-  int nullBit = -1;          // bit in _NullFlags telling the value is null, -1: none
-  int lengthBit = -1;        // bit in _NullFlags telling a varchar is shorter than the field
-  bool hidden = false;       // the _NullFlags field itself
+  uint8_t flags = 0;    // Visual FoxPro field flags
+  int nullBit = -1;     // bit in _NullFlags telling the value is null, -1: none
+  int lengthBit = -1;   // bit in _NullFlags telling a varchar is shorter than the field
+  bool hidden = false;  // the _NullFlags field itself
 };
 
 enum class Family { DBase2, DBase3, DBase7 };
@@ -36,11 +36,11 @@ struct Header {
   uint32_t recordCount = 0;
   uint32_t headerSize = 0;
   uint32_t recordSize = 0;
-  uint8_t tableFlags = 0;    // byte 28: production index, memo (VFP)
-  uint8_t ldid = 0;          // language driver byte
-  std::string driverName;    // dBase 7 language driver name, such as DB852PO0
+  uint8_t tableFlags = 0;           // byte 28: production index, memo (VFP)
+  uint8_t ldid = 0;                 // language driver byte
+  std::string driverName;           // dBase 7 language driver name, such as DB852PO0
   std::vector<FieldLayout> fields;  // in record order, hidden ones included
-  int nullFlagsField = -1;   // index into fields of _NullFlags, -1: none
+  int nullFlagsField = -1;          // index into fields of _NullFlags, -1: none
 
   bool IsVisualFoxPro() const { return version == 0x30 || version == 0x31 || version == 0x32; }
   bool HasMemoFields() const;

@@ -58,6 +58,7 @@ std::string ReadWholeFile(const fs::path& file, const char* what) {
 
 bool KnownVersion(uint8_t v) {
   switch (v) {
+    // clang-format off
     case 0x02:              // dBase II, FoxBASE
     case 0x03: case 0x83:   // dBase III, III+ with .dbt
     case 0x04: case 0x8C:   // dBase 7
@@ -66,24 +67,29 @@ bool KnownVersion(uint8_t v) {
     case 0xF5: case 0xFB:   // FoxPro 2, FoxBASE
     case 0x30: case 0x31: case 0x32:  // Visual FoxPro
       return true;
-    default:
-      return false;
+    // clang-format on
+    default: return false;
   }
 }
 
 FieldKind KindOf(char type, bool visualFoxPro) {
   switch (type) {
-    case 'C': case 'V': return FieldKind::Text;
+    case 'C':
+    case 'V': return FieldKind::Text;
     case 'M': return FieldKind::Memo;
-    case 'N': case 'F': case 'O': return FieldKind::Number;
+    case 'N':
+    case 'F':
+    case 'O': return FieldKind::Number;
     case 'B': return visualFoxPro ? FieldKind::Number : FieldKind::Blob;
     case 'I': return FieldKind::Integer;
     case '+': return FieldKind::AutoInc;
     case 'Y': return FieldKind::Currency;
     case 'L': return FieldKind::Logical;
     case 'D': return FieldKind::Date;
+    // clang-format off
     case 'T': case '@': return FieldKind::Timestamp;
     case 'G': case 'P': case 'W': return FieldKind::Blob;
+    // clang-format on
     default: return FieldKind::Bytes;  // Q varbinary, and types this reader does not know
   }
 }
@@ -93,8 +99,10 @@ uint32_t FixedWidth(char type, const Header& h) {
   switch (type) {
     case 'D': return 8;
     case 'L': return 1;
+    // clang-format off
     case 'I': case '+': return 4;
     case 'Y': case 'O': case '@': return 8;
+    // clang-format on
     case 'T': return 8;
     case 'B': return h.IsVisualFoxPro() ? 8 : 0;
     default: return 0;
@@ -105,9 +113,7 @@ uint32_t FixedWidth(char type, const Header& h) {
   throw Error(Format("Tabela %s jest uszkodzona: %s.", DisplayName(file).c_str(), what.c_str()));
 }
 
-bool AllOf(std::string_view s, std::string_view chars) {
-  return s.find_first_not_of(chars) == std::string_view::npos;
-}
+bool AllOf(std::string_view s, std::string_view chars) { return s.find_first_not_of(chars) == std::string_view::npos; }
 
 std::string_view TrimRight(std::string_view s, std::string_view chars) {
   size_t end = s.find_last_not_of(chars);
@@ -128,11 +134,13 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : days[month - 1];
 }
 
-bool ValidDate(int y, int m, int d) { return y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m); }
+bool ValidDate(int y, int m, int d) {
+  return y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
+}
 
 constexpr int64_t kMsPerDay = 86400000;
 constexpr int64_t kJulianToCivilDays = 1721425;  // Julian day number minus this is DaysFromCivil
-constexpr int64_t kLastDay = 3652059;             // 9999-12-31
+constexpr int64_t kLastDay = 3652059;            // 9999-12-31
 
 }  // namespace
 
@@ -287,6 +295,7 @@ void DecodeFieldNames(Header& header, int codePage) {
 
 int CodePageFromLdid(uint8_t ldid) {
   switch (ldid) {
+    // clang-format off
     case 0x01: case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18: case 0x19: case 0x1B:
       return 437;
     case 0x02: case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A: case 0x1D: case 0x25:
@@ -295,14 +304,19 @@ int CodePageFromLdid(uint8_t ldid) {
     case 0x03: case 0x57: case 0x58: case 0x59: return 1252;
     case 0x08: case 0x17: case 0x66: return 865;
     case 0x13: case 0x7B: return 932;
+    // clang-format on
     case 0x1C: return 863;
+    // clang-format off
     case 0x1F: case 0x22: case 0x23: case 0x40: case 0x64: return 852;
+    // clang-format on
     case 0x24: return 860;
+    // clang-format off
     case 0x26: case 0x65: return 866;
     case 0x4D: case 0x7A: return 936;
     case 0x4E: case 0x79: return 949;
     case 0x4F: case 0x78: return 950;
     case 0x50: case 0x7C: return 874;
+    // clang-format on
     case 0x67: return 861;
     case 0x69: return kMazoviaCodePage;
     case 0x6A: return 737;
@@ -407,7 +421,8 @@ int ResolveCodePageWith(const Header& header, const CpgSource& cpg, const OpenOp
 }  // namespace
 
 int ResolveCodePage(const Header& header, const fs::path& dbfFile, const OpenOptions& options) {
-  return ResolveCodePageWith(header, [&] { return ReadCpgFile(dbfFile); }, options);
+  return ResolveCodePageWith(
+      header, [&] { return ReadCpgFile(dbfFile); }, options);
 }
 
 fs::path FindMemoFile(const fs::path& dbfFile, uint8_t version) {
@@ -566,8 +581,10 @@ namespace {
 class DbaseTable final : public TableSource {
  public:
   DbaseTable(const fs::path& file, Header header, std::string bytes, int codePage, MemoFile memo)
+      // clang-format off
       : m_path(file.string()), m_file(file), m_header(std::move(header)), m_bytes(std::move(bytes)),
         m_codePage(codePage), m_memo(std::move(memo)) {
+    // clang-format on
     for (size_t k = 0; k < m_header.fields.size(); ++k) {
       if (m_header.fields[k].hidden) continue;
       m_visible.push_back(k);
@@ -605,7 +622,8 @@ class DbaseTable final : public TableSource {
 
   [[noreturn]] void BadValue(const FieldLayout& f, std::string_view raw, size_t record) const {
     std::string shown;
-    for (char c : raw) shown += (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) ? '?' : c;
+    for (char c : raw)
+      shown += (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) ? '?' : c;
     throw Error(Format("Nieprawidłowa wartość „%s” w polu %s (rekord %zu) tabeli %s.", shown.c_str(),
                        f.def.name.c_str(), record + 1, m_path.c_str()));
   }
@@ -628,8 +646,7 @@ class DbaseTable final : public TableSource {
     const auto* u = U(raw.data());
     const bool dbase7 = m_header.family == Family::DBase7;
     switch (f.type) {
-      case 'C':
-        return Value::FromText(ToUtf8(TrimRight(raw, kBlankOrNul), m_codePage));
+      case 'C': return Value::FromText(ToUtf8(TrimRight(raw, kBlankOrNul), m_codePage));
       case 'V':
       case 'Q': {
         std::string_view data = raw;
@@ -658,9 +675,11 @@ class DbaseTable final : public TableSource {
       }
       case 'L':
         switch (raw[0]) {
+          // clang-format off
           case 'T': case 't': case 'Y': case 'y': return Value::FromBool(true);
           case 'F': case 'f': case 'N': case 'n': return Value::FromBool(false);
           case '?': case ' ': case '\0': return Value::Null();
+          // clang-format on
           default: BadValue(f, raw, record);
         }
       case 'I':
@@ -671,8 +690,7 @@ class DbaseTable final : public TableSource {
           return Value::FromInt(static_cast<int32_t>(Be32(u) ^ 0x80000000u));
         }
         return Value::FromInt(static_cast<int32_t>(Le32(u)));
-      case 'Y':
-        return Value::FromFloat(static_cast<double>(static_cast<int64_t>(Le64(u))) / 10000.0);
+      case 'Y': return Value::FromFloat(static_cast<double>(static_cast<int64_t>(Le64(u))) / 10000.0);
       case 'B':
         if (m_header.IsVisualFoxPro()) {
           double d;
@@ -717,14 +735,14 @@ class DbaseTable final : public TableSource {
         uint64_t bits = Be64(u);
         double msTotal;
         std::memcpy(&msTotal, &bits, sizeof msTotal);
-        if (!std::isfinite(msTotal) || msTotal < kMsPerDay || msTotal >= static_cast<double>(kLastDay + 1) * kMsPerDay) {
+        if (!std::isfinite(msTotal) || msTotal < kMsPerDay ||
+            msTotal >= static_cast<double>(kLastDay + 1) * kMsPerDay) {
           BadValue(f, raw, record);
         }
         int64_t whole = static_cast<int64_t>(std::llround(msTotal));
         return Value::FromDateTime(CivilFromDays(whole / kMsPerDay), static_cast<int32_t>(whole % kMsPerDay));
       }
-      default:
-        return Value::FromBytes(std::string(raw));
+      default: return Value::FromBytes(std::string(raw));
     }
   }
 

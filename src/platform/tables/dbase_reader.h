@@ -32,7 +32,7 @@ struct DbaseBytes {
   std::string_view dbf;
   std::optional<std::string_view> memo;  // nullopt: no memo file
   DbaseMemoKind memoKind = DbaseMemoKind::Dbt;
-  std::optional<std::string_view> cpg;   // the text of a .cpg file; nullopt: none
+  std::optional<std::string_view> cpg;  // the text of a .cpg file; nullopt: none
 };
 
 // The same reading of a table held in memory; the bytes are copied. The name

@@ -147,8 +147,10 @@ std::string FixedText(double value, int decimals) {
       std::string digits = whole + frac;
       int k = static_cast<int>(digits.size()) - 1;
       while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-      if (k >= 0) ++digits[k];
-      else digits.insert(digits.begin(), '1');
+      if (k >= 0)
+        ++digits[k];
+      else
+        digits.insert(digits.begin(), '1');
       whole = digits.substr(0, digits.size() - frac.size());
       frac = digits.substr(digits.size() - frac.size());
     }
@@ -186,9 +188,7 @@ class MemoSink {
   uint64_t Add(const std::string& data, bool binary, std::string& blocks) {
     std::string b;
     switch (m_format) {
-      case MemoFormat::DBase3:
-        b = data + "\x1A\x1A";
-        break;
+      case MemoFormat::DBase3: b = data + "\x1A\x1A"; break;
       case MemoFormat::DBase4:
         b.assign(8, '\0');
         b[0] = b[1] = '\xFF';
@@ -284,9 +284,7 @@ class RecordCodec {
         std::memcpy(dst, buf, 8);
         return;
       }
-      case 'L':
-        *dst = BoolFor(f, v) ? 'T' : 'F';
-        return;
+      case 'L': *dst = BoolFor(f, v) ? 'T' : 'F'; return;
       case 'I': {
         int64_t n = IntegerFor(f, v);
         if (n < INT32_MIN || n > INT32_MAX) TooWide(f, std::to_string(n));
@@ -333,8 +331,8 @@ class RecordCodec {
         memoIsNull = false;
         return;
       default:
-        throw Error(Format("Pole %s typu %c w tabeli %s nie może być zapisane.", f.def.name.c_str(), f.type,
-                           m_table.c_str()));
+        throw Error(
+            Format("Pole %s typu %c w tabeli %s nie może być zapisane.", f.def.name.c_str(), f.type, m_table.c_str()));
     }
   }
 
@@ -352,16 +350,18 @@ class RecordCodec {
     std::memcpy(dst + f.size - digits.size(), digits.data(), digits.size());
   }
 
-  static bool IsMemo(const FieldLayout& f) {
-    return f.def.kind == FieldKind::Memo || f.def.kind == FieldKind::Blob;
-  }
+  static bool IsMemo(const FieldLayout& f) { return f.def.kind == FieldKind::Memo || f.def.kind == FieldKind::Blob; }
 
  private:
   bool IsBinary(const FieldLayout& f) const {
     switch (f.type) {
+      // clang-format off
       case 'I': case 'Y': case 'T': case '0': return true;
+      // clang-format on
       case 'B': return m_header.IsVisualFoxPro() || f.size == 4;
+      // clang-format off
       case 'M': case 'G': case 'P': case 'W': return f.size == 4;
+      // clang-format on
       default: return false;
     }
   }
@@ -369,8 +369,10 @@ class RecordCodec {
   void SetBit(std::string& rec, int bit, bool on) const {
     if (bit < 0 || m_header.nullFlagsField < 0) return;
     char& byte = rec[m_header.fields[m_header.nullFlagsField].offset + bit / 8];
-    if (on) byte = static_cast<char>(byte | (1 << (bit % 8)));
-    else byte = static_cast<char>(byte & ~(1 << (bit % 8)));
+    if (on)
+      byte = static_cast<char>(byte | (1 << (bit % 8)));
+    else
+      byte = static_cast<char>(byte & ~(1 << (bit % 8)));
   }
 
   void PutNull(std::string& rec, const FieldLayout& f) const {
@@ -382,20 +384,20 @@ class RecordCodec {
   }
 
   [[noreturn]] void WrongType(const FieldLayout& f, const Value& v) const {
-    static const char* const kNames[] = {"pusta", "tekst", "liczba całkowita", "liczba", "wartość logiczna",
-                                         "data", "czas", "data i czas", "dane binarne"};
+    static const char* const kNames[] = {"pusta", "tekst", "liczba całkowita", "liczba",      "wartość logiczna",
+                                         "data",  "czas",  "data i czas",      "dane binarne"};
     throw Error(Format("Pole %s (typ %c) tabeli %s nie przyjmuje wartości typu: %s.", f.def.name.c_str(), f.type,
                        m_table.c_str(), kNames[static_cast<int>(v.type)]));
   }
 
   [[noreturn]] void TooWide(const FieldLayout& f, const std::string& text) const {
-    throw Error(Format("Wartość %s nie mieści się w polu %s tabeli %s.", text.c_str(), f.def.name.c_str(),
-                       m_table.c_str()));
+    throw Error(
+        Format("Wartość %s nie mieści się w polu %s tabeli %s.", text.c_str(), f.def.name.c_str(), m_table.c_str()));
   }
 
   [[noreturn]] void NotValid(const FieldLayout& f, const std::string& text, const char* what) const {
-    throw Error(Format("Tekst „%s” nie jest %s; pole %s tabeli %s.", text.c_str(), what, f.def.name.c_str(),
-                       m_table.c_str()));
+    throw Error(
+        Format("Tekst „%s” nie jest %s; pole %s tabeli %s.", text.c_str(), what, f.def.name.c_str(), m_table.c_str()));
   }
 
   // Character fields keep the table's bytes: text through the hook, numbers
@@ -510,7 +512,9 @@ std::string NewHeader(const fs::path& file, const std::vector<FieldDef>& fields,
   uint8_t ldid = LdidFromCodePage(options.codePage);
   if (ldid == 0) throw Error(Format("Strony kodowej %d nie można zapisać w nagłówku tabeli dBase.", options.codePage));
 
+  // clang-format off
   struct Desc { std::string name; char type; uint32_t size; uint32_t decimals; uint8_t flags; };
+  // clang-format on
   std::vector<Desc> descs;
   std::set<std::string> names;
   int nullBits = 0;
@@ -550,10 +554,12 @@ std::string NewHeader(const fs::path& file, const std::vector<FieldDef>& fields,
         d.size = vfp ? 4 : 10;
         hasMemo = true;
         break;
+      // clang-format off
       case 'I': case 'Y': case 'T': case 'B':
         if (!vfp) {
-          throw Error(Format("Pole %s typu %c wymaga tabeli Visual FoxPro (wersja 0x30); tabela %s.",
-                             fd.name.c_str(), fd.code, table.c_str()));
+          // clang-format on
+          throw Error(Format("Pole %s typu %c wymaga tabeli Visual FoxPro (wersja 0x30); tabela %s.", fd.name.c_str(),
+                             fd.code, table.c_str()));
         }
         d.size = fd.code == 'I' ? 4 : 8;
         if (fd.code == 'Y') d.decimals = 4;
@@ -657,8 +663,10 @@ void CreateDbaseTable(const fs::path& dbfFile, const std::vector<FieldDef>& fiel
   }
   bytes += '\x1A';
   PutLe32(bytes.data() + 4, static_cast<uint32_t>(rows.size()));
-  if (memoFormat == MemoFormat::FoxPro) PutBe32(memo.data(), static_cast<uint32_t>(sink.NextBlock()));
-  else if (!memo.empty()) PutLe32(memo.data(), static_cast<uint32_t>(sink.NextBlock()));
+  if (memoFormat == MemoFormat::FoxPro)
+    PutBe32(memo.data(), static_cast<uint32_t>(sink.NextBlock()));
+  else if (!memo.empty())
+    PutLe32(memo.data(), static_cast<uint32_t>(sink.NextBlock()));
   ReplaceTable(dbfFile, bytes, memoExt, memo);
 }
 
@@ -750,8 +758,10 @@ struct DbaseWriter::Impl {
     }
     memoFile.seekp(static_cast<std::streamoff>(next * blockSize));
     memoFile.write(blocks.data(), static_cast<std::streamsize>(blocks.size()));
-    if (memoFormat == MemoFormat::FoxPro) PutBe32(head, static_cast<uint32_t>(sink.NextBlock()));
-    else PutLe32(head, static_cast<uint32_t>(sink.NextBlock()));
+    if (memoFormat == MemoFormat::FoxPro)
+      PutBe32(head, static_cast<uint32_t>(sink.NextBlock()));
+    else
+      PutLe32(head, static_cast<uint32_t>(sink.NextBlock()));
     memoFile.seekp(0);
     memoFile.write(head, 4);
     memoFile.flush();
@@ -772,15 +782,16 @@ DbaseWriter::DbaseWriter(const fs::path& dbfFile) : m_impl(std::make_unique<Impl
   std::string head(static_cast<size_t>(std::min<uint64_t>(size, 32)), '\0');
   m.file.seekg(0);
   m.file.read(head.data(), static_cast<std::streamsize>(head.size()));
-  uint64_t headerSize = head.size() >= 12 ? static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8 : 0;
+  uint64_t headerSize =
+      head.size() >= 12 ? static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8 : 0;
   if (!head.empty() && static_cast<unsigned char>(head[0]) == 0x02) headerSize = 521;
   std::string bytes(static_cast<size_t>(std::min<uint64_t>(size, std::max<uint64_t>(headerSize, 68))), '\0');
   m.file.seekg(0);
   m.file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   m.header = ParseHeader(bytes, size, dbfFile);
   if (m.header.family != Family::DBase3) {
-    throw Error(Format("Zapis do tabeli %s (wersja dBase 0x%02X) nie jest obsługiwany.", m.name.c_str(),
-                       m.header.version));
+    throw Error(
+        Format("Zapis do tabeli %s (wersja dBase 0x%02X) nie jest obsługiwany.", m.name.c_str(), m.header.version));
   }
   m.codePage = ResolveCodePage(m.header, dbfFile, OpenOptions{});
   DecodeFieldNames(m.header, m.codePage);
@@ -854,12 +865,16 @@ void DbaseWriter::Set(const std::string& field, const Value& value) {
   bool memoIsNull = false;
   m.codec->Put(m.record, f, value, m.translate, &pending, memoIsNull);
   if (RecordCodec::IsMemo(f)) {
-    if (value.IsNull()) m.pendingMemos.erase(&f);
-    else m.pendingMemos[&f] = std::move(pending);
+    if (value.IsNull())
+      m.pendingMemos.erase(&f);
+    else
+      m.pendingMemos[&f] = std::move(pending);
   }
 }
 
-void DbaseWriter::SetText(const std::string& field, std::string_view utf8) { Set(field, Value::FromText(std::string(utf8))); }
+void DbaseWriter::SetText(const std::string& field, std::string_view utf8) {
+  Set(field, Value::FromText(std::string(utf8)));
+}
 void DbaseWriter::SetInt(const std::string& field, int64_t value) { Set(field, Value::FromInt(value)); }
 void DbaseWriter::SetDecimal(const std::string& field, double value) { Set(field, Value::FromFloat(value)); }
 void DbaseWriter::SetDate(const std::string& field, Date value) { Set(field, Value::FromDate(value)); }

@@ -54,8 +54,8 @@ class DbaseWriter {
   // UTF-8 to the table's code page.
   void SetTranslator(std::function<std::string(std::string_view utf8)> translate);
 
-  void Append();              // starts a new blank record
-  void Edit(size_t record);   // starts editing an existing record
+  void Append();             // starts a new blank record
+  void Edit(size_t record);  // starts editing an existing record
   void SetText(const std::string& field, std::string_view utf8);
   void SetInt(const std::string& field, int64_t value);
   void SetDecimal(const std::string& field, double value);
@@ -66,7 +66,7 @@ class DbaseWriter {
   // Writes the record (and its memos), the header's record count and date,
   // the end-of-file mark, and flushes.
   void Post();
-  void Close();               // flushes; a record not posted is dropped; also done by the destructor
+  void Close();  // flushes; a record not posted is dropped; also done by the destructor
 
  private:
   struct Impl;

@@ -36,15 +36,17 @@ class Field {
   const Value& Current() const { return m_values ? m_values->FieldValue(m_index) : *m_current; }
 
   bool IsNull() const { return Current().IsNull(); }
-  std::string AsString() const;   // dates yyyy-MM-dd, times HH:mm:ss, numbers shortest form, logicals "True"/"False"
-  int64_t AsInteger() const;      // decimals rounded half away from zero; text parsed, else 0
+  std::string AsString() const;  // dates yyyy-MM-dd, times HH:mm:ss, numbers shortest form, logicals "True"/"False"
+  int64_t AsInteger() const;     // decimals rounded half away from zero; text parsed, else 0
   double AsFloat() const;
-  Date AsDate() const;            // date part; {0,0,0} for null
-  int32_t AsTimeMsec() const;     // time part
+  Date AsDate() const;         // date part; {0,0,0} for null
+  int32_t AsTimeMsec() const;  // time part
   bool AsBoolean() const;
 
   // The cursor points the field at its current value as it moves.
+  // clang-format off
   void Bind(const Value* current) { m_current = current; m_values = nullptr; }
+  // clang-format on
 
  private:
   FieldDef m_def;

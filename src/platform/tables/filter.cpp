@@ -162,9 +162,9 @@ std::vector<Token> Tokenize(const std::string& text) {
       t.kind = TokKind::Text;
       t.text = std::move(value);
       i = j + 1;
-    } else if (IsDigit(c) || ((c == '-' || c == '+' || c == '.') && i + 1 < s.size() &&
-                              (IsDigit(s[i + 1]) || (s[i + 1] == '.' && c != '.' && i + 2 < s.size() &&
-                                                     IsDigit(s[i + 2]))))) {
+    } else if (IsDigit(c) ||
+               ((c == '-' || c == '+' || c == '.') && i + 1 < s.size() &&
+                (IsDigit(s[i + 1]) || (s[i + 1] == '.' && c != '.' && i + 2 < s.size() && IsDigit(s[i + 2]))))) {
       size_t start = i;
       if (DateShapeAt(s, i) && (i + 10 == s.size() || !IsNameChar(s[i + 10])) &&
           (i + 10 == s.size() || s[i + 10] != '.')) {
@@ -196,6 +196,7 @@ std::vector<Token> Tokenize(const std::string& text) {
       while (j < s.size() && IsNameChar(s[j])) ++j;
       t.text = std::string(s.substr(i, j - i));
       std::string word = FoldFieldName(t.text);
+      // clang-format off
       if (word == "and") t.kind = TokKind::And;
       else if (word == "or") t.kind = TokKind::Or;
       else if (word == "not") t.kind = TokKind::Not;
@@ -203,6 +204,7 @@ std::vector<Token> Tokenize(const std::string& text) {
       else if (word == "true") t.kind = TokKind::True;
       else if (word == "false") t.kind = TokKind::False;
       else t.kind = TokKind::Name;
+      // clang-format on
       i = j;
     } else {
       unsigned char u = static_cast<unsigned char>(c);
@@ -260,7 +262,8 @@ class Parser {
   int ParseAll() {
     int root = ParseOr(0);
     if (Peek().kind != TokKind::End) {
-      if (Peek().kind == TokKind::RParen) Fail(m_text, kx::Format("nadmiarowy nawias ) na pozycji %zu", Peek().pos + 1));
+      if (Peek().kind == TokKind::RParen)
+        Fail(m_text, kx::Format("nadmiarowy nawias ) na pozycji %zu", Peek().pos + 1));
       Fail(m_text, kx::Format("nieoczekiwane \"%s\" na pozycji %zu", Peek().text.c_str(), Peek().pos + 1));
     }
     return root;
@@ -319,7 +322,8 @@ class Parser {
       size_t open = Take().pos;
       int inner = ParseOr(depth + 1);
       if (Peek().kind != TokKind::RParen) {
-        if (Peek().kind == TokKind::End) Fail(m_text, kx::Format("brak nawiasu zamykającego dla ( z pozycji %zu", open + 1));
+        if (Peek().kind == TokKind::End)
+          Fail(m_text, kx::Format("brak nawiasu zamykającego dla ( z pozycji %zu", open + 1));
         Fail(m_text, kx::Format("oczekiwano ) na pozycji %zu", Peek().pos + 1));
       }
       Take();
@@ -329,7 +333,8 @@ class Parser {
     node.kind = Node::Kind::Compare;
     node.a = ParseOperand();
     if (Peek().kind != TokKind::Op) {
-      if (Peek().kind == TokKind::End) Fail(m_text, kx::Format("brak operatora porównania po %s", node.a.Describe().c_str()));
+      if (Peek().kind == TokKind::End)
+        Fail(m_text, kx::Format("brak operatora porównania po %s", node.a.Describe().c_str()));
       Fail(m_text, kx::Format("oczekiwano operatora porównania na pozycji %zu", Peek().pos + 1));
     }
     node.op = Take().op;
@@ -341,16 +346,21 @@ class Parser {
     const Token& t = Peek();
     Operand o;
     switch (t.kind) {
+      // clang-format off
       case TokKind::Name: o.kind = Operand::Kind::Field; o.text = t.text; break;
       case TokKind::Number: o.kind = Operand::Kind::Number; o.number = t.number; o.text = t.text; break;
       case TokKind::Text: o.kind = Operand::Kind::Text; o.text = t.text; break;
       case TokKind::Date: o.kind = Operand::Kind::Date; o.date = t.date; o.text = t.text; break;
+      // clang-format on
       case TokKind::Null: o.kind = Operand::Kind::Null; break;
+      // clang-format off
       case TokKind::True: o.kind = Operand::Kind::Bool; o.number = 1; break;
       case TokKind::False: o.kind = Operand::Kind::Bool; o.number = 0; break;
+      // clang-format on
       case TokKind::End: Fail(m_text, "niepełne wyrażenie");
       default:
-        Fail(m_text, kx::Format("oczekiwano nazwy pola lub wartości na pozycji %zu, jest \"%s\"", t.pos + 1, t.text.c_str()));
+        Fail(m_text,
+             kx::Format("oczekiwano nazwy pola lub wartości na pozycji %zu, jest \"%s\"", t.pos + 1, t.text.c_str()));
     }
     Take();
     return o;
@@ -421,7 +431,8 @@ Scalar FromValue(const Value& v, CmpClass cls) {
       break;
     case CmpClass::Stamp:
       if (v.type != Value::Type::Date && v.type != Value::Type::DateTime) return s;
-      s.number = static_cast<double>(DaysFromCivil(v.date)) * kMsecPerDay + (v.type == Value::Type::DateTime ? v.msec : 0);
+      s.number =
+          static_cast<double>(DaysFromCivil(v.date)) * kMsecPerDay + (v.type == Value::Type::DateTime ? v.msec : 0);
       break;
     case CmpClass::Time:
       if (v.type != Value::Type::Time && v.type != Value::Type::DateTime) return s;
@@ -550,7 +561,8 @@ struct Filter::Impl {
             std::string_view s = o->text;
             if (s.size() < 16 || !ParseDateText(s.substr(0, 10), d) || s[10] != ' ' ||
                 !ParseTimeText(s.substr(11), msec)) {
-              FailBind(tableName, kx::Format("'%s' nie jest datą i godziną w postaci rrrr-mm-dd gg:mm:ss", o->text.c_str()));
+              FailBind(tableName,
+                       kx::Format("'%s' nie jest datą i godziną w postaci rrrr-mm-dd gg:mm:ss", o->text.c_str()));
             }
           }
           o->constNumber = static_cast<double>(DaysFromCivil(d)) * kMsecPerDay + msec;

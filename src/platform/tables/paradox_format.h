@@ -111,8 +111,8 @@ inline int16_t DecodeShort(const unsigned char* p) {
   return static_cast<int16_t>(static_cast<uint16_t>((p[0] << 8 | p[1]) ^ 0x8000));
 }
 inline int32_t DecodeLong(const unsigned char* p) {
-  uint32_t u = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-               static_cast<uint32_t>(p[2]) << 8 | p[3];
+  uint32_t u =
+      static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
   return static_cast<int32_t>(u ^ 0x80000000u);
 }
 inline void EncodeShort(unsigned char* p, int16_t v) {
@@ -130,8 +130,10 @@ inline void EncodeLong(unsigned char* p, int32_t v) {
 inline double DecodeDouble(const unsigned char* p) {
   uint64_t u = 0;
   for (int k = 0; k < 8; ++k) u = u << 8 | p[k];
-  if (u & 0x8000000000000000ull) u &= ~0x8000000000000000ull;
-  else u = ~u;
+  if (u & 0x8000000000000000ull)
+    u &= ~0x8000000000000000ull;
+  else
+    u = ~u;
   double d;
   std::memcpy(&d, &u, sizeof d);
   return d;
@@ -140,8 +142,10 @@ inline void EncodeDouble(unsigned char* p, double v) {
   if (v == 0) v = 0;  // -0.0 becomes 0.0
   uint64_t u;
   std::memcpy(&u, &v, sizeof u);
-  if (u & 0x8000000000000000ull) u = ~u;
-  else u |= 0x8000000000000000ull;
+  if (u & 0x8000000000000000ull)
+    u = ~u;
+  else
+    u |= 0x8000000000000000ull;
   for (int k = 0; k < 8; ++k) p[k] = static_cast<unsigned char>(u >> (56 - 8 * k));
 }
 

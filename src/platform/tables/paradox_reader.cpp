@@ -303,8 +303,8 @@ class ParadoxFile final : public ParadoxTable {
 
     // Field types and sizes, the table name pointer, the field name
     // pointers, the table name, then the field names.
-    size_t namesAt = infoAt + 2 * fieldCount + 4 + 4 * fieldCount +
-                     (m_info.version >= 70 ? kTableNameSizeV7 : kTableNameSize);
+    size_t namesAt =
+        infoAt + 2 * fieldCount + 4 + 4 * fieldCount + (m_info.version >= 70 ? kTableNameSizeV7 : kTableNameSize);
     if (namesAt > headerSize) Damaged(m_path, "lista pól wykracza poza nagłówek");
 
     int codePage = options.forceCodePage;
@@ -348,7 +348,8 @@ class ParadoxFile final : public ParadoxTable {
       nameAt += nameLen + 1;
     }
     if (offset != static_cast<size_t>(m_info.recordSize))
-      Damaged(m_path, Format("długość rekordu (%d) nie zgadza się z sumą długości pól (%zu)", m_info.recordSize, offset));
+      Damaged(m_path,
+              Format("długość rekordu (%d) nie zgadza się z sumą długości pól (%zu)", m_info.recordSize, offset));
 
     if (m_info.encryption != 0)
       throw Error(Format("Tabela %s jest chroniona hasłem; odczyt tabel chronionych hasłem nie jest obsługiwany",
@@ -441,8 +442,7 @@ class ParadoxFile final : public ParadoxTable {
       out = std::string_view(reinterpret_cast<const char*>(p), length);
     } else {
       const std::string* mb = MbFile();
-      if (!mb)
-        throw Error(Format("Brak pliku %s z notatkami tabeli %s", PathText(MbPath()).c_str(), m_path.c_str()));
+      if (!mb) throw Error(Format("Brak pliku %s z notatkami tabeli %s", PathText(MbPath()).c_str(), m_path.c_str()));
       std::string mbName = PathText(m_mbFound);
       const auto* m = reinterpret_cast<const unsigned char*>(mb->data());
       size_t mbSize = mb->size();
@@ -454,7 +454,8 @@ class ParadoxFile final : public ParadoxTable {
       size_t blockEnd = std::min(mbSize, blockAt + chunks * kMbChunk);
       size_t start = 0;
       if (index == 0xFF) {
-        if (m[blockAt] != kMbSingleBlock) DamagedMb(mbName, Format("blok pod adresem %zu nie jest blokiem danych", blockAt));
+        if (m[blockAt] != kMbSingleBlock)
+          DamagedMb(mbName, Format("blok pod adresem %zu nie jest blokiem danych", blockAt));
         if (Le32(m + blockAt + 3) != length)
           DamagedMb(mbName, Format("długość danych w bloku pod adresem %zu nie zgadza się z tabelą", blockAt));
         start = blockAt + kMbSingleHeader;

@@ -27,14 +27,14 @@ std::unique_ptr<TableSource> OpenParadoxTable(const std::filesystem::path& dbFil
 
 // What the header of a Paradox table says.
 struct ParadoxHeaderInfo {
-  int version = 0;          // 30, 35, 40, 50 or 70
-  int fileType = 0;         // 0 keyed, 2 non-keyed
-  int codePage = 0;         // the header's code page word; 0 when it has none
-  int textCodePage = 0;     // code page the text is decoded with
-  int sortOrder = 0;        // sort order byte
+  int version = 0;       // 30, 35, 40, 50 or 70
+  int fileType = 0;      // 0 keyed, 2 non-keyed
+  int codePage = 0;      // the header's code page word; 0 when it has none
+  int textCodePage = 0;  // code page the text is decoded with
+  int sortOrder = 0;     // sort order byte
   int recordSize = 0;
   int headerSize = 0;
-  int blockSize = 0;        // bytes
+  int blockSize = 0;  // bytes
   int keyFieldCount = 0;
   int64_t nextAutoInc = 0;
   uint32_t encryption = 0;  // 0 when not password-protected

@@ -43,7 +43,7 @@ std::string PathText(const fs::path& path) {
 struct Column {
   uint8_t code = 0;
   size_t offset = 0;
-  size_t size = 0;       // bytes in the record
+  size_t size = 0;         // bytes in the record
   uint8_t headerSize = 0;  // the size byte of the header
   int decimals = 0;
 };
@@ -230,7 +230,9 @@ class Writer {
           if (size < static_cast<int>(kBlobPointerSize) || size > 255)
             Fail(Format("pole %s musi mieć w rekordzie od 10 do 255 bajtów", f.name.c_str()));
           uint8_t code = f.kind == FieldKind::Memo ? (f.code == 'F' ? kFmtMemo : kMemo)
-                                                   : (f.code == 'O' ? kOle : f.code == 'G' ? kGraphic : kBlob);
+                                                   : (f.code == 'O'   ? kOle
+                                                      : f.code == 'G' ? kGraphic
+                                                                      : kBlob);
           c = {code, 0, static_cast<size_t>(size), static_cast<uint8_t>(size), 0};
           m_hasBlobs = true;
           if (k < m_options.keyFields) Fail(Format("pole %s nie może należeć do klucza", f.name.c_str()));
@@ -282,11 +284,14 @@ class Writer {
   }
 
   static bool Integral(const Value& v, int64_t low, int64_t high, int64_t& out) {
-    if (v.type == Value::Type::Int) out = v.i;
+    if (v.type == Value::Type::Int)
+      out = v.i;
     else if (v.type == Value::Type::Float && std::isfinite(v.f) && std::trunc(v.f) == v.f && std::fabs(v.f) < 9.2e18)
       out = static_cast<int64_t>(v.f);
-    else if (v.type == Value::Type::Bool) out = v.i;
-    else return false;
+    else if (v.type == Value::Type::Bool)
+      out = v.i;
+    else
+      return false;
     return out >= low && out <= high;
   }
 
@@ -315,10 +320,12 @@ class Writer {
         int64_t limit = c.code == kShort ? 32767 : 2147483647;
         // The lowest value of the type is stored as zero bytes, which is null.
         if (!Integral(v, -limit, limit, n))
+          // clang-format off
           FailValue(row, field, Format("oczekiwano liczby całkowitej od %lld do %lld", static_cast<long long>(-limit),
                                        static_cast<long long>(limit)));
         if (c.code == kShort) EncodeShort(p, static_cast<int16_t>(n));
         else EncodeLong(p, static_cast<int32_t>(n));
+        // clang-format on
         if (c.code == kAutoInc) m_autoInc = std::max(m_autoInc, n);
         return;
       }
@@ -326,16 +333,21 @@ class Writer {
       case kCurrency:
       case kBcd: {
         double d = 0;
+        // clang-format off
         if (v.type == Value::Type::Float) d = v.f;
         else if (v.type == Value::Type::Int) d = static_cast<double>(v.i);
         else FailValue(row, field, "oczekiwano liczby");
+        // clang-format on
         if (!std::isfinite(d)) FailValue(row, field, "liczba nie jest skończona");
-        if (c.code == kBcd) EncodeBcd(p, d, c.decimals, row, field);
-        else EncodeDouble(p, d);
+        if (c.code == kBcd)
+          EncodeBcd(p, d, c.decimals, row, field);
+        else
+          EncodeDouble(p, d);
         return;
       }
       case kLogical:
-        if (v.type != Value::Type::Bool && v.type != Value::Type::Int) FailValue(row, field, "oczekiwano wartości logicznej");
+        if (v.type != Value::Type::Bool && v.type != Value::Type::Int)
+          FailValue(row, field, "oczekiwano wartości logicznej");
         p[0] = v.i ? 0x81 : 0x80;
         return;
       case kDate:
@@ -356,8 +368,7 @@ class Writer {
         EncodeDouble(p, static_cast<double>(Days(v.date, row, field) * kMsPerDay + ms));
         return;
       }
-      default:
-        EncodeBlob(v, field, row, p);
+      default: EncodeBlob(v, field, row, p);
     }
   }
 
@@ -377,16 +388,18 @@ class Writer {
       if (*s != '.') all += *s;
     size_t first = all.find_first_not_of('0');
     bool zero = first == std::string::npos;
-    if (all.size() > 32 && !zero && all.size() - first > 32)
-      FailValue(row, field, "liczba ma więcej niż 32 cyfry");
+    if (all.size() > 32 && !zero && all.size() - first > 32) FailValue(row, field, "liczba ma więcej niż 32 cyfry");
     bool negative = d < 0 && !zero;
     p[0] = static_cast<unsigned char>((negative ? 0 : kBcdPositive) | kBcdPresent | decimals);
-    std::string padded = std::string(32 - std::min<size_t>(all.size(), 32), '0') + all.substr(all.size() > 32 ? all.size() - 32 : 0);
+    std::string padded =
+        std::string(32 - std::min<size_t>(all.size(), 32), '0') + all.substr(all.size() > 32 ? all.size() - 32 : 0);
     for (int k = 0; k < 32; ++k) {
       unsigned nibble = static_cast<unsigned>(padded[k] - '0');
       if (negative) nibble ^= 0x0F;
-      if (k % 2 == 0) p[1 + k / 2] = static_cast<unsigned char>(nibble << 4);
-      else p[1 + k / 2] |= static_cast<unsigned char>(nibble);
+      if (k % 2 == 0)
+        p[1 + k / 2] = static_cast<unsigned char>(nibble << 4);
+      else
+        p[1 + k / 2] |= static_cast<unsigned char>(nibble);
     }
   }
 
@@ -428,7 +441,8 @@ class Writer {
     auto cmp = [&](size_t a, size_t b) { return std::memcmp(d + a * m_recordSize, d + b * m_recordSize, keyBytes); };
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return cmp(a, b) < 0; });
     for (size_t k = 1; k < order.size(); ++k)
-      if (cmp(order[k - 1], order[k]) == 0) Fail(Format("wiersze %zu i %zu mają ten sam klucz", order[k - 1] + 1, order[k] + 1));
+      if (cmp(order[k - 1], order[k]) == 0)
+        Fail(Format("wiersze %zu i %zu mają ten sam klucz", order[k - 1] + 1, order[k] + 1));
   }
 
   std::string Header(size_t rows, size_t perBlock) const {
@@ -457,8 +471,8 @@ class Writer {
     PutLe16(h + kFieldCountAt, static_cast<uint32_t>(fields));
     PutLe16(h + kKeyFieldCountAt, static_cast<uint32_t>(m_options.keyFields));
     PutLe32(h + kEncryption1At, kNoEncryption1);
-    h[kSortOrderAt] = 0;  // "ascii"
-    h[kVersionAt] = 12;   // Paradox 7
+    h[kSortOrderAt] = 0;                               // "ascii"
+    h[kVersionAt] = 12;                                // Paradox 7
     PutLe16(h + 0x3A, static_cast<uint32_t>(blocks));  // blocks in the file, again
     h[0x3E] = 0x1F;
     h[0x3F] = 0x0F;

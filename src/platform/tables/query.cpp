@@ -59,7 +59,8 @@ Value ColumnValue(sqlite3_stmt* statement, int column, const FieldKind* declared
     case SQLITE_FLOAT: return Value::FromFloat(sqlite3_column_double(statement, column));
     case SQLITE_BLOB: {
       const char* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
-      return Value::FromBytes(std::string(bytes ? bytes : "", static_cast<size_t>(sqlite3_column_bytes(statement, column))));
+      return Value::FromBytes(
+          std::string(bytes ? bytes : "", static_cast<size_t>(sqlite3_column_bytes(statement, column))));
     }
     default: {
       const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
@@ -219,7 +220,8 @@ void Query::Open() {
       }
     }
     m_fields.clear();
-    for (size_t i = 0; i < m_fieldDefs.size(); ++i) m_fields.push_back(std::make_unique<Field>(m_fieldDefs[i], &m_row[i]));
+    for (size_t i = 0; i < m_fieldDefs.size(); ++i)
+      m_fields.push_back(std::make_unique<Field>(m_fieldDefs[i], &m_row[i]));
   } catch (...) {
     Close();
     throw;
@@ -250,8 +252,8 @@ void Query::BindParams() {
   for (int i = 1; i <= count; ++i) {
     const char* name = sqlite3_bind_parameter_name(m_statement, i);
     if (!name || !name[1]) {
-      throw Error(Format("Zapytanie %s ma parametr bez nazwy; parametry zapisuje się jako :Nazwa.",
-                         DisplayName().c_str()));
+      throw Error(
+          Format("Zapytanie %s ma parametr bez nazwy; parametry zapisuje się jako :Nazwa.", DisplayName().c_str()));
     }
     std::string key = UpperCase(name + 1);
     auto found = m_params.find(key);
@@ -371,8 +373,8 @@ int CompareValues(const Value& a, const Value& b) {
 
 // What the values of one result column turned out to be.
 struct ColumnSeen {
-  bool text = false, integer = false, real = false, logical = false, date = false, time = false,
-       timestamp = false, bytes = false;
+  bool text = false, integer = false, real = false, logical = false, date = false, time = false, timestamp = false,
+       bytes = false;
   int64_t minInt = 0, maxInt = 0;
   size_t maxChars = 0;
 
@@ -414,9 +416,11 @@ FieldDef TextField(size_t chars) {
 
 FieldDef IntegerField(const ColumnSeen& seen, bool shortAllowed) {
   FieldDef def;
+  // clang-format off
   if (shortAllowed && seen.FitsIn(-32767, 32767)) def.kind = FieldKind::Short;
   else if (seen.FitsIn(-2147483647, 2147483647)) def.kind = FieldKind::Integer;
   else def.kind = FieldKind::Number;
+  // clang-format on
   return def;
 }
 
@@ -442,7 +446,7 @@ FieldDef ChooseField(const FieldDef& declared, bool hasDeclared, const ColumnSee
       case FieldKind::Number:
       case FieldKind::Bcd:
       case FieldKind::Currency:
-        if (kinds == (seen.integer + seen.real) ) {
+        if (kinds == (seen.integer + seen.real)) {
           FieldDef def;
           def.kind = declared.kind == FieldKind::Currency ? FieldKind::Currency : FieldKind::Number;
           return def;
@@ -613,8 +617,7 @@ void CopyQueryToTable(Query& query, const fs::path& tableFile, const std::string
     size_t c = 0;
     while (c < columns.size() && UpperCase(columns[c].name) != UpperCase(name)) ++c;
     if (c == columns.size()) {
-      throw Error(Format("Wynik zapytania %s nie ma pola %s indeksu tabeli %s.",
-                         query.DisplayName().c_str(),
+      throw Error(Format("Wynik zapytania %s nie ma pola %s indeksu tabeli %s.", query.DisplayName().c_str(),
                          name.c_str(), tableFile.string().c_str()));
     }
     if (std::find(order.begin(), order.end(), c) == order.end()) order.push_back(c);
@@ -648,11 +651,12 @@ void CopyQueryToTable(Query& query, const fs::path& tableFile, const std::string
     for (size_t r = 1; r < rows.size(); ++r) {
       if (compareKeys(rows[r - 1], rows[r]) == 0) {
         std::string key;
-        for (size_t i = 0; i < keyFields; ++i) key += (i ? ", " : "") + (rows[r][i].IsNull() ? "(puste)" : TextOf(rows[r][i]));
-        throw Error(Format("Wynik zapytania %s ma dwa wiersze o tym samym kluczu %s (%s); tabela %s wymaga "
-                           "niepowtarzalnego klucza.",
-                           query.DisplayName().c_str(),
-                           indexFieldNames.c_str(), key.c_str(), tableFile.string().c_str()));
+        for (size_t i = 0; i < keyFields; ++i)
+          key += (i ? ", " : "") + (rows[r][i].IsNull() ? "(puste)" : TextOf(rows[r][i]));
+        throw Error(
+            Format("Wynik zapytania %s ma dwa wiersze o tym samym kluczu %s (%s); tabela %s wymaga "
+                   "niepowtarzalnego klucza.",
+                   query.DisplayName().c_str(), indexFieldNames.c_str(), key.c_str(), tableFile.string().c_str()));
       }
     }
   }

@@ -104,9 +104,7 @@ void ResultValue(sqlite3_context* ctx, const Value& v) {
       sqlite3_result_text64(ctx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
       return;
     }
-    case Value::Type::Bytes:
-      sqlite3_result_blob64(ctx, v.text.data(), v.text.size(), SQLITE_TRANSIENT);
-      return;
+    case Value::Type::Bytes: sqlite3_result_blob64(ctx, v.text.data(), v.text.size(), SQLITE_TRANSIENT); return;
   }
 }
 
@@ -223,8 +221,8 @@ int CloseCursor(sqlite3_vtab_cursor* cursor) {
 // nullopt: scan all rows instead.
 std::optional<std::string> LookupKey(sqlite3_value* value, FieldKind kind) {
   Affinity affinity = AffinityOf(kind);
-  bool textValues = affinity == Affinity::Text || kind == FieldKind::Date || kind == FieldKind::Time ||
-                    kind == FieldKind::Timestamp;
+  bool textValues =
+      affinity == Affinity::Text || kind == FieldKind::Date || kind == FieldKind::Time || kind == FieldKind::Timestamp;
   switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
       if (affinity != Affinity::Numeric) return std::nullopt;
@@ -381,8 +379,8 @@ void RegisterTableFolder(sqlite3* db, const fs::path& folder, const OpenOptions&
     const fs::path& p = it->path();
     if (HasExtension(p, ".db") || HasExtension(p, ".dbf")) files.push_back(p);
   }
-  if (ec) throw Error(Format("Nie można odczytać folderu bazy danych %s: %s", folder.string().c_str(),
-                             ec.message().c_str()));
+  if (ec)
+    throw Error(Format("Nie można odczytać folderu bazy danych %s: %s", folder.string().c_str(), ec.message().c_str()));
   std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
     bool aParadox = HasExtension(a, ".db"), bParadox = HasExtension(b, ".db");
     if (aParadox != bParadox) return aParadox;
@@ -394,8 +392,8 @@ void RegisterTableFolder(sqlite3* db, const fs::path& folder, const OpenOptions&
     int rc = sqlite3_create_module_v2(db, path.stem().string().c_str(), &kModule, entry,
                                       [](void* p) { delete static_cast<FileEntry*>(p); });
     if (rc != SQLITE_OK) {
-      throw Error(Format("Nie można udostępnić tabeli %s w zapytaniu SQL: %s", path.string().c_str(),
-                         sqlite3_errmsg(db)));
+      throw Error(
+          Format("Nie można udostępnić tabeli %s w zapytaniu SQL: %s", path.string().c_str(), sqlite3_errmsg(db)));
     }
   }
 }
@@ -429,10 +427,10 @@ std::optional<FieldDef> FieldFromSqlType(const std::string& declaredType) {
     return def;
   }
   static const std::map<std::string, FieldKind> kKinds = {
-      {"text", FieldKind::Text},           {"clob", FieldKind::Memo},       {"smallint", FieldKind::Short},
-      {"integer", FieldKind::Integer},     {"double", FieldKind::Number},   {"money", FieldKind::Currency},
-      {"decimal", FieldKind::Bcd},         {"boolean", FieldKind::Logical}, {"date", FieldKind::Date},
-      {"time", FieldKind::Time},           {"timestamp", FieldKind::Timestamp}, {"blob", FieldKind::Blob}};
+      {"text", FieldKind::Text},       {"clob", FieldKind::Memo},           {"smallint", FieldKind::Short},
+      {"integer", FieldKind::Integer}, {"double", FieldKind::Number},       {"money", FieldKind::Currency},
+      {"decimal", FieldKind::Bcd},     {"boolean", FieldKind::Logical},     {"date", FieldKind::Date},
+      {"time", FieldKind::Time},       {"timestamp", FieldKind::Timestamp}, {"blob", FieldKind::Blob}};
   auto found = kKinds.find(t);
   if (found == kKinds.end()) return std::nullopt;
   def.kind = found->second;

@@ -42,7 +42,7 @@ struct KeyHash {
     size_t h = 0x9E3779B97F4A7C15ull;
     for (const KeyPart& p : key) {
       size_t part = p.kind == KeyPart::Kind::Text ? std::hash<std::string>()(p.text)
-                                                   : std::hash<double>()(p.number) + static_cast<size_t>(p.kind);
+                                                  : std::hash<double>()(p.number) + static_cast<size_t>(p.kind);
       h ^= part + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
     }
     return h;
@@ -134,8 +134,7 @@ KeyPart ToKeyPart(const Value& v, FieldKind kind) {
     case FieldKind::Text:
     case FieldKind::Memo:
     case FieldKind::Bytes:
-    case FieldKind::Blob:
-      break;
+    case FieldKind::Blob: break;
   }
   // Text forms: a text field, or a value that does not fit the field's kind
   // (it then matches no record of a number or date field).
@@ -267,7 +266,9 @@ void Table::SetFiltered(bool on) {
 void Table::SetMasterSource(Table* master) {
   if (master == m_master) return;
   for (Table* t = master; t; t = t->m_master) {
-    if (t == this) throw kx::Error(kx::Format("Tabela %s: powiązanie z tabelą %s tworzy cykl", TableName().c_str(), master->TableName().c_str()));
+    if (t == this)
+      throw kx::Error(kx::Format("Tabela %s: powiązanie z tabelą %s tworzy cykl", TableName().c_str(),
+                                 master->TableName().c_str()));
   }
   if (m_master) m_master->Detach(this);
   m_master = master;
@@ -293,9 +294,7 @@ void Table::Attach(Table* detail) { m_details.push_back(detail); }
 
 void Table::Detach(Table* detail) { std::erase(m_details, detail); }
 
-bool Table::LinkInUse() const {
-  return m_master && m_linkEnabled && !m_masterFieldList.empty() && m_master->Active();
-}
+bool Table::LinkInUse() const { return m_master && m_linkEnabled && !m_masterFieldList.empty() && m_master->Active(); }
 
 void Table::Open() {
   if (Active()) return;
@@ -363,7 +362,8 @@ std::vector<size_t> Table::ResolveFields(const std::vector<std::string>& names) 
   std::vector<size_t> out;
   for (const std::string& name : names) {
     auto it = m_fieldByName.find(FoldFieldName(name));
-    if (it == m_fieldByName.end()) throw kx::Error(kx::Format("Tabela %s: brak pola %s", TableName().c_str(), name.c_str()));
+    if (it == m_fieldByName.end())
+      throw kx::Error(kx::Format("Tabela %s: brak pola %s", TableName().c_str(), name.c_str()));
     out.push_back(it->second);
   }
   return out;
@@ -438,8 +438,8 @@ const std::vector<size_t>& Table::KeyFields(bool forLink) const {
       throw kx::Error(kx::Format("Tabela %s: brak pól indeksu do powiązania z tabelą %s", TableName().c_str(),
                                  m_master ? m_master->TableName().c_str() : ""));
     }
-    throw kx::Error(kx::Format("Tabela %s: brak pól indeksu do wyszukiwania (tabela nie ma klucza głównego)",
-                               TableName().c_str()));
+    throw kx::Error(
+        kx::Format("Tabela %s: brak pól indeksu do wyszukiwania (tabela nie ma klucza głównego)", TableName().c_str()));
   }
   return ix.keyFields;
 }

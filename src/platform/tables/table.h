@@ -148,7 +148,7 @@ class Table final : private FieldValues, private SessionMember {
   void RequireClosed(const char* what) const;
   void RequireActive() const;
   std::filesystem::path ResolvePath() const;
-  void Rebuild();                // order, filter, link after a property change
+  void Rebuild();  // order, filter, link after a property change
   template <class Revert>
   void RebuildOrRevert(Revert revert);
   void BuildBase(Indexes& out) const;
@@ -156,8 +156,8 @@ class Table final : private FieldValues, private SessionMember {
   void EnsureLink() const;
   void EnsureFind(size_t parts) const;
   void Reset();
-  void Relink();                 // detail view for the master's current record
-  void Moved();                  // current record changed: tell the details
+  void Relink();  // detail view for the master's current record
+  void Moved();   // current record changed: tell the details
   void Attach(Table* detail);
   void Detach(Table* detail);
   bool LinkInUse() const;
@@ -182,7 +182,7 @@ class Table final : private FieldValues, private SessionMember {
   std::vector<Field> m_fields;
   std::unordered_map<std::string, size_t> m_fieldByName;  // folded name → index
   std::unique_ptr<Indexes> m_indexes;
-  uint64_t m_openSerial = 0;     // changes on every open, for the details' caches
+  uint64_t m_openSerial = 0;  // changes on every open, for the details' caches
 
   const uint32_t* m_view = nullptr;  // record numbers of the current view
   size_t m_viewSize = 0;
@@ -190,8 +190,8 @@ class Table final : private FieldValues, private SessionMember {
   bool m_eof = true;
   bool m_bof = true;
 
-  mutable std::vector<Value> m_values;        // current record, decoded on demand
-  mutable std::vector<uint64_t> m_valueStamp; // m_stamp when each value was decoded
+  mutable std::vector<Value> m_values;         // current record, decoded on demand
+  mutable std::vector<uint64_t> m_valueStamp;  // m_stamp when each value was decoded
   uint64_t m_stamp = 1;
 };
 

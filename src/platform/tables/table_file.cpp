@@ -70,7 +70,8 @@ std::unique_ptr<TableSource> OpenTableFile(const fs::path& name, const OpenOptio
   auto found = LocateTableFile(name);
   if (!found) {
     std::string ext = LowerExtension(name);
-    if (ext == ".db" || ext == ".dbf") throw kx::Error(kx::Format("Nie znaleziono pliku tabeli %s", name.string().c_str()));
+    if (ext == ".db" || ext == ".dbf")
+      throw kx::Error(kx::Format("Nie znaleziono pliku tabeli %s", name.string().c_str()));
     throw kx::Error(kx::Format("Nie znaleziono tabeli %s (brak pliku .db ani .dbf)", name.string().c_str()));
   }
   const std::string shown = found->path.string();

@@ -33,8 +33,10 @@ Date CivilFromDays(int64_t days) {
 
 std::string DateText(Date d) {
   char buf[32];
-  if (d.year < 0) std::snprintf(buf, sizeof buf, "-%03d-%02d-%02d", -d.year, d.month, d.day);
-  else std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+  if (d.year < 0)
+    std::snprintf(buf, sizeof buf, "-%03d-%02d-%02d", -d.year, d.month, d.day);
+  else
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
   return buf;
 }
 

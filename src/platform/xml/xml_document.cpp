@@ -158,8 +158,7 @@ NewNode CopyNode(Tree& target, xmlNodePtr node, xmlNsPtr declaration, bool deep)
       if (node->doc != target.doc) result.node = ResolveForeignEntities(target, node, result.node);
       target.Adopt(result.node);
       return result;
-    default:
-      throw kx::Error("Nie można skopiować węzła XML tego rodzaju");
+    default: throw kx::Error("Nie można skopiować węzła XML tego rodzaju");
   }
 }
 
@@ -429,10 +428,11 @@ XmlNode XmlDocument::BindDocumentElement(std::string_view tagName, std::string_v
   size_t colon = tagName.find(':');
   std::string_view local = colon == std::string_view::npos ? tagName : tagName.substr(colon + 1);
   if (root.LocalName() != local || root.NamespaceURI() != namespaceUri) {
-    throw kx::Error(kx::Format("Element główny dokumentu XML to %s (przestrzeń nazw \"%s\"), a oczekiwano %s "
-                               "(przestrzeń nazw \"%s\")",
-                               root.NodeName().c_str(), root.NamespaceURI().c_str(), std::string(tagName).c_str(),
-                               std::string(namespaceUri).c_str()));
+    throw kx::Error(
+        kx::Format("Element główny dokumentu XML to %s (przestrzeń nazw \"%s\"), a oczekiwano %s "
+                   "(przestrzeń nazw \"%s\")",
+                   root.NodeName().c_str(), root.NamespaceURI().c_str(), std::string(tagName).c_str(),
+                   std::string(namespaceUri).c_str()));
   }
   return root;
 }

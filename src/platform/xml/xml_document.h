@@ -22,7 +22,7 @@ namespace kx::xml {
 namespace detail {
 struct DocState;
 struct Tree;
-}
+}  // namespace detail
 
 class XmlDocument {
  public:
@@ -87,7 +87,7 @@ class XmlDocument {
   void SetIndentString(std::string_view indent);
 
   // --- nodes ------------------------------------------------------------------
-  XmlNode DocumentNode() const;  // holds the document element, comments, processing instructions
+  XmlNode DocumentNode() const;     // holds the document element, comments, processing instructions
   XmlNode DocumentElement() const;  // null when the document is empty
   // Adds the document element; fails when there is one. An unprefixed name is
   // in the namespace given (declared as the default namespace).

@@ -112,77 +112,56 @@ class UntrustedInput {
 // What went wrong, in Polish, from libxml2's error.
 std::string Describe(const CapturedError& error) {
   switch (error.code) {
-    case XML_ERR_DOCUMENT_EMPTY:
-      return "nie znaleziono elementu głównego";
+    case XML_ERR_DOCUMENT_EMPTY: return "nie znaleziono elementu głównego";
     case XML_ERR_DOCUMENT_END:
-    case XML_ERR_EXTRA_CONTENT:
-      return "dodatkowa treść za końcem dokumentu";
+    case XML_ERR_EXTRA_CONTENT: return "dodatkowa treść za końcem dokumentu";
     case XML_ERR_INVALID_CHAR:
     case XML_ERR_INVALID_ENCODING:
       if (error.message.find("UTF-8") != std::string::npos) return "znaki niezgodne z kodowaniem UTF-8";
       return "niedozwolony znak";
     case XML_ERR_INVALID_DEC_CHARREF:
-    case XML_ERR_INVALID_CHARREF:
-      return "niepoprawne odwołanie do znaku";
+    case XML_ERR_INVALID_CHARREF: return "niepoprawne odwołanie do znaku";
     case XML_ERR_UNKNOWN_ENCODING:
     case XML_ERR_UNSUPPORTED_ENCODING:
       return "nieobsługiwane kodowanie znaków" + (error.str1.empty() ? std::string() : " " + error.str1);
     case XML_ERR_UNDECLARED_ENTITY:
       return error.str1.empty() ? "niezadeklarowana encja" : "niezadeklarowana encja &" + error.str1 + ";";
-    case XML_ERR_ENTITY_LOOP:
-      return "zapętlone lub zbyt duże rozwinięcie encji";
-    case XML_ERR_ENTITYREF_SEMICOL_MISSING:
-      return "brak średnika po nazwie encji";
+    case XML_ERR_ENTITY_LOOP: return "zapętlone lub zbyt duże rozwinięcie encji";
+    case XML_ERR_ENTITYREF_SEMICOL_MISSING: return "brak średnika po nazwie encji";
     case XML_ERR_TAG_NAME_MISMATCH:
       return kx::Format("znacznik zamykający </%s> nie pasuje do <%s>", error.str2.c_str(), error.str1.c_str());
     case XML_ERR_TAG_NOT_FINISHED:
       return error.str1.empty() ? "niedokończony element"
                                 : kx::Format("niedokończony element <%s>", error.str1.c_str());
-    case XML_ERR_LTSLASH_REQUIRED:
-      return "brak znacznika zamykającego";
-    case XML_ERR_GT_REQUIRED:
-      return "brak znaku > na końcu znacznika";
-    case XML_ERR_LT_IN_ATTRIBUTE:
-      return "znak < w wartości atrybutu";
+    case XML_ERR_LTSLASH_REQUIRED: return "brak znacznika zamykającego";
+    case XML_ERR_GT_REQUIRED: return "brak znaku > na końcu znacznika";
+    case XML_ERR_LT_IN_ATTRIBUTE: return "znak < w wartości atrybutu";
     case XML_ERR_ATTRIBUTE_NOT_STARTED:
     case XML_ERR_ATTRIBUTE_WITHOUT_VALUE:
-    case XML_ERR_EQUAL_REQUIRED:
-      return "atrybut bez wartości";
+    case XML_ERR_EQUAL_REQUIRED: return "atrybut bez wartości";
     case XML_ERR_ATTRIBUTE_NOT_FINISHED:
-    case XML_ERR_STRING_NOT_CLOSED:
-      return "niedokończona wartość atrybutu";
+    case XML_ERR_STRING_NOT_CLOSED: return "niedokończona wartość atrybutu";
     case XML_ERR_ATTRIBUTE_REDEFINED:
       return error.str1.empty() ? "powtórzony atrybut" : "powtórzony atrybut " + error.str1;
     case XML_ERR_COMMENT_NOT_FINISHED:
-    case XML_ERR_HYPHEN_IN_COMMENT:
-      return "niepoprawny komentarz";
-    case XML_ERR_PI_NOT_FINISHED:
-      return "niedokończona instrukcja przetwarzania";
-    case XML_ERR_CDATA_NOT_FINISHED:
-      return "niedokończona sekcja CDATA";
-    case XML_ERR_DOCTYPE_NOT_FINISHED:
-      return "niedokończona deklaracja typu dokumentu";
+    case XML_ERR_HYPHEN_IN_COMMENT: return "niepoprawny komentarz";
+    case XML_ERR_PI_NOT_FINISHED: return "niedokończona instrukcja przetwarzania";
+    case XML_ERR_CDATA_NOT_FINISHED: return "niedokończona sekcja CDATA";
+    case XML_ERR_DOCTYPE_NOT_FINISHED: return "niedokończona deklaracja typu dokumentu";
     case XML_ERR_XMLDECL_NOT_FINISHED:
     case XML_ERR_VERSION_MISSING:
     case XML_ERR_STANDALONE_VALUE:
-    case XML_ERR_RESERVED_XML_NAME:
-      return "niepoprawna deklaracja XML";
+    case XML_ERR_RESERVED_XML_NAME: return "niepoprawna deklaracja XML";
     case XML_ERR_NAME_REQUIRED:
     case XML_ERR_LT_REQUIRED:
-    case XML_ERR_SPACE_REQUIRED:
-      return "niepoprawna budowa znacznika";
-    case XML_ERR_NOT_WELL_BALANCED:
-      return "elementy niepoprawnie zagnieżdżone";
-    case XML_ERR_NAME_TOO_LONG:
-      return "za długa nazwa";
-    case XML_ERR_NO_MEMORY:
-      return "brak pamięci";
+    case XML_ERR_SPACE_REQUIRED: return "niepoprawna budowa znacznika";
+    case XML_ERR_NOT_WELL_BALANCED: return "elementy niepoprawnie zagnieżdżone";
+    case XML_ERR_NAME_TOO_LONG: return "za długa nazwa";
+    case XML_ERR_NO_MEMORY: return "brak pamięci";
     case XML_NS_ERR_UNDEFINED_NAMESPACE:
       return kx::Format("nieznany prefiks przestrzeni nazw %s w nazwie %s", error.str1.c_str(), error.str2.c_str());
-    case XML_NS_ERR_QNAME:
-      return "niepoprawna nazwa z prefiksem";
-    default:
-      break;
+    case XML_NS_ERR_QNAME: return "niepoprawna nazwa z prefiksem";
+    default: break;
   }
   // Rare cases keep libxml2's own words.
   return error.message.empty() ? "błąd składni" : "błąd składni (" + error.message + ")";
@@ -191,34 +170,23 @@ std::string Describe(const CapturedError& error) {
 // What the operating system said, in Polish.
 std::string Reason(int code) {
   switch (code) {
-    case ENOENT:
-      return "plik lub folder nie istnieje";
+    case ENOENT: return "plik lub folder nie istnieje";
     case EACCES:
-    case EPERM:
-      return "brak uprawnień";
-    case EROFS:
-      return "nośnik tylko do odczytu";
+    case EPERM: return "brak uprawnień";
+    case EROFS: return "nośnik tylko do odczytu";
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
       return "brak miejsca na dysku";
-    case EFBIG:
-      return "przekroczony dopuszczalny rozmiar pliku";
-    case EISDIR:
-      return "pod tą nazwą jest folder";
-    case ENOTDIR:
-      return "ścieżka prowadzi przez plik, a nie folder";
-    case ENAMETOOLONG:
-      return "za długa nazwa";
-    case EIO:
-      return "błąd wejścia-wyjścia";
-    case EBUSY:
-      return "plik jest zajęty";
-    case EXDEV:
-      return "plik tymczasowy na innym dysku";
-    default:
-      return std::strerror(code);
+    case EFBIG: return "przekroczony dopuszczalny rozmiar pliku";
+    case EISDIR: return "pod tą nazwą jest folder";
+    case ENOTDIR: return "ścieżka prowadzi przez plik, a nie folder";
+    case ENAMETOOLONG: return "za długa nazwa";
+    case EIO: return "błąd wejścia-wyjścia";
+    case EBUSY: return "plik jest zajęty";
+    case EXDEV: return "plik tymczasowy na innym dysku";
+    default: return std::strerror(code);
   }
 }
 
@@ -551,8 +519,8 @@ class EntityExpansion {
     if (found != m_lengths.end()) return found->second;
     if (depth > 40) return kHuge;
     m_lengths[entity] = kHuge;  // a reference to itself counts as endless
-    uint64_t length = entity->children ? ListLength(entity->children, depth + 1)
-                                       : (entity->content ? xmlStrlen(entity->content) : 0);
+    uint64_t length =
+        entity->children ? ListLength(entity->children, depth + 1) : (entity->content ? xmlStrlen(entity->content) : 0);
     m_lengths[entity] = length;
     return length;
   }
@@ -562,17 +530,10 @@ class EntityExpansion {
     for (xmlNodePtr node = list; node && length <= m_limit; node = node->next) {
       switch (node->type) {
         case XML_TEXT_NODE:
-        case XML_CDATA_SECTION_NODE:
-          length += node->content ? xmlStrlen(node->content) : 0;
-          break;
-        case XML_ENTITY_REF_NODE:
-          length += EntityLength(xmlGetDocEntity(m_doc, node->name), depth);
-          break;
-        case XML_ELEMENT_NODE:
-          length += ListLength(node->children, depth + 1);
-          break;
-        default:
-          break;
+        case XML_CDATA_SECTION_NODE: length += node->content ? xmlStrlen(node->content) : 0; break;
+        case XML_ENTITY_REF_NODE: length += EntityLength(xmlGetDocEntity(m_doc, node->name), depth); break;
+        case XML_ELEMENT_NODE: length += ListLength(node->children, depth + 1); break;
+        default: break;
       }
     }
     return length;
@@ -630,15 +591,15 @@ xmlDocPtr ParseFile(const std::filesystem::path& path) {
     throw kx::Error(kx::Format("Nie można otworzyć pliku %s: %s", name.c_str(), Reason(code).c_str()));
   }
   if (input.stream.peek() == std::char_traits<char>::eof()) {
-    throw kx::Error(kx::Format("Plik %s nie jest poprawnym plikiem XML (wiersz %d): %s", name.c_str(), 1,
-                               "plik jest pusty"));
+    throw kx::Error(
+        kx::Format("Plik %s nie jest poprawnym plikiem XML (wiersz %d): %s", name.c_str(), 1, "plik jest pusty"));
   }
 
   ErrorCapture capture;
   UntrustedInput untrusted;
   ParserContext parser;
-  xmlDocPtr doc = xmlCtxtReadIO(parser.ctxt, &ReadFromFile, nullptr, &input, nullptr, nullptr,
-                                kLoadOptions | XML_PARSE_NOBLANKS);
+  xmlDocPtr doc =
+      xmlCtxtReadIO(parser.ctxt, &ReadFromFile, nullptr, &input, nullptr, nullptr, kLoadOptions | XML_PARSE_NOBLANKS);
   CapturedError error;
   doc = Finish(parser.ctxt, doc, capture, error);
   if (input.failed) {

@@ -25,16 +25,15 @@ xmlDocPtr ParseText(std::string_view text, Blanks blanks);
 // The document as UTF-8 text. The declaration shows the version, the encoding
 // label given (none when empty) and the standalone value. With format, every
 // element stands on its own line, indented per level (mixed content as is).
-std::string SerializeDocument(xmlDocPtr doc, std::string_view encodingLabel, bool format,
-                              std::string_view indent);
+std::string SerializeDocument(xmlDocPtr doc, std::string_view encodingLabel, bool format, std::string_view indent);
 std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node);
 // Writes the document as UTF-8 declared "UTF-8" through a temporary file in
 // the target's folder, renamed over the target.
 void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path);
 
 // Checks of what callers put into a document; each fails with kx::Error.
-void CheckName(std::string_view name);            // a qualified name
-void CheckText(std::string_view text);            // UTF-8, characters XML allows
+void CheckName(std::string_view name);  // a qualified name
+void CheckText(std::string_view text);  // UTF-8, characters XML allows
 void CheckComment(std::string_view text);
 void CheckProcessingInstruction(std::string_view target, std::string_view data);
 

@@ -13,8 +13,8 @@
 namespace kx::xml {
 
 using detail::Bytes;
-using detail::SetAttributeValue;
 using detail::ChildFilter;
+using detail::SetAttributeValue;
 using detail::ToString;
 using detail::Tree;
 
@@ -35,7 +35,9 @@ QName Split(std::string_view name) {
 
 bool IsXmlns(const QName& name) { return name.prefix == "xmlns" || (name.prefix.empty() && name.local == "xmlns"); }
 
-std::string_view Href(const xmlNs* ns) { return ns && ns->href ? std::string_view(Chars(ns->href)) : std::string_view(); }
+std::string_view Href(const xmlNs* ns) {
+  return ns && ns->href ? std::string_view(Chars(ns->href)) : std::string_view();
+}
 
 std::string QualifiedName(const xmlNs* ns, const xmlChar* name) {
   std::string result;
@@ -130,35 +132,22 @@ XmlNodeKind XmlNode::Kind() const {
   if (m_ns) return XmlNodeKind::Attribute;
   if (!m_node) return XmlNodeKind::None;
   switch (m_node->type) {
-    case XML_ELEMENT_NODE:
-      return XmlNodeKind::Element;
-    case XML_ATTRIBUTE_NODE:
-      return XmlNodeKind::Attribute;
-    case XML_TEXT_NODE:
-      return XmlNodeKind::Text;
-    case XML_CDATA_SECTION_NODE:
-      return XmlNodeKind::CData;
-    case XML_ENTITY_REF_NODE:
-      return XmlNodeKind::EntityReference;
+    case XML_ELEMENT_NODE: return XmlNodeKind::Element;
+    case XML_ATTRIBUTE_NODE: return XmlNodeKind::Attribute;
+    case XML_TEXT_NODE: return XmlNodeKind::Text;
+    case XML_CDATA_SECTION_NODE: return XmlNodeKind::CData;
+    case XML_ENTITY_REF_NODE: return XmlNodeKind::EntityReference;
     case XML_ENTITY_NODE:
-    case XML_ENTITY_DECL:
-      return XmlNodeKind::Entity;
-    case XML_PI_NODE:
-      return XmlNodeKind::ProcessingInstruction;
-    case XML_COMMENT_NODE:
-      return XmlNodeKind::Comment;
+    case XML_ENTITY_DECL: return XmlNodeKind::Entity;
+    case XML_PI_NODE: return XmlNodeKind::ProcessingInstruction;
+    case XML_COMMENT_NODE: return XmlNodeKind::Comment;
     case XML_DOCUMENT_NODE:
-    case XML_HTML_DOCUMENT_NODE:
-      return XmlNodeKind::Document;
+    case XML_HTML_DOCUMENT_NODE: return XmlNodeKind::Document;
     case XML_DOCUMENT_TYPE_NODE:
-    case XML_DTD_NODE:
-      return XmlNodeKind::DocumentType;
-    case XML_DOCUMENT_FRAG_NODE:
-      return XmlNodeKind::DocumentFragment;
-    case XML_NOTATION_NODE:
-      return XmlNodeKind::Notation;
-    default:
-      return XmlNodeKind::Other;
+    case XML_DTD_NODE: return XmlNodeKind::DocumentType;
+    case XML_DOCUMENT_FRAG_NODE: return XmlNodeKind::DocumentFragment;
+    case XML_NOTATION_NODE: return XmlNodeKind::Notation;
+    default: return XmlNodeKind::Other;
   }
 }
 
@@ -167,21 +156,14 @@ std::string XmlNode::NodeName() const {
   if (!m_node) return {};
   switch (m_node->type) {
     case XML_ELEMENT_NODE:
-    case XML_ATTRIBUTE_NODE:
-      return QualifiedName(m_node->ns, m_node->name);
-    case XML_TEXT_NODE:
-      return "#text";
-    case XML_CDATA_SECTION_NODE:
-      return "#cdata-section";
-    case XML_COMMENT_NODE:
-      return "#comment";
+    case XML_ATTRIBUTE_NODE: return QualifiedName(m_node->ns, m_node->name);
+    case XML_TEXT_NODE: return "#text";
+    case XML_CDATA_SECTION_NODE: return "#cdata-section";
+    case XML_COMMENT_NODE: return "#comment";
     case XML_DOCUMENT_NODE:
-    case XML_HTML_DOCUMENT_NODE:
-      return "#document";
-    case XML_DOCUMENT_FRAG_NODE:
-      return "#document-fragment";
-    default:
-      return ToString(m_node->name);
+    case XML_HTML_DOCUMENT_NODE: return "#document";
+    case XML_DOCUMENT_FRAG_NODE: return "#document-fragment";
+    default: return ToString(m_node->name);
   }
 }
 
@@ -245,8 +227,7 @@ std::string XmlNode::Text() const {
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:
-    case XML_PI_NODE:
-      return ToString(m_node->content);
+    case XML_PI_NODE: return ToString(m_node->content);
     default: {
       xmlChar* content = xmlNodeGetContent(m_node);
       std::string result = ToString(content);
@@ -261,7 +242,8 @@ void XmlNode::SetText(std::string_view text) {
   std::string value(text);
   if (m_ns) {
     detail::CheckText(value);
-    if (value.empty() && m_ns->prefix) Fail(kx::Format("Prefiks %s musi mieć adres przestrzeni nazw", Chars(m_ns->prefix)));
+    if (value.empty() && m_ns->prefix)
+      Fail(kx::Format("Prefiks %s musi mieć adres przestrzeni nazw", Chars(m_ns->prefix)));
     xmlFree(const_cast<xmlChar*>(m_ns->href));
     m_ns->href = xmlStrdup(Bytes(value));
     // Elements in this namespace moved to another: name filters must recount.
@@ -291,8 +273,7 @@ void XmlNode::SetText(std::string_view text) {
       detail::CheckProcessingInstruction(Chars(m_node->name), value);
       xmlNodeSetContent(m_node, Bytes(value));
       break;
-    default:
-      Fail(kx::Format("Nie można zmienić tekstu węzła XML %s", NodeName().c_str()));
+    default: Fail(kx::Format("Nie można zmienić tekstu węzła XML %s", NodeName().c_str()));
   }
   m_tree->modified = true;
 }
@@ -305,10 +286,8 @@ std::string XmlNode::NodeValue() const {
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:
-    case XML_PI_NODE:
-      return Text();
-    default:
-      return {};
+    case XML_PI_NODE: return Text();
+    default: return {};
   }
 }
 
@@ -471,8 +450,7 @@ void CheckInsert(Tree& tree, xmlNodePtr parent, xmlNodePtr node) {
     switch (candidate->type) {
       case XML_ELEMENT_NODE:
       case XML_COMMENT_NODE:
-      case XML_PI_NODE:
-        return true;
+      case XML_PI_NODE: return true;
       case XML_TEXT_NODE:
       case XML_CDATA_SECTION_NODE:
       case XML_ENTITY_REF_NODE:
@@ -480,8 +458,7 @@ void CheckInsert(Tree& tree, xmlNodePtr parent, xmlNodePtr node) {
           Fail("Na poziomie dokumentu XML mogą stać tylko element główny, komentarze i instrukcje przetwarzania");
         }
         return true;
-      default:
-        return false;
+      default: return false;
     }
   };
   if (node->type == XML_DOCUMENT_FRAG_NODE) {
@@ -757,8 +734,8 @@ XmlNode XmlNode::SetAttributeNode(const XmlNode& attribute) {
     XmlNode replaced = AttributeNode(prefix.empty() ? std::string("xmlns") : "xmlns:" + prefix);
     if (replaced) {
       if (Href(replaced.m_ns) == Href(decl)) return {};
-      Fail(kx::Format("Prefiks \"%s\" jest już zadeklarowany na elemencie %s dla innej przestrzeni nazw", prefix.c_str(),
-                      NodeName().c_str()));
+      Fail(kx::Format("Prefiks \"%s\" jest już zadeklarowany na elemencie %s dla innej przestrzeni nazw",
+                      prefix.c_str(), NodeName().c_str()));
     }
     DeclareNamespace(prefix, Href(decl));
     return {};

@@ -92,8 +92,8 @@ class XmlNode {
   // All child nodes of every kind. Sequential access by index is O(1)
   // amortised: the position last reached is remembered per parent.
   int ChildCount() const;
-  XmlNode ChildAt(int index) const;  // fails for an index out of range
-  int IndexOfChild(const XmlNode& child) const;  // -1 when not a child
+  XmlNode ChildAt(int index) const;               // fails for an index out of range
+  int IndexOfChild(const XmlNode& child) const;   // -1 when not a child
   int IndexOfChild(std::string_view name) const;  // index of FindChild(name), or -1
 
   // The element children with this local name and namespace URI (the items of
@@ -146,8 +146,7 @@ class XmlNode {
   // A namespaced attribute needs a prefix: the one of the qualified name when
   // it is bound to this URI here, else any prefix bound to it here, else the
   // given or a made-up prefix is declared on this element.
-  void SetAttributeNS(std::string_view qualifiedName, std::string_view namespaceUri,
-                      std::string_view value);
+  void SetAttributeNS(std::string_view qualifiedName, std::string_view namespaceUri, std::string_view value);
   // Attaches an attribute node (created or removed earlier); an attribute of
   // the same name is replaced and returned.
   XmlNode SetAttributeNode(const XmlNode& attribute);
@@ -180,7 +179,7 @@ class XmlNode {
   friend struct detail::Tree;
   XmlNode(detail::Tree* tree, _xmlNode* node, _xmlNs* ns = nullptr);
 
-  _xmlNode* Element(const char* operation) const;  // this node as an element, or fail
+  _xmlNode* Element(const char* operation) const;    // this node as an element, or fail
   _xmlNode* Container(const char* operation) const;  // element, document or fragment
 
   detail::Tree* m_tree = nullptr;

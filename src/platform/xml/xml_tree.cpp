@@ -19,8 +19,7 @@ bool HrefIs(const xmlNs* ns, std::string_view uri) {
 // The child kinds a list can hold; an entity reference's children belong to
 // the entity declaration and a DTD's are declarations.
 bool IsContainer(const xmlNode* node) {
-  return node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE ||
-         node->type == XML_DOCUMENT_FRAG_NODE;
+  return node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE || node->type == XML_DOCUMENT_FRAG_NODE;
 }
 
 int Depth(const xmlNode* element) {
@@ -180,11 +179,13 @@ xmlNodePtr Tree::ChildAt(xmlNodePtr parent, const ChildFilter& filter, int index
     position = count - 1;
   }
   while (node && position < index) {
-    do node = node->next; while (node && !c.Matches(node));
+    do node = node->next;
+    while (node && !c.Matches(node));
     ++position;
   }
   while (node && position > index) {
-    do node = node->prev; while (node && !c.Matches(node));
+    do node = node->prev;
+    while (node && !c.Matches(node));
     --position;
   }
   if (node) {
@@ -383,8 +384,8 @@ void Tree::ReplaceChildrenByText(xmlNodePtr element, std::string_view text) {
     Adopt(child);
   }
   if (!text.empty()) {
-    xmlNodePtr node = xmlNewDocTextLen(doc, reinterpret_cast<const xmlChar*>(text.data()),
-                                       static_cast<int>(text.size()));
+    xmlNodePtr node =
+        xmlNewDocTextLen(doc, reinterpret_cast<const xmlChar*>(text.data()), static_cast<int>(text.size()));
     Link(element, node, nullptr, -1);
   }
   Touch(element);
@@ -485,9 +486,8 @@ void Tree::Reconcile(xmlNodePtr top) {
       // Declarations that repeat the binding in effect above are dropped.
       xmlNsPtr* link = &node->nsDef;
       while (xmlNsPtr decl = *link) {
-        xmlNsPtr above = node->parent && node->parent->type == XML_ELEMENT_NODE
-                             ? SearchNs(node->parent, decl->prefix)
-                             : nullptr;
+        xmlNsPtr above =
+            node->parent && node->parent->type == XML_ELEMENT_NODE ? SearchNs(node->parent, decl->prefix) : nullptr;
         bool emptyDefault = !decl->prefix && (!decl->href || !*decl->href);
         bool redundant = above ? SameHref(above, decl) : emptyDefault;
         if (redundant) {

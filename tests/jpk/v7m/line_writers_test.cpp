@@ -133,7 +133,8 @@ TEST(AmountWriters, RoundingSignsAndZeros) {
 TEST(AmountWriters, LateElementsTakeTheirSchemaPlace) {
   kxtest::TempDir dir;
   kxtest::TableBuilder("REG")
-      .Field("A", FieldKind::Number).Field("B", FieldKind::Number)
+      .Field("A", FieldKind::Number)
+      .Field("B", FieldKind::Number)
       .Row({5.0, 1.0})
       .WriteParadox(dir.Path());
   kx::tables::Session session;

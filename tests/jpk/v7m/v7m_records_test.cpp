@@ -36,7 +36,8 @@ xml::XmlNode Records(const IXMLJPK& jpk) { return jpk.Node().FindChild("Ewidencj
 // child of each record after it.
 std::string SaleNumbers(const IXMLJPK& jpk) {
   std::string s;
-  for (auto r = FirstSaleRecord(Records(jpk)); !r.IsNull(); r = NextSaleRecord(r)) s += ChildText(r, "LpSprzedazy") + " ";
+  for (auto r = FirstSaleRecord(Records(jpk)); !r.IsNull(); r = NextSaleRecord(r))
+    s += ChildText(r, "LpSprzedazy") + " ";
   return s;
 }
 
@@ -58,8 +59,9 @@ std::string Ctrl(const IXMLJPK& jpk, const char* ctrl) {
 }  // namespace
 
 TEST(ChildReaders, ValuesMissingChildrenAndBadText) {
-  auto jpk = Load(V7MFile(Sale(1, "<K_19> 12.30 </K_19><K_20>100.255</K_20><K_21>-0.005</K_21><K_22></K_22>"
-                                  "<K_23>abc</K_23><K_24>1e2</K_24>")));
+  auto jpk = Load(V7MFile(Sale(1,
+                               "<K_19> 12.30 </K_19><K_20>100.255</K_20><K_21>-0.005</K_21><K_22></K_22>"
+                               "<K_23>abc</K_23><K_24>1e2</K_24>")));
   auto r = FirstSaleRecord(Records(jpk));
   struct Case {
     const char* name;
@@ -112,9 +114,10 @@ TEST(RowSums, SaleAndPurchaseTotals) {
     double net, tax;
   } sales[] = {
       {"rates", "<K_13>10</K_13><K_15>100</K_15><K_16>5</K_16><K_19>200.10</K_19><K_20>46.02</K_20>", 310.1, 51.02},
-      {"all net", "<K_10>1</K_10><K_11>2</K_11><K_12>1000</K_12><K_13>3</K_13><K_14>1000</K_14><K_21>4</K_21>"
-                  "<K_22>5</K_22><K_23>6</K_23><K_24>1</K_24><K_25>7</K_25><K_26>1</K_26><K_27>8</K_27><K_28>1</K_28>"
-                  "<K_29>9</K_29><K_30>1</K_30><K_31>10</K_31><K_32>1</K_32><K_33>1</K_33><K_34>1</K_34>",
+      {"all net",
+       "<K_10>1</K_10><K_11>2</K_11><K_12>1000</K_12><K_13>3</K_13><K_14>1000</K_14><K_21>4</K_21>"
+       "<K_22>5</K_22><K_23>6</K_23><K_24>1</K_24><K_25>7</K_25><K_26>1</K_26><K_27>8</K_27><K_28>1</K_28>"
+       "<K_29>9</K_29><K_30>1</K_30><K_31>10</K_31><K_32>1</K_32><K_33>1</K_33><K_34>1</K_34>",
        55, 7},
       {"deductions", "<K_19>100</K_19><K_20>23</K_20><K_35>1.5</K_35><K_36>2.5</K_36><K_360>3</K_360>", 100, 16},
       {"FP invoice", "<TypDokumentu>FP</TypDokumentu><K_19>100</K_19><K_20>23</K_20>", 0, 0},
@@ -127,8 +130,9 @@ TEST(RowSums, SaleAndPurchaseTotals) {
     EXPECT_DOUBLE_EQ(SaleNetSum(r), c.net) << c.what;
     EXPECT_DOUBLE_EQ(SaleTaxSum(r), c.tax) << c.what;
   }
-  auto jpk = Load(V7MFile(Purchase(1, "<K_40>1000</K_40><K_41>230</K_41><K_42>99.99</K_42><K_43>23</K_43>"
-                                      "<K_44>1.01</K_44><K_45>2</K_45><K_46>-3</K_46><K_47>4</K_47>")));
+  auto jpk = Load(V7MFile(Purchase(1,
+                                   "<K_40>1000</K_40><K_41>230</K_41><K_42>99.99</K_42><K_43>23</K_43>"
+                                   "<K_44>1.01</K_44><K_45>2</K_45><K_46>-3</K_46><K_47>4</K_47>")));
   auto p = FirstPurchaseRecord(Records(jpk));
   EXPECT_DOUBLE_EQ(PurchaseNetSum(p), 1099.99);
   EXPECT_DOUBLE_EQ(PurchaseTaxSum(p), 257.01);
@@ -141,21 +145,22 @@ TEST(RecalcJPK, NumberingControlSumsAndModifiedFlag) {
     bool modified;
     std::string sales, purchases, saleCtrl, purchaseCtrl, ewidencja;
   } cases[] = {
-      {"up to date", V7MFile(Sale(1, "<K_19>100</K_19><K_20>23</K_20>") + Sale(2, "<K_19>1000</K_19><K_20>230.5</K_20>") +
-                                 SaleCtrl(2, "253.50") + Purchase(1, "<K_42>100</K_42><K_43>23</K_43>") +
-                                 PurchaseCtrl(1, "23")),
+      {"up to date",
+       V7MFile(Sale(1, "<K_19>100</K_19><K_20>23</K_20>") + Sale(2, "<K_19>1000</K_19><K_20>230.5</K_20>") +
+               SaleCtrl(2, "253.50") + Purchase(1, "<K_42>100</K_42><K_43>23</K_43>") + PurchaseCtrl(1, "23")),
        false, "1 2 ", "1 ", "LiczbaWierszySprzedazy=2 PodatekNalezny=253.50 ",
-       "LiczbaWierszyZakupow=1 PodatekNaliczony=23 ", "SprzedazWiersz SprzedazWiersz SprzedazCtrl ZakupWiersz ZakupCtrl "},
-      {"renumbered", V7MFile(Sale(7, "") + Sale(7, "") + SaleCtrl(2, "0") + Purchase(3, "") + Purchase(9, "") +
-                             PurchaseCtrl(2, "0")),
+       "LiczbaWierszyZakupow=1 PodatekNaliczony=23 ",
+       "SprzedazWiersz SprzedazWiersz SprzedazCtrl ZakupWiersz ZakupCtrl "},
+      {"renumbered",
+       V7MFile(Sale(7, "") + Sale(7, "") + SaleCtrl(2, "0") + Purchase(3, "") + Purchase(9, "") + PurchaseCtrl(2, "0")),
        true, "1 2 ", "1 2 ", "LiczbaWierszySprzedazy=2 PodatekNalezny=0 ", "LiczbaWierszyZakupow=2 PodatekNaliczony=0 ",
        "SprzedazWiersz SprzedazWiersz SprzedazCtrl ZakupWiersz ZakupWiersz ZakupCtrl "},
       {"FP counted, not taxed; K_35 K_36 K_360 lower the tax",
        V7MFile(Sale(1, "<TypDokumentu>FP</TypDokumentu><K_19>100</K_19><K_20>23</K_20>") +
                Sale(2, "<K_19>100</K_19><K_20>23</K_20><K_35>1</K_35><K_36>2</K_36><K_360>3.5</K_360>") +
                SaleCtrl(2, "23") + PurchaseCtrl(0, "0")),
-       true, "1 2 ", "", "LiczbaWierszySprzedazy=2 PodatekNalezny=16.5 ",
-       "LiczbaWierszyZakupow=0 PodatekNaliczony=0 ", "SprzedazWiersz SprzedazWiersz SprzedazCtrl ZakupCtrl "},
+       true, "1 2 ", "", "LiczbaWierszySprzedazy=2 PodatekNalezny=16.5 ", "LiczbaWierszyZakupow=0 PodatekNaliczony=0 ",
+       "SprzedazWiersz SprzedazWiersz SprzedazCtrl ZakupCtrl "},
       {"missing SprzedazCtrl goes before the first purchase",
        V7MFile(Sale(1, "<K_19>10</K_19><K_20>2.3</K_20>") + Purchase(1, "<K_42>10</K_42><K_43>2.3</K_43>") +
                PurchaseCtrl(1, "2.3")),
@@ -171,8 +176,9 @@ TEST(RecalcJPK, NumberingControlSumsAndModifiedFlag) {
        V7MFile("<SprzedazCtrl><PodatekNalezny>0</PodatekNalezny></SprzedazCtrl>" + PurchaseCtrl(0, "0")), true, "", "",
        "LiczbaWierszySprzedazy=0 PodatekNalezny=0 ", "LiczbaWierszyZakupow=0 PodatekNaliczony=0 ",
        "SprzedazCtrl ZakupCtrl "},
-      {"comment between records", V7MFile(Sale(1, "") + "<!-- x -->" + Sale(5, "") + SaleCtrl(2, "0") + PurchaseCtrl(0, "0")),
-       true, "1 2 ", "", "LiczbaWierszySprzedazy=2 PodatekNalezny=0 ", "LiczbaWierszyZakupow=0 PodatekNaliczony=0 ",
+      {"comment between records",
+       V7MFile(Sale(1, "") + "<!-- x -->" + Sale(5, "") + SaleCtrl(2, "0") + PurchaseCtrl(0, "0")), true, "1 2 ", "",
+       "LiczbaWierszySprzedazy=2 PodatekNalezny=0 ", "LiczbaWierszyZakupow=0 PodatekNaliczony=0 ",
        "SprzedazWiersz #comment SprzedazWiersz SprzedazCtrl ZakupCtrl "},
   };
   for (const auto& c : cases) {
@@ -209,7 +215,8 @@ TEST(RecalcJPK, ContractorsAndDocumentNumbers) {
     auto r = FirstSaleRecord(Records(jpk));
     EXPECT_EQ(ChildText(r, "NrKontrahenta"), c.wantNumber);
     EXPECT_EQ(ChildText(r, "NazwaKontrahenta"), c.wantName);
-    EXPECT_EQ(jpk.OwnerDocument().Modified(), std::string(c.number) != c.wantNumber || std::string(c.name) != c.wantName)
+    EXPECT_EQ(jpk.OwnerDocument().Modified(),
+              std::string(c.number) != c.wantNumber || std::string(c.name) != c.wantName)
         << c.number;
   }
   auto jpk = Load(V7MFile(SaleCtrl(0, "0") + Purchase(1, "", "  FZ 7/2026 ") + PurchaseCtrl(1, "0")));
@@ -233,9 +240,9 @@ TEST(RecalcJPK, PositiveK46StopsBeforeAnyChange) {
     bool fails;
   } cases[] = {{"0", false}, {"-5", false}, {"0.004", false}, {"0.01", true}};
   for (const auto& c : cases) {
-    auto jpk = Load(V7MFile(Sale(4, "") + SaleCtrl(9, "0") + Purchase(1, "<K_46>" + std::string(c.k46) + "</K_46>",
-                                                                      " FZ 9/2026") +
-                            PurchaseCtrl(1, "0")));
+    auto jpk =
+        Load(V7MFile(Sale(4, "") + SaleCtrl(9, "0") +
+                     Purchase(1, "<K_46>" + std::string(c.k46) + "</K_46>", " FZ 9/2026") + PurchaseCtrl(1, "0")));
     if (!c.fails) {
       EXPECT_NO_THROW(RecalcJPK(jpk)) << c.k46;
       continue;
@@ -261,8 +268,10 @@ TEST(RecalcJPK, NothingWithoutRecords) {
 
 TEST(LinkJPK, OrderNumberingAndSchema) {
   std::string five, three;
-  for (int i = 1; i <= 5; ++i) five += Sale(i, "<K_19>100</K_19><K_20>23</K_20>", "5260001246", "A" + std::to_string(i));
-  for (int i = 1; i <= 3; ++i) three += Sale(i, "<K_19>10</K_19><K_20>2.3</K_20>", "5260001246", "B" + std::to_string(i));
+  for (int i = 1; i <= 5; ++i)
+    five += Sale(i, "<K_19>100</K_19><K_20>23</K_20>", "5260001246", "A" + std::to_string(i));
+  for (int i = 1; i <= 3; ++i)
+    three += Sale(i, "<K_19>10</K_19><K_20>2.3</K_20>", "5260001246", "B" + std::to_string(i));
   auto a = Load(V7MFile(five + SaleCtrl(5, "115") + Purchase(1, "<K_42>10</K_42><K_43>2.3</K_43>", "FZ A") +
                         PurchaseCtrl(1, "2.3")));
   auto g = Load(V7MFile(three + SaleCtrl(3, "6.9") + Purchase(1, "<K_42>100</K_42><K_43>23</K_43>", "FZ B") +
@@ -270,7 +279,8 @@ TEST(LinkJPK, OrderNumberingAndSchema) {
   LinkJPK(a, g);
   EXPECT_EQ(SaleNumbers(a), "1 2 3 4 5 6 7 8 ");
   std::string names;
-  for (auto r = FirstSaleRecord(Records(a)); !r.IsNull(); r = NextSaleRecord(r)) names += ChildText(r, "NazwaKontrahenta") + " ";
+  for (auto r = FirstSaleRecord(Records(a)); !r.IsNull(); r = NextSaleRecord(r))
+    names += ChildText(r, "NazwaKontrahenta") + " ";
   EXPECT_EQ(names, "A1 A2 A3 A4 A5 B1 B2 B3 ");
   std::string documents;
   for (auto r = FirstPurchaseRecord(Records(a)); !r.IsNull(); r = NextPurchaseRecord(r)) {
@@ -301,9 +311,10 @@ TEST(LinkJPK, IntoDocumentsWithoutSalesOrPurchaseControl) {
   EXPECT_EQ(PurchaseNumbers(a), "1 2 ");
 
   // A prefixed source file gives unprefixed copies in the target's namespace.
-  std::string prefixed = std::string("<tns:JPK xmlns:tns=\"") + kxtest::kV7MNamespace +
-                         "\"><tns:Ewidencja><tns:SprzedazWiersz><tns:LpSprzedazy>1</tns:LpSprzedazy>"
-                         "<tns:K_19>1</tns:K_19><tns:K_20>0.23</tns:K_20></tns:SprzedazWiersz></tns:Ewidencja></tns:JPK>";
+  std::string prefixed =
+      std::string("<tns:JPK xmlns:tns=\"") + kxtest::kV7MNamespace +
+      "\"><tns:Ewidencja><tns:SprzedazWiersz><tns:LpSprzedazy>1</tns:LpSprzedazy>"
+      "<tns:K_19>1</tns:K_19><tns:K_20>0.23</tns:K_20></tns:SprzedazWiersz></tns:Ewidencja></tns:JPK>";
   auto t = Load(prefixed);
   ASSERT_EQ(t.Node().Prefix(), "tns");
   auto b = Load(V7MFile(SaleCtrl(0, "0") + PurchaseCtrl(0, "0")));

@@ -24,10 +24,12 @@ TEST(CodePage, KnownBytes) {
 }
 
 TEST(DecimalText, ShortestFormWithoutExponent) {
+  // clang-format off
   struct Case { double value; const char* text; } cases[] = {
       {12.5, "12.5"}, {12.50, "12.5"}, {0.1 + 0.2, "0.3"}, {-0.0, "0"}, {100, "100"},
       {1e20, "100000000000000000000"}, {0.000001, "0.000001"}, {-1234.56, "-1234.56"},
       {123456789012.34, "123456789012.34"}};
+  // clang-format on
   for (auto c : cases) EXPECT_EQ(kx::DecimalText(c.value), c.text) << c.value;
 }
 

@@ -93,7 +93,8 @@ TEST(Csv, TextOfEveryValueType) {
 TEST(Csv, RowsEndWithCrLfAndKeepEmptyFields) {
   std::ostringstream out;
   WriteCsvLine(out, {"Id", "Nazwa, pełna", "Data"});
-  WriteCsvRow(out, {Value::FromInt(1), Value::FromText("Sklep \"Pod Lipą\"\nul. Długa 1"), Value::FromDate({2020, 3, 1})});
+  WriteCsvRow(out,
+              {Value::FromInt(1), Value::FromText("Sklep \"Pod Lipą\"\nul. Długa 1"), Value::FromDate({2020, 3, 1})});
   WriteCsvRow(out, {Value::Null(), Value::FromText(""), Value::Null()});
   WriteCsvRow(out, {Value::FromBool(false), Value::FromBytes("abc"), Value::FromFloat(0.5)});
   EXPECT_EQ(out.str(),

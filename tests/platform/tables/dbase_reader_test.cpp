@@ -92,12 +92,12 @@ std::string ErrorOf(const std::function<void()>& action) {
 
 TEST(DbaseReader, FieldsAndValuesOfDbaseThree) {
   TempDir dir;
-  std::vector<F> fields = {{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"COUNT", 'N', 5}, {"RATE", 'F', 6, 3},
-                           {"DAY", 'D', 8},   {"PAID", 'L', 1}};
-  auto path = dir.Write("t.dbf", Dbf(0x03, 0x03, fields,
-                                     {" " + L("  Alpha", 10) + R("1234.50", 8) + R("42", 5) + R("0.125", 6) +
-                                          "20240229" + "T",
-                                      " " + L("", 10) + R("", 8) + R("-7", 5) + R("", 6) + "        " + "?"}));
+  std::vector<F> fields = {{"NAME", 'C', 10},   {"AMOUNT", 'N', 8, 2}, {"COUNT", 'N', 5},
+                           {"RATE", 'F', 6, 3}, {"DAY", 'D', 8},       {"PAID", 'L', 1}};
+  auto path =
+      dir.Write("t.dbf", Dbf(0x03, 0x03, fields,
+                             {" " + L("  Alpha", 10) + R("1234.50", 8) + R("42", 5) + R("0.125", 6) + "20240229" + "T",
+                              " " + L("", 10) + R("", 8) + R("-7", 5) + R("", 6) + "        " + "?"}));
   auto t = OpenDbaseTable(path);
   ASSERT_EQ(t->RecordCount(), 2u);
   ASSERT_EQ(t->Fields().size(), 6u);
@@ -138,21 +138,21 @@ TEST(DbaseReader, FieldValueForms) {
       {'N', 6, 0, "    12", Value::FromInt(12)},
       {'N', 6, 0, "   +12", Value::FromInt(12)},
       {'N', 6, 2, "  1.50", Value::FromFloat(1.5)},
-      {'N', 6, 2, "  1,50", Value::FromFloat(1.5)},   // decimal comma
+      {'N', 6, 2, "  1,50", Value::FromFloat(1.5)},  // decimal comma
       {'N', 6, 2, "   -.5", Value::FromFloat(-0.5)},
       {'N', 6, 0, "   12.", Value::FromFloat(12)},
       {'F', 10, 3, "  1.25E+02", Value::FromFloat(125)},
       {'N', 6, 0, std::string(6, '\0'), Value::Null()},
       {'N', 6, 0, "      ", Value::Null()},
-      {'N', 8, 2, "1,200.00", error},                  // thousands separators: never guessed
-      {'N', 6, 0, "******", error},                    // overflow mark of the writing program
+      {'N', 8, 2, "1,200.00", error},  // thousands separators: never guessed
+      {'N', 6, 0, "******", error},    // overflow mark of the writing program
       {'N', 6, 0, "  1 2 ", error},
       {'N', 6, 0, "   abc", error},
       {'D', 8, 0, "20000229", Value::FromDate({2000, 2, 29})},
       {'D', 8, 0, "        ", Value::Null()},
       {'D', 8, 0, "00000000", Value::Null()},
       {'D', 8, 0, std::string(8, '\0'), Value::Null()},
-      {'D', 8, 0, "19000229", error},                  // 1900 was no leap year
+      {'D', 8, 0, "19000229", error},  // 1900 was no leap year
       {'D', 8, 0, "2024 1 1", error},
       {'L', 1, 0, "y", Value::FromBool(true)},
       {'L', 1, 0, "N", Value::FromBool(false)},
@@ -198,8 +198,9 @@ TEST(DbaseReader, DeletedRecordsAreSkipped) {
 
 TEST(DbaseReader, DuplicateFieldNamesAreNumbered) {
   TempDir dir;
-  auto path = dir.Write("dup.dbf", Dbf(0x03, 0, {{"Point_ID", 'C', 2}, {"X", 'N', 2}, {"POINT_ID", 'N', 2}, {"point_id", 'C', 1}},
-                                       {" ab 1 2c"}));
+  auto path = dir.Write(
+      "dup.dbf",
+      Dbf(0x03, 0, {{"Point_ID", 'C', 2}, {"X", 'N', 2}, {"POINT_ID", 'N', 2}, {"point_id", 'C', 1}}, {" ab 1 2c"}));
   auto t = OpenDbaseTable(path);
   ASSERT_EQ(t->Fields().size(), 4u);
   EXPECT_EQ(t->Fields()[0].name, "Point_ID");
@@ -227,11 +228,11 @@ TEST(DbaseReader, CodePageFromLanguageDriverCpgFileOrOptions) {
       {0x00, "ANSI 1250", cp1250, {}},
       {0x00, "1250\r\n", cp1250, {}},
       {0x00, "CP852", cp852, {}},
-      {0x57, "ANSI 1250", cp1250, {}},        // Esri's "see the .cpg file"
+      {0x57, "ANSI 1250", cp1250, {}},  // Esri's "see the .cpg file"
       {0x00, "UTF-8", "\xC5\x81\xC3\xB3\x64\xC5\xBA", {}},
-      {0x00, nullptr, cp852, {}},              // default: Polish DOS
+      {0x00, nullptr, cp852, {}},  // default: Polish DOS
       {0x00, nullptr, cp1250, {.defaultCodePage = 1250}},
-      {0x64, "ANSI 1250", cp852, {}},          // the header wins over the .cpg file
+      {0x64, "ANSI 1250", cp852, {}},  // the header wins over the .cpg file
       {0x03, nullptr, cp1250, {.forceCodePage = 1250}},
   };
   for (const auto& c : cases) {
@@ -276,7 +277,9 @@ TEST(DbaseReader, DbaseThreeMemo) {
   std::string first = "Pierwsza \xA5\xA9 notatka\r\nwiersz 2";  // ąę in cp852
   dbt += first + "\x1A\x1A";
   dbt.resize(1024, '\0');
-  dbt += "bez znacznika ko\xE4" "ca";  // runs to the end of the file
+  dbt +=
+      "bez znacznika ko\xE4"
+      "ca";  // runs to the end of the file
   dir.Write("m.dbt", dbt);
   auto path = dir.Write("m.dbf", Dbf(0x83, 0x64, {{"ID", 'N', 2}, {"NOTE", 'M', 10}},
                                      {"  1" + R("1", 10), "  2" + R("", 10), "  3" + R("2", 10), "  4" + R("9", 10)}));
@@ -320,9 +323,9 @@ TEST(DbaseReader, FoxProMemoFile) {
   fpt += Be32(1) + Be32(6) + "Zażółć";  // the text type, 6 bytes; UTF-8 table
   fpt.resize(512 + 64, '\0');
   fpt += Be32(1) + Be32(1000) + "x";  // length past the end
-  dir.Write("FOX.FPT", fpt);           // other letter case than the table
-  auto path = dir.Write("fox.dbf", Dbf(0xF5, 0xF0, {{"NOTE", 'M', 10}}, {" " + R("8", 10), " " + R("9", 10),
-                                                                         " " + R("abc", 10)}));
+  dir.Write("FOX.FPT", fpt);          // other letter case than the table
+  auto path = dir.Write("fox.dbf",
+                        Dbf(0xF5, 0xF0, {{"NOTE", 'M', 10}}, {" " + R("8", 10), " " + R("9", 10), " " + R("abc", 10)}));
   auto t = OpenDbaseTable(path);
   EXPECT_EQ(t->Get(0, 0).text, "Zażó");  // 7 bytes
   EXPECT_NE(ErrorOf([&] { t->Get(1, 0); }).find("FOX.FPT"), std::string::npos);
@@ -331,8 +334,8 @@ TEST(DbaseReader, FoxProMemoFile) {
 
 TEST(DbaseReader, MissingMemoFileFailsOnlyForMemoValues) {
   TempDir dir;
-  auto path = dir.Write("nomemo.dbf", Dbf(0x83, 0, {{"ID", 'N', 2}, {"NOTE", 'M', 10}},
-                                         {"  1" + R("1", 10), "  2" + R("", 10)}));
+  auto path = dir.Write("nomemo.dbf",
+                        Dbf(0x83, 0, {{"ID", 'N', 2}, {"NOTE", 'M', 10}}, {"  1" + R("1", 10), "  2" + R("", 10)}));
   auto t = OpenDbaseTable(path);
   EXPECT_EQ(t->Get(0, 0).i, 1);
   EXPECT_TRUE(t->Get(1, 1).IsNull());  // no memo at all: nothing is lost
@@ -343,9 +346,11 @@ TEST(DbaseReader, MissingMemoFileFailsOnlyForMemoValues) {
 
 TEST(DbaseReader, VisualFoxProBinaryFieldsNullFlagsAndVarchar) {
   TempDir dir;
+  // clang-format off
   std::vector<F> fields = {{"ID", 'I', 4},          {"PRICE", 'Y', 8, 4, 0x02}, {"WHEN", 'T', 8},
                            {"RATIO", 'B', 8, 2},    {"NAME", 'V', 10, 0, 0x02}, {"CODE", 'C', 3, 0, 0x02},
                            {"_NullFlags", '0', 1, 0, 0x05}};
+  // clang-format on
   // Bits: PRICE null 0; NAME length 1, null 2; CODE null 3.
   auto rec = [](int32_t id, int64_t price, uint32_t julian, uint32_t ms, double ratio, const std::string& name,
                 const std::string& code, uint8_t flags) {
@@ -361,12 +366,11 @@ TEST(DbaseReader, VisualFoxProBinaryFieldsNullFlagsAndVarchar) {
     }
     return r + v + L(code, 3) + static_cast<char>(flags);
   };
-  auto path = dir.Write("vfp.dbf",
-                        Dbf(0x30, 0x03, fields,
-                            {rec(-5, 123456, 2460311, 45296789, 0.25, "abc", "X", 0x02),  // 2024-01-01 12:34:56.789
-                             rec(7, 0, 0, 0, -1.5, "0123456789", "", 0x0D),
-                             rec(8, -10000, 2440588, 0, 0, "", "", 0x02)},
-                            {.backlink = 263}));
+  auto path = dir.Write(
+      "vfp.dbf", Dbf(0x30, 0x03, fields,
+                     {rec(-5, 123456, 2460311, 45296789, 0.25, "abc", "X", 0x02),  // 2024-01-01 12:34:56.789
+                      rec(7, 0, 0, 0, -1.5, "0123456789", "", 0x0D), rec(8, -10000, 2440588, 0, 0, "", "", 0x02)},
+                     {.backlink = 263}));
   auto t = OpenDbaseTable(path);
   ASSERT_EQ(t->Fields().size(), 6u);  // _NullFlags is hidden
   EXPECT_EQ(t->Fields()[0].kind, FieldKind::Integer);
@@ -382,8 +386,8 @@ TEST(DbaseReader, VisualFoxProBinaryFieldsNullFlagsAndVarchar) {
   EXPECT_EQ(t->Get(0, 4).text, "abc");
   EXPECT_EQ(t->Get(0, 5).text, "X");
 
-  EXPECT_TRUE(t->Get(1, 1).IsNull());   // null bit of PRICE
-  EXPECT_TRUE(t->Get(1, 2).IsNull());   // julian day 0
+  EXPECT_TRUE(t->Get(1, 1).IsNull());  // null bit of PRICE
+  EXPECT_TRUE(t->Get(1, 2).IsNull());  // julian day 0
   EXPECT_EQ(t->Get(1, 4).type, Value::Type::Null);
   EXPECT_TRUE(t->Get(1, 5).IsNull());
 

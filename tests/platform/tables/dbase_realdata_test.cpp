@@ -53,17 +53,21 @@ std::string Md5Hex(const std::string& data) {
     for (int i = 0; i < 64; ++i) {
       uint32_t f;
       int g;
+      // clang-format off
       if (i < 16) { f = (b & c) | (~b & d); g = i; }
       else if (i < 32) { f = (d & b) | (~d & c); g = (5 * i + 1) % 16; }
       else if (i < 48) { f = b ^ c ^ d; g = (3 * i + 5) % 16; }
       else { f = c ^ (b | ~d); g = (7 * i) % 16; }
+      // clang-format on
       f += a + k[i] + m[g];
       a = d;
       d = c;
       c = b;
       b += (f << kS[i]) | (f >> (32 - kS[i]));
     }
+    // clang-format off
     a0 += a; b0 += b; c0 += c; d0 += d;
+    // clang-format on
   }
   std::string out;
   char buf[3];
@@ -109,9 +113,8 @@ std::string Utf8Prefix(const std::string& s, size_t n) {
 std::string Short(const std::string& got, const std::string& want) {
   size_t same = 0;
   while (same < got.size() && same < want.size() && got[same] == want[same]) ++same;
-  return ": got " + std::to_string(got.size()) + " bytes, want " + std::to_string(want.size()) +
-         ", equal up to byte " + std::to_string(same) + ": got \"" + got.substr(same, 40) + "\" want \"" +
-         want.substr(same, 40) + "\"";
+  return ": got " + std::to_string(got.size()) + " bytes, want " + std::to_string(want.size()) + ", equal up to byte " +
+         std::to_string(same) + ": got \"" + got.substr(same, 40) + "\" want \"" + want.substr(same, 40) + "\"";
 }
 
 int CodePageOf(const std::string& pythonName) {
@@ -131,17 +134,17 @@ struct TableCase {
 // Tables no independent reader decodes, or where it fails; dedicated tests
 // below check them.
 const std::set<std::string> kCheckedSeparately = {
-    "infused-dbf/dbase_02.dbf",          // dBase II: dbfread parses it as dBase III
-    "infused-dbf/dbase_8c.dbf",          // dBase 7: no reader handles 48-byte field descriptors
+    "infused-dbf/dbase_02.dbf",  // dBase II: dbfread parses it as dBase III
+    "infused-dbf/dbase_8c.dbf",  // dBase 7: no reader handles 48-byte field descriptors
     "php-xbase/dBase/dBaseVII.dbf",
     "php-xbase/dBase/dBaseVII_double.dbf",
     "php-xbase/dBase/dBaseVII_int.dbf",
     "php-xbase/dBase/dBaseVII_ts.dbf",
-    "php-xbase/foxpro/vfp.dbf",          // blob type W unknown to dbfread
-    "dbfdatareader/FolderRoot.dbf",      // field type '7' unknown to dbfread
-    "php-xbase/socios.dbf",              // "1,200.00" in an N field
-    "polish-prg/powiaty.dbf",            // inconsistent header, refused
-    "infused-dbf/mazovia.dbf",           // deletion flag 0x00; dbfread skips both records
+    "php-xbase/foxpro/vfp.dbf",      // blob type W unknown to dbfread
+    "dbfdatareader/FolderRoot.dbf",  // field type '7' unknown to dbfread
+    "php-xbase/socios.dbf",          // "1,200.00" in an N field
+    "polish-prg/powiaty.dbf",        // inconsistent header, refused
+    "infused-dbf/mazovia.dbf",       // deletion flag 0x00; dbfread skips both records
 };
 
 std::vector<TableCase> AllTables() {
@@ -180,7 +183,9 @@ OpenOptions OptionsFor(const TableCase& c) {
 // with up to 8 more bytes, or our value cut at its first 0x1F.
 bool IsDbase4Memo(const TableCase& c, const FieldDef& f) {
   int version = std::stoi(c.truth["version_byte"].get<std::string>(), nullptr, 16);
-  std::string memo = c.truth["dbfread"].value("memo_file", json()).is_string() ? c.truth["dbfread"]["memo_file"].get<std::string>() : "";
+  std::string memo = c.truth["dbfread"].value("memo_file", json()).is_string()
+                         ? c.truth["dbfread"]["memo_file"].get<std::string>()
+                         : "";
   bool dbt = memo.size() > 4 && (memo.substr(memo.size() - 4) == ".dbt" || memo.substr(memo.size() - 4) == ".DBT");
   return dbt && version != 0x83 && (f.code == 'M' || f.code == 'B' || f.code == 'G');
 }
@@ -279,7 +284,8 @@ void ExpectValue(const TableCase& c, const FieldDef& f, const json& expected, co
         EXPECT_EQ(cut, wantSize) << where;
         EXPECT_EQ(Md5Hex(v.text.substr(0, cut)), expected["md5"].get<std::string>()) << where;
       } else {
-        EXPECT_EQ(Hex(v.text.substr(0, head.size() / 2)), head.substr(0, 2 * std::min(v.text.size(), head.size() / 2))) << where;
+        EXPECT_EQ(Hex(v.text.substr(0, head.size() / 2)), head.substr(0, 2 * std::min(v.text.size(), head.size() / 2)))
+            << where;
         EXPECT_LE(v.text.size(), wantSize) << where;
         EXPECT_GE(v.text.size() + 8, wantSize) << where;
       }
@@ -331,7 +337,7 @@ TEST_P(DbaseRealData, MatchesGroundTruth) {
       auto it = index.find(name);
       if (it == index.end()) continue;  // _NullFlags
       const FieldDef& f = fields[it->second];
-      if (c.Id() == "dbdemos/clients.dbf" && name == "IMAGE") continue;  // see DbaseBlobs below
+      if (c.Id() == "dbdemos/clients.dbf" && name == "IMAGE") continue;                   // see DbaseBlobs below
       if (c.Id() == "infused-dbf/dbase_83_missing_memo.dbf" && name == "DESC") continue;  // see MissingMemoFile below
       std::string where = c.Id() + " record " + std::to_string(r) + " " + name;
       if (c.Id() == "php-xbase/foxpro/issue115.dbf" && name == "MASINA" && r > 0) {
@@ -391,8 +397,10 @@ TEST(DbaseBlobs, BdeGraphicsAreWholeBitmaps) {
   // lengths count the block header) and, in clients.dbt, reads 512-byte
   // blocks where the file says 1024. The blob is right when the BMP it holds
   // ends exactly at its end.
-  struct Case { const char* table; const char* field; } cases[] = {{"dbdemos/animals.dbf", "BMP"},
-                                                                   {"dbdemos/clients.dbf", "IMAGE"}};
+  struct Case {
+    const char* table;
+    const char* field;
+  } cases[] = {{"dbdemos/animals.dbf", "BMP"}, {"dbdemos/clients.dbf", "IMAGE"}};
   for (const auto& c : cases) {
     auto t = OpenDbaseTable(RealData(c.table));
     size_t checked = 0;
@@ -459,10 +467,10 @@ TEST(DbaseRealDataSpecial, DbaseTwo) {
   // reader opens it; the values are the plain text of the first record.
   auto t = OpenDbaseTable(RealData("infused-dbf/dbase_02.dbf"));
   ASSERT_EQ(t->RecordCount(), 9u);
-  std::vector<std::pair<std::string, char>> want = {
-      {"EMP:NMBR", 'N'}, {"LAST", 'C'},  {"FIRST", 'C'},    {"ADDR", 'C'},     {"CITY", 'C'},
-      {"ZIP:CODE", 'C'}, {"PHONE", 'C'}, {"SSN", 'C'},      {"HIREDATE", 'C'}, {"TERMDATE", 'C'},
-      {"CLASS", 'C'},    {"DEPT", 'C'},  {"PAYRATE", 'N'},  {"START:PAY", 'N'}};
+  std::vector<std::pair<std::string, char>> want = {{"EMP:NMBR", 'N'}, {"LAST", 'C'},     {"FIRST", 'C'}, {"ADDR", 'C'},
+                                                    {"CITY", 'C'},     {"ZIP:CODE", 'C'}, {"PHONE", 'C'}, {"SSN", 'C'},
+                                                    {"HIREDATE", 'C'}, {"TERMDATE", 'C'}, {"CLASS", 'C'}, {"DEPT", 'C'},
+                                                    {"PAYRATE", 'N'},  {"START:PAY", 'N'}};
   ASSERT_EQ(t->Fields().size(), want.size());
   for (size_t k = 0; k < want.size(); ++k) {
     EXPECT_EQ(t->Fields()[k].name, want[k].first);
@@ -558,10 +566,12 @@ TEST(DbaseRealDataSpecial, VisualFoxProNullFlagsAndVarchar) {
   EXPECT_EQ(At(*t, 0, "VARBINARY").text, std::string("\xAB\xCD\xEF", 3));
   EXPECT_EQ(At(*t, 2, "VARCHAR_BI").text, "");
   EXPECT_EQ(At(*t, 1, "VARBINARY").text, "\x12\x34");
+  // clang-format off
   struct Row { int64_t integer, ai; double currency, dbl; const char* datetime; } rows[] = {
       {0, 1, 1.2, 2.3, "1800-01-01 01:01:01"},
       {1, 2, 1.23, 4.56, "1970-01-01 00:00:00"},
       {2, 3, 15.16, 987.654, "2020-02-20 20:20:20"}};
+  // clang-format on
   for (size_t r = 0; r < 3; ++r) {
     EXPECT_EQ(At(*t, r, "INTEGER").i, rows[r].integer);
     EXPECT_EQ(At(*t, r, "AI").i, rows[r].ai);

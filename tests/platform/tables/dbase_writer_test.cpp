@@ -106,14 +106,14 @@ std::string ErrorOf(const std::function<void()>& action) {
 // read as empty text).
 void ExpectSame(const FieldDef& f, const Value& written, const json& read, const std::string& where) {
   if (written.IsNull()) {
-    if (f.code == 'C') EXPECT_EQ(read, "") << where;
-    else EXPECT_TRUE(read.is_null()) << where << ": " << read.dump();
+    if (f.code == 'C')
+      EXPECT_EQ(read, "") << where;
+    else
+      EXPECT_TRUE(read.is_null()) << where << ": " << read.dump();
     return;
   }
   switch (written.type) {
-    case Value::Type::Text:
-      EXPECT_EQ(read, written.text) << where;
-      break;
+    case Value::Type::Text: EXPECT_EQ(read, written.text) << where; break;
     case Value::Type::Int:
       ASSERT_TRUE(read.is_number()) << where << ": " << read.dump();
       EXPECT_EQ(read.get<double>(), static_cast<double>(written.i)) << where;
@@ -122,12 +122,8 @@ void ExpectSame(const FieldDef& f, const Value& written, const json& read, const
       ASSERT_TRUE(read.is_number()) << where << ": " << read.dump();
       EXPECT_NEAR(read.get<double>(), written.f, 1e-9 * std::max(1.0, std::fabs(written.f))) << where;
       break;
-    case Value::Type::Bool:
-      EXPECT_EQ(read, written.i != 0) << where;
-      break;
-    case Value::Type::Date:
-      EXPECT_EQ(read, DateText(written.date)) << where;
-      break;
+    case Value::Type::Bool: EXPECT_EQ(read, written.i != 0) << where; break;
+    case Value::Type::Date: EXPECT_EQ(read, DateText(written.date)) << where; break;
     case Value::Type::DateTime: {
       // dbfread prints microseconds only when there are any.
       std::string text = DateTimeText(written.date, written.msec);
@@ -135,8 +131,7 @@ void ExpectSame(const FieldDef& f, const Value& written, const json& read, const
       EXPECT_EQ(read, text) << where;
       break;
     }
-    default:
-      ADD_FAILURE() << where << ": value type not compared";
+    default: ADD_FAILURE() << where << ": value type not compared";
   }
 }
 
@@ -157,7 +152,9 @@ void ExpectOurReaderAgrees(const fs::path& table, const std::vector<FieldDef>& f
       ASSERT_EQ(v.type == Value::Type::Null, w.IsNull()) << where;
       if (w.IsNull()) continue;
       switch (w.type) {
-        case Value::Type::Int: EXPECT_EQ(v.type == Value::Type::Int ? v.i : static_cast<int64_t>(v.f), w.i) << where; break;
+        case Value::Type::Int:
+          EXPECT_EQ(v.type == Value::Type::Int ? v.i : static_cast<int64_t>(v.f), w.i) << where;
+          break;
         case Value::Type::Float: EXPECT_NEAR(v.f, w.f, 1e-9 * std::max(1.0, std::fabs(w.f))) << where; break;
         case Value::Type::Text: EXPECT_EQ(v.text, w.text) << where; break;
         case Value::Type::Bool: EXPECT_EQ(v.i, w.i) << where; break;
@@ -189,11 +186,10 @@ class DbaseWriterRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
 
 TEST_P(DbaseWriterRoundTrip, IndependentReadersSeeWhatWasWritten) {
   const RoundTrip& c = GetParam();
-  std::vector<FieldDef> fields = {
-      {"NAZWA", FieldKind::Text, 'C', 40},        {"NIP", FieldKind::Text, 'C', 13},
-      {"KWOTA", FieldKind::Number, 'N', 12, 2},   {"ILOSC", FieldKind::Number, 'N', 6, 0},
-      {"STAWKA", FieldKind::Number, 'F', 8, 3},   {"DATA", FieldKind::Date, 'D', 8},
-      {"ZAPLACONO", FieldKind::Logical, 'L', 1}};
+  std::vector<FieldDef> fields = {{"NAZWA", FieldKind::Text, 'C', 40},      {"NIP", FieldKind::Text, 'C', 13},
+                                  {"KWOTA", FieldKind::Number, 'N', 12, 2}, {"ILOSC", FieldKind::Number, 'N', 6, 0},
+                                  {"STAWKA", FieldKind::Number, 'F', 8, 3}, {"DATA", FieldKind::Date, 'D', 8},
+                                  {"ZAPLACONO", FieldKind::Logical, 'L', 1}};
   std::vector<std::vector<Value>> rows = {
       {Value::FromText("Zażółć gęślą jaźń Sp. z o.o."), Value::FromText("5260250274"), Value::FromFloat(1234.56),
        Value::FromInt(3), Value::FromFloat(0.125), Value::FromDate({2024, 1, 31}), Value::FromBool(true)},
@@ -234,17 +230,16 @@ TEST_P(DbaseWriterRoundTrip, IndependentReadersSeeWhatWasWritten) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, DbaseWriterRoundTrip,
-    ::testing::Values(RoundTrip{"db3_cp1250.dbf", {0x03, 1250}, false, true},
-                      RoundTrip{"db3_cp852.dbf", {0x03, 852}, false, true},
-                      RoundTrip{"db3memo_cp852.dbf", {0x83, 852}, true, true},
-                      RoundTrip{"fox_cp1250.dbf", {0xF5, 1250}, true, true},
-                      RoundTrip{"vfp_cp1250.dbf", {0x30, 1250}, true, false}),
-    [](const auto& param) {
-      std::string n = param.param.file;
-      return n.substr(0, n.find('.'));
-    });
+INSTANTIATE_TEST_SUITE_P(Versions, DbaseWriterRoundTrip,
+                         ::testing::Values(RoundTrip{"db3_cp1250.dbf", {0x03, 1250}, false, true},
+                                           RoundTrip{"db3_cp852.dbf", {0x03, 852}, false, true},
+                                           RoundTrip{"db3memo_cp852.dbf", {0x83, 852}, true, true},
+                                           RoundTrip{"fox_cp1250.dbf", {0xF5, 1250}, true, true},
+                                           RoundTrip{"vfp_cp1250.dbf", {0x30, 1250}, true, false}),
+                         [](const auto& param) {
+                           std::string n = param.param.file;
+                           return n.substr(0, n.find('.'));
+                         });
 
 TEST(DbaseWriter, VisualFoxProBinaryTypesAndNulls) {
   TempDir dir;
@@ -272,9 +267,9 @@ TEST(DbaseWriter, VisualFoxProBinaryTypesAndNulls) {
 
 // An empty table as a template: the fields Buchalter-like imports use.
 fs::path MakeTemplate(const TempDir& dir, const std::string& name, uint8_t version = 0x03) {
-  std::vector<FieldDef> fields = {{"NA1", FieldKind::Text, 'C', 10},       {"NET", FieldKind::Number, 'N', 10, 2},
-                                  {"REC", FieldKind::Number, 'N', 5, 0},   {"DAW", FieldKind::Date, 'D', 8},
-                                  {"ANU", FieldKind::Logical, 'L', 1},     {"KVA", FieldKind::Number, 'F', 8, 4}};
+  std::vector<FieldDef> fields = {{"NA1", FieldKind::Text, 'C', 10},     {"NET", FieldKind::Number, 'N', 10, 2},
+                                  {"REC", FieldKind::Number, 'N', 5, 0}, {"DAW", FieldKind::Date, 'D', 8},
+                                  {"ANU", FieldKind::Logical, 'L', 1},   {"KVA", FieldKind::Number, 'F', 8, 4}};
   if (version != 0x03) fields.push_back({"OPIS", FieldKind::Memo, 'M', 10});
   fs::path path = dir / name;
   CreateDbaseTable(path, fields, {}, {version, 1250});
@@ -296,7 +291,7 @@ TEST(DbaseWriter, AppendEditAndPostKeepTheHeaderRight) {
     w.SetInt("REC", 1);
     w.SetText("DAW", "2025-03-31");  // dates given as text, as the conversion writes them
     w.SetText("ANU", "N");
-    w.SetDecimal("kva", 1.0);          // names are not case-sensitive
+    w.SetDecimal("kva", 1.0);  // names are not case-sensitive
     w.Post();
     w.Append();
     w.SetText("NA1", "ZAKUP 8");
@@ -346,7 +341,7 @@ TEST(DbaseWriter, NumbersAreRoundedAndNeverCut) {
     const char* stored;  // null: refused
   } cases[] = {
       {12, 2, Value::FromFloat(1234.5), "     1234.50"},
-      {5, 2, Value::FromFloat(1.005), " 1.01"},   // half away from zero on the decimal form
+      {5, 2, Value::FromFloat(1.005), " 1.01"},  // half away from zero on the decimal form
       {5, 1, Value::FromFloat(-2.25), " -2.3"},
       {3, 0, Value::FromFloat(2.5), "  3"},
       {6, 2, Value::FromFloat(-0.001), "  0.00"},
@@ -366,7 +361,8 @@ TEST(DbaseWriter, NumbersAreRoundedAndNeverCut) {
     CreateDbaseTable(path, {{"KWOTA", FieldKind::Number, 'N', c.size, c.decimals}}, {}, {0x03, 1250});
     DbaseWriter w(path);
     w.Append();
-    std::string where = std::to_string(c.size) + "," + std::to_string(c.decimals) + " " + NumberText(c.value.f) + c.value.text;
+    std::string where =
+        std::to_string(c.size) + "," + std::to_string(c.decimals) + " " + NumberText(c.value.f) + c.value.text;
     if (!c.stored) {
       std::string m = ErrorOf([&] { w.Set("KWOTA", c.value); });
       EXPECT_NE(m.find("KWOTA"), std::string::npos) << where << ": " << m;
@@ -402,7 +398,9 @@ TEST(DbaseWriter, TranslationHookStoresItsResult) {
   std::string bytes = ReadFile(path);
   const auto* u = reinterpret_cast<const unsigned char*>(bytes.data());
   uint32_t headerSize = u[8] | u[9] << 8;
-  EXPECT_EQ(bytes.substr(headerSize + 1, 10), "\x98l\x86sk \x9C\xA2" "d\xA6");
+  EXPECT_EQ(bytes.substr(headerSize + 1, 10),
+            "\x98l\x86sk \x9C\xA2"
+            "d\xA6");
   auto t = OpenDbaseTable(path, {.forceCodePage = kMazoviaCodePage});
   EXPECT_EQ(t->Get(0, 0).text, "Śląsk Łódź");
 }
@@ -493,7 +491,7 @@ TEST(DbaseWriter, PostClearsTheIndexFlagAndDropsBytesAfterTheRecords) {
   TempDir dir;
   fs::path path = MakeTemplate(dir, "idx.dbf");
   std::string bytes = ReadFile(path);
-  bytes[28] = '\x01';               // production .mdx index, which the writer does not keep
+  bytes[28] = '\x01';  // production .mdx index, which the writer does not keep
   bytes += "left-over bytes after the end mark";
   dir.Write("idx.dbf", bytes);
   {

@@ -189,7 +189,8 @@ TEST(Filter, ParsedOnceBoundToAnyTableWithTheFields) {
   EXPECT_EQ(nrs, (std::vector<int>{3, 5}));
 
   // The same text against a table whose fields are text: a clear error.
-  std::vector<FieldDef> textFields = {{"RegType", FieldKind::Text, 'A', 10, 0}, {"VatPeriod", FieldKind::Text, 'A', 10, 0}};
+  std::vector<FieldDef> textFields = {{"RegType", FieldKind::Text, 'A', 10, 0},
+                                      {"VatPeriod", FieldKind::Text, 'A', 10, 0}};
   try {
     filter.Bind(textFields, "Register");
     FAIL() << "bound a number to a text field";

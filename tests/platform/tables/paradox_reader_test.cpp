@@ -182,8 +182,7 @@ TEST_F(ParadoxReaderDamage, DamagedMemoFileFailsNamingIt) {
       {"length longer than the entry", [&](std::string& d, std::string&) { PutLe32(d, pointer + 4, 4000); }},
       {"entry out of the block", [&](std::string& d, std::string&) { d[pointer] = 70; }},
       {"block of the wrong type", [](std::string&, std::string& m) { m[4096] = 2; }},
-      {"entry pointing past the block",
-       [](std::string&, std::string& m) { m[4096 + 12] = static_cast<char>(0xFF); }},
+      {"entry pointing past the block", [](std::string&, std::string& m) { m[4096 + 12] = static_cast<char>(0xFF); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -250,10 +249,10 @@ TEST(ParadoxReaderKeys, UnsortedKeyedTableReadsInKeyOrder) {
   std::vector<FieldDef> fields = {Field("Konto", FieldKind::Integer), Field("Strona", FieldKind::Text, 'A', 2),
                                   Field("Lp", FieldKind::Short)};
   std::vector<std::vector<Value>> rows;
-  const std::vector<std::pair<Value, const char*>> keys = {
-      {Value::FromInt(5), "Wn"},   {Value::FromInt(-3), "Ma"}, {Value::Null(), "Wn"},
-      {Value::FromInt(0), "Ma"},   {Value::FromInt(100000), ""}, {Value::FromInt(-3), "Ma"},
-      {Value::FromInt(5), "Ma"},   {Value::FromInt(-400), "Wn"}};
+  const std::vector<std::pair<Value, const char*>> keys = {{Value::FromInt(5), "Wn"},    {Value::FromInt(-3), "Ma"},
+                                                           {Value::Null(), "Wn"},        {Value::FromInt(0), "Ma"},
+                                                           {Value::FromInt(100000), ""}, {Value::FromInt(-3), "Ma"},
+                                                           {Value::FromInt(5), "Ma"},    {Value::FromInt(-400), "Wn"}};
   for (size_t k = 0; k < keys.size(); ++k)
     rows.push_back({keys[k].first, Value::FromText(keys[k].second), Value::FromInt(static_cast<int64_t>(k))});
   WriteParadoxTable(dir / "zapisy.db", fields, rows);  // written unkeyed, in the order given

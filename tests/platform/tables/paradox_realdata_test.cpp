@@ -49,10 +49,12 @@ std::string Md5Hex(const std::string& data) {
     for (int i = 0; i < 64; ++i) {
       uint32_t f;
       int g;
+      // clang-format off
       if (i < 16) f = (b & c) | (~b & d), g = i;
       else if (i < 32) f = (d & b) | (~d & c), g = (5 * i + 1) % 16;
       else if (i < 48) f = b ^ c ^ d, g = (3 * i + 5) % 16;
       else f = c ^ (b | ~d), g = (7 * i) % 16;
+      // clang-format on
       f += a + k[i] + w[g];
       a = d;
       d = c;
@@ -154,9 +156,11 @@ class ParadoxRealData : public testing::TestWithParam<size_t> {
     OpenOptions options;
     const json& t = Table().truth;
     int codec = CodePageOf(t["text_decoded_with"].get<std::string>());
+    // clang-format off
     if (codec == 0) options.forceCodePage = 437;  // compared as bytes below
     else if (t["code_page"].get<int>() == 0) options.defaultCodePage = codec;
     else if (t["code_page"].get<int>() != codec) options.forceCodePage = codec;
+    // clang-format on
     return options;
   }
 };
@@ -256,8 +260,10 @@ TEST_P(ParadoxRealData, MatchesGroundTruth) {
       switch (f.code) {
         case 'A':
           ASSERT_EQ(v.type, Value::Type::Text);
-          if (numbered) EXPECT_EQ(v.text, want.get<std::string>());
-          else EXPECT_EQ(table->RawBytes(r, k), IconvFromUtf8(want.get<std::string>(), "HP-ROMAN8"));
+          if (numbered)
+            EXPECT_EQ(v.text, want.get<std::string>());
+          else
+            EXPECT_EQ(table->RawBytes(r, k), IconvFromUtf8(want.get<std::string>(), "HP-ROMAN8"));
           break;
         case 'S':
         case 'I':
@@ -312,10 +318,9 @@ TEST_P(ParadoxRealData, MatchesGroundTruth) {
             // filled beyond a double's precision) as ";:>?". The values are
             // those the table's own driver tests expect: 0.123, -0.123,
             // 0.9999 (see SOURCE.json).
-            static const std::map<std::string, double> kKnown = {
-                {"0.1229999999999999980;00>00000;?4:", 0.123},
-                {"-0.1229999999999999980;00>00000;?4:", -0.123},
-                {"0.9999000000000000118:00>00000>?4:", 0.9999}};
+            static const std::map<std::string, double> kKnown = {{"0.1229999999999999980;00>00000;?4:", 0.123},
+                                                                 {"-0.1229999999999999980;00>00000;?4:", -0.123},
+                                                                 {"0.9999000000000000118:00>00000>?4:", 0.9999}};
             auto it = kKnown.find(text);
             ASSERT_NE(it, kKnown.end()) << text;
             EXPECT_DOUBLE_EQ(v.f, it->second);

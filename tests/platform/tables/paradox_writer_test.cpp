@@ -95,8 +95,9 @@ std::vector<std::vector<Value>> EveryKindRows() {
       {Text("Zażółć gęślą jaźń Sp. z o.o."), Text("Łódź"), Text(Repeat("Świętochłowice ", 300).c_str()), Int(12),
        Int(123456789), Int(1), Num(1234.56), Num(99.99), Num(1234.5678), Value::FromBool(true),
        Value::FromDate({2024, 1, 31}), Value::FromTime(13 * 3600000 + 5 * 60000 + 7123),
-       Value::FromDateTime({2024, 2, 29}, 23 * 3600000 + 59 * 60000 + 59000), Bytes(std::string("\x00\x01\x02\xFF\x04\x05", 6)),
-       Bytes("krótki"), Bytes(picture), Bytes(std::string(5000, '\x7F'))},
+       Value::FromDateTime({2024, 2, 29}, 23 * 3600000 + 59 * 60000 + 59000),
+       Bytes(std::string("\x00\x01\x02\xFF\x04\x05", 6)), Bytes("krótki"), Bytes(picture),
+       Bytes(std::string(5000, '\x7F'))},
       // Zeros and negatives are values, not nulls.
       {Text(" wiodąca spacja i końcowa "), Text(""), Text("x"), Int(-32767), Int(-2147483647), Int(2), Num(0),
        Num(-0.01), Num(-12.3456), Value::FromBool(false), Value::FromDate({1899, 12, 31}), Value::FromTime(0),
@@ -163,8 +164,8 @@ TEST(ParadoxWriter, MemosOfEveryLengthReadBack) {
     for (size_t k = 0; k < len; ++k) memo += static_cast<char>('a' + (k * 7 + r) % 26);
     std::string blob(static_cast<size_t>(r) * 13 % 3000, '\0');
     for (size_t k = 0; k < blob.size(); ++k) blob[k] = static_cast<char>(k * 31 + r);
-    rows.push_back({Int(r), memo.empty() ? Value::Null() : Value::FromText(memo),
-                    blob.empty() ? Value::Null() : Bytes(blob)});
+    rows.push_back(
+        {Int(r), memo.empty() ? Value::Null() : Value::FromText(memo), blob.empty() ? Value::Null() : Bytes(blob)});
   }
   WriteParadoxTable(dir / "notatki.db", fields, rows);
   auto table = OpenParadoxTable(dir / "notatki.db");
@@ -195,10 +196,9 @@ TEST(ParadoxWriter, KeyedTableIsSortedByKey) {
   std::vector<FieldDef> fields = {Field("Rok", FieldKind::Short), Field("Symbol", FieldKind::Text, 'A', 8),
                                   Field("Kwota", FieldKind::Number)};
   std::vector<std::vector<Value>> rows = {
-      {Int(2024), Text("FV"), Num(1)},          {Int(-5), Text("ZZ"), Num(2)},
-      {Int(2024), Text("FA"), Num(3)},          {Value::Null(), Text("A"), Num(4)},
-      {Int(2023), Text("FVK"), Num(5)},         {Int(2024), Text("F"), Num(6)},
-      {Int(0), Value::Null(), Num(7)},          {Int(2024), Text("Ą"), Num(8)},
+      {Int(2024), Text("FV"), Num(1)},    {Int(-5), Text("ZZ"), Num(2)},    {Int(2024), Text("FA"), Num(3)},
+      {Value::Null(), Text("A"), Num(4)}, {Int(2023), Text("FVK"), Num(5)}, {Int(2024), Text("F"), Num(6)},
+      {Int(0), Value::Null(), Num(7)},    {Int(2024), Text("Ą"), Num(8)},
   };
   ParadoxWriteOptions options;
   options.keyFields = 2;
@@ -251,6 +251,7 @@ TEST(ParadoxWriter, RefusesWhatDoesNotFit) {
     const char* message;
   };
   std::vector<Case> cases = {
+      // clang-format off
       {"text too long", {Field("Nazwa", FieldKind::Text, 'A', 5)}, {Text("Zażółć")}, 0, "Nazwa"},
       {"outside the code page", {Field("Nazwa", FieldKind::Text, 'A', 20)}, {Text("cena → 5")}, 0, "strony kodowej"},
       {"NUL in text", {Field("Nazwa", FieldKind::Text, 'A', 20)}, {Value::FromText(std::string("a\0b", 3))}, 0, "NUL"},
@@ -270,6 +271,7 @@ TEST(ParadoxWriter, RefusesWhatDoesNotFit) {
       {"duplicate field", {Field("Kod", FieldKind::Short), Field("KOD", FieldKind::Short)}, {Int(1), Int(2)}, 0,
        "dwa razy"},
       {"name too long", {Field(std::string(26, 'N'), FieldKind::Short)}, {Int(1)}, 0, "od 1 do 25"},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -311,8 +313,8 @@ TEST(ParadoxWriter, RefusesDuplicateKeys) {
 // writer from known values (SOURCE.json). Written again by us, the header's
 // field list and code page and every data block byte come out the same.
 TEST(ParadoxWriter, SameBytesAsAnIndependentWriter) {
-  std::vector<FieldDef> fields = {Field("ID", FieldKind::Integer),    Field("NAZWA", FieldKind::Text, 'A', 40),
-                                  Field("KWOTA", FieldKind::Number),  Field("DATA", FieldKind::Date),
+  std::vector<FieldDef> fields = {Field("ID", FieldKind::Integer),      Field("NAZWA", FieldKind::Text, 'A', 40),
+                                  Field("KWOTA", FieldKind::Number),    Field("DATA", FieldKind::Date),
                                   Field("AKTYWNY", FieldKind::Logical), Field("MIASTO", FieldKind::Text, 'A', 20)};
   std::vector<std::vector<Value>> rows = {
       {Int(1), Text("Zażółć gęślą jaźń Sp. z o.o."), Num(1234.56), Value::FromDate({2024, 1, 31}),
@@ -332,10 +334,10 @@ TEST(ParadoxWriter, SameBytesAsAnIndependentWriter) {
                                           ("polski" + std::to_string(cp) + ".db"));
     ASSERT_GE(ours.size(), 2048u + 6 + 3 * 77);
     ASSERT_GE(theirs.size(), 2048u + 6 + 3 * 77);
-    EXPECT_EQ(ours.substr(0, 0x12), theirs.substr(0, 0x12));     // sizes, record and block counts
-    EXPECT_EQ(ours.substr(0x21, 4), theirs.substr(0x21, 4));     // field and key counts
-    EXPECT_EQ(ours.substr(0x6A, 2), theirs.substr(0x6A, 2));     // code page
-    EXPECT_EQ(ours.substr(0x78, 12), theirs.substr(0x78, 12));   // field types and sizes
+    EXPECT_EQ(ours.substr(0, 0x12), theirs.substr(0, 0x12));    // sizes, record and block counts
+    EXPECT_EQ(ours.substr(0x21, 4), theirs.substr(0x21, 4));    // field and key counts
+    EXPECT_EQ(ours.substr(0x6A, 2), theirs.substr(0x6A, 2));    // code page
+    EXPECT_EQ(ours.substr(0x78, 12), theirs.substr(0x78, 12));  // field types and sizes
     EXPECT_EQ(ours.substr(2048, 6 + 3 * 77), theirs.substr(2048, 6 + 3 * 77));
   }
 }
@@ -346,17 +348,18 @@ TEST(ParadoxWriter, SameBytesAsAnIndependentWriter) {
 TEST(ParadoxWriter, IndependentReaderReadsOurTable) {
   if (!fs::exists("/usr/include/paradox.h")) GTEST_SKIP() << "pxlib-dev is not installed";
   kxtest::TempDir dir;
-  std::vector<FieldDef> fields = {Field("Id", FieldKind::AutoInc),       Field("Nazwa", FieldKind::Text, 'A', 30),
-                                  Field("Ilość", FieldKind::Short),       Field("Suma", FieldKind::Integer),
-                                  Field("Kwota", FieldKind::Currency),    Field("Kurs", FieldKind::Number),
-                                  Field("Jest", FieldKind::Logical),      Field("Dzień", FieldKind::Date),
-                                  Field("Czas", FieldKind::Time),         Field("Bcd", FieldKind::Bcd, '#', 0, 2),
-                                  Field("Kiedy", FieldKind::Timestamp),   Field("Kod", FieldKind::Bytes, 'Y', 3)};
+  std::vector<FieldDef> fields = {Field("Id", FieldKind::AutoInc),      Field("Nazwa", FieldKind::Text, 'A', 30),
+                                  Field("Ilość", FieldKind::Short),     Field("Suma", FieldKind::Integer),
+                                  Field("Kwota", FieldKind::Currency),  Field("Kurs", FieldKind::Number),
+                                  Field("Jest", FieldKind::Logical),    Field("Dzień", FieldKind::Date),
+                                  Field("Czas", FieldKind::Time),       Field("Bcd", FieldKind::Bcd, '#', 0, 2),
+                                  Field("Kiedy", FieldKind::Timestamp), Field("Kod", FieldKind::Bytes, 'Y', 3)};
   std::vector<std::vector<Value>> rows;
   for (int r = 1; r <= 300; ++r)
-    rows.push_back({Int(r), Value::FromText("Łódź nr " + std::to_string(r)), Int(-r), Int(r * 100000),
-                    Num(r * 1.25), Num(-r / 8.0), Value::FromBool(r % 2 == 0), Value::FromDate({2000 + r % 30, 1 + r % 12, 1 + r % 28}),
-                    Value::FromTime(r * 1000), Num(r * 1.5 - 100), Value::FromDateTime({2024, 3, 1 + r % 28}, r * 60000),
+    rows.push_back({Int(r), Value::FromText("Łódź nr " + std::to_string(r)), Int(-r), Int(r * 100000), Num(r * 1.25),
+                    Num(-r / 8.0), Value::FromBool(r % 2 == 0),
+                    Value::FromDate({2000 + r % 30, 1 + r % 12, 1 + r % 28}), Value::FromTime(r * 1000),
+                    Num(r * 1.5 - 100), Value::FromDateTime({2024, 3, 1 + r % 28}, r * 60000),
                     Bytes(std::string("\x01\x02", 2) + static_cast<char>(r))});
   ParadoxWriteOptions options;
   options.codePage = 1250;

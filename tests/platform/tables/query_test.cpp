@@ -48,9 +48,7 @@ class QueryTest : public ::testing::Test {
         .WriteParadox(m_dir.Path());
   }
 
-  std::filesystem::path SqlFile(const std::string& name, const std::string& text) {
-    return m_sql.Write(name, text);
-  }
+  std::filesystem::path SqlFile(const std::string& name, const std::string& text) { return m_sql.Write(name, text); }
 
   // Every row of the open query, its fields as text joined by "|".
   static std::vector<std::string> Rows(Query& q) {
@@ -146,8 +144,8 @@ TEST_F(QueryTest, NamedParametersMustMatchTheSql) {
                       "WHERE \"Period Id\" >= :FromPeriod AND \"Period Id\" <= :toperiod\n");
   struct Case {
     std::vector<std::pair<std::string, int64_t>> params;
-    int64_t count;           // -1: Open fails
-    const char* message;     // part of the failure
+    int64_t count;        // -1: Open fails
+    const char* message;  // part of the failure
   } cases[] = {
       {{{"FromPeriod", 12015}, {"ToPeriod", 12015}}, 3, nullptr},
       {{{"FROMPERIOD", 12015}, {":ToPeriod", 12020}}, 5, nullptr},  // any case, prefix allowed
@@ -302,15 +300,15 @@ TEST_F(QueryTest, JoinLookupsAgreeWithSqliteComparison) {
     const char* pairs;  // "probe Id:looked rowid" of the matches, in order
   } cases[] = {
       {"i.\"Int\" = o.Num", "1:1 1:4 4:2"},             // integer column, real values
-      {"i.Num = o.Id", ""},                              // no equal values
-      {"i.Num = o.Num", "1:2 2:1 4:4"},                  // real with real
-      {"i.Txt = o.Txt", "1:2 2:1"},                      // text is compared by bytes
-      {"i.Txt = o.Num", "1:2 4:4"},                      // text column, number looked up: converted
-      {"i.\"Int\" = o.Txt", "1:1 1:4"},                  // number column, text looked up: converted
-      {"i.Day = o.Day", "1:1 1:4 2:2"},                  // dates with dates
-      {"i.Day = o.Txt", "4:1 4:4"},                      // a date column with a text
-      {"i.Num = o.Day", ""},                             // a date never equals a number
-      {"i.Txt = o.Txt COLLATE NOCASE", "1:2 2:1 3:1"},   // another collation: SQLite compares
+      {"i.Num = o.Id", ""},                             // no equal values
+      {"i.Num = o.Num", "1:2 2:1 4:4"},                 // real with real
+      {"i.Txt = o.Txt", "1:2 2:1"},                     // text is compared by bytes
+      {"i.Txt = o.Num", "1:2 4:4"},                     // text column, number looked up: converted
+      {"i.\"Int\" = o.Txt", "1:1 1:4"},                 // number column, text looked up: converted
+      {"i.Day = o.Day", "1:1 1:4 2:2"},                 // dates with dates
+      {"i.Day = o.Txt", "4:1 4:4"},                     // a date column with a text
+      {"i.Num = o.Day", ""},                            // a date never equals a number
+      {"i.Txt = o.Txt COLLATE NOCASE", "1:2 2:1 3:1"},  // another collation: SQLite compares
   };
   for (const auto& c : cases) {
     Query q(m_session);
@@ -356,8 +354,8 @@ TEST_F(QueryTest, CopiesResultIntoKeyedTableReadBackInIndexOrderNullsFirst) {
   EXPECT_EQ(table->PrimaryKey(), (std::vector<std::string>{"Primary", "Secondary1", "Secondary2"}));
   std::vector<std::string> names;
   for (const auto& f : table->Fields()) names.push_back(f.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Primary", "Secondary1", "Secondary2", "Account Name", "Opened",
-                                             "Options", "Weighted", "InitYDebit", "Shout"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Primary", "Secondary1", "Secondary2", "Account Name", "Opened", "Options",
+                                             "Weighted", "InitYDebit", "Shout"}));
   EXPECT_EQ(table->Fields()[3].kind, FieldKind::Text);
   EXPECT_GE(table->Fields()[3].size, 11);
   EXPECT_EQ(table->Fields()[4].kind, FieldKind::Date);
@@ -374,8 +372,8 @@ TEST_F(QueryTest, CopiesResultIntoKeyedTableReadBackInIndexOrderNullsFirst) {
     rows.push_back(row);
   }
   EXPECT_THAT(rows, ::testing::ElementsAre("100|||Kasa|2019-12-31|0", "201|||Rozrachunki|2020-01-01|0",
-                                          "201|2||Krajowi|2020-01-01|0", "201|2|3|Odbiorca 3|2020-02-01|0",
-                                          "201|2|15|Odbiorca 15|2020-02-01|0", "401|||Materiały||6"));
+                                           "201|2||Krajowi|2020-01-01|0", "201|2|3|Odbiorca 3|2020-02-01|0",
+                                           "201|2|15|Odbiorca 15|2020-02-01|0", "401|||Materiały||6"));
 }
 
 TEST_F(QueryTest, CopyReplacesTheWholeOldTable) {

@@ -97,16 +97,17 @@ class ParadoxBytes : public testing::Test {
  protected:
   void SetUp() override {
     std::vector<FieldDef> fields = {
-        Field("Nr", FieldKind::Integer, 'I'),          Field("Nazwa", FieldKind::Text, 'A', 24),
-        Field("Kwota", FieldKind::Number, 'N'),        Field("Dzień", FieldKind::Date, 'D'),
-        Field("Zapłacono", FieldKind::Logical, 'L'),   Field("Kiedy", FieldKind::Timestamp, '@'),
-        Field("Notatka", FieldKind::Memo, 'M', 20),    Field("Skan", FieldKind::Blob, 'B', 10)};
+        Field("Nr", FieldKind::Integer, 'I'),        Field("Nazwa", FieldKind::Text, 'A', 24),
+        Field("Kwota", FieldKind::Number, 'N'),      Field("Dzień", FieldKind::Date, 'D'),
+        Field("Zapłacono", FieldKind::Logical, 'L'), Field("Kiedy", FieldKind::Timestamp, '@'),
+        Field("Notatka", FieldKind::Memo, 'M', 20),  Field("Skan", FieldKind::Blob, 'B', 10)};
     std::vector<std::vector<Value>> rows;
     for (int r = 0; r < 120; ++r) {
       int nr = (r * 37) % 120;
       rows.push_back({Value::FromInt(nr), Value::FromText("Łódź " + std::to_string(nr)),
-                      r % 5 ? Value::FromFloat(nr * 1.25 - 30) : Value::Null(), Value::FromDate({2024, 1 + nr % 12, 1 + nr % 28}),
-                      Value::FromBool(nr % 2 == 0), Value::FromDateTime({2024, 5, 31}, nr * 1000),
+                      r % 5 ? Value::FromFloat(nr * 1.25 - 30) : Value::Null(),
+                      Value::FromDate({2024, 1 + nr % 12, 1 + nr % 28}), Value::FromBool(nr % 2 == 0),
+                      Value::FromDateTime({2024, 5, 31}, nr * 1000),
                       nr % 3 ? Value::FromText(std::string(40 + nr * 9, 'a' + nr % 26)) : Value::FromText("krótka"),
                       nr % 4 ? Value::FromBytes(std::string(300 + nr, static_cast<char>(nr))) : Value::Null()});
     }
@@ -197,8 +198,8 @@ constexpr size_t kDbaseRecords = 30;
 // A register written by the dBase writer, with a memo field when asked.
 fs::path WriteRegister(const fs::path& dir, uint8_t version, int codePage, bool memo) {
   std::vector<FieldDef> fields = {Field("NR", FieldKind::Integer, 'N', 6), Field("NAZWA", FieldKind::Text, 'C', 20),
-                                  Field("KWOTA", FieldKind::Number, 'N', 12, 2), Field("DZIEN", FieldKind::Date, 'D', 8),
-                                  Field("OK", FieldKind::Logical, 'L', 1)};
+                                  Field("KWOTA", FieldKind::Number, 'N', 12, 2),
+                                  Field("DZIEN", FieldKind::Date, 'D', 8), Field("OK", FieldKind::Logical, 'L', 1)};
   if (memo) fields.push_back(Field("NOTATKA", FieldKind::Memo, 'M', 10));
   std::vector<std::vector<Value>> rows;
   for (size_t r = 0; r < kDbaseRecords; ++r) {
@@ -274,8 +275,8 @@ TEST(DbaseBytes, DamagedBytesFailNamingTheGivenName) {
       {"cut in the header", [](auto& d, auto&) { d.resize(20); }, "za krótki", "Z/rejestr.dbf"},
       {"huge record count", [](auto& d, auto&) { PutLe32(d, 4, 0x7FFFFFFE); }, "obcięta", "Z/rejestr.dbf"},
       {"descriptors beyond the header", [](auto& d, auto&) { PutLe16(d, 8, 60); }, "opisy pól", "Z/rejestr.dbf"},
-      {"memo block beyond the memo",
-       [&](auto& d, auto&) { d.replace(memoPointer, 10, "    999999"); }, "blok 999999", "Z/rejestr.dbt"},
+      {"memo block beyond the memo", [&](auto& d, auto&) { d.replace(memoPointer, 10, "    999999"); }, "blok 999999",
+       "Z/rejestr.dbt"},
       {"cut memo", [](auto&, auto& m) { m->resize(600); }, "leży poza plikiem", "Z/rejestr.dbt"},
       {"no memo", [](auto&, auto& m) { m.reset(); }, "Brak pliku memo", "Z/rejestr.dbf"},
   };

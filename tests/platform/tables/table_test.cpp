@@ -34,6 +34,7 @@ std::string ErrorOf(const std::function<void()>& action) {
 std::map<std::string, TableBuilder> Warehouse() {
   std::map<std::string, TableBuilder> t;
   auto& wi = t.emplace("24_05WI", TableBuilder("24_05WI")).first->second;
+  // clang-format off
   wi.Field("Type", FieldKind::Short).Field("Year", FieldKind::Short).Field("MagId", FieldKind::Short)
       .Field("Number", FieldKind::Integer).Field("Name", FieldKind::Text, 20).Field("Date", FieldKind::Date)
       .Field("User", FieldKind::Integer).Field("MasterType", FieldKind::Short).Field("MasterYear", FieldKind::Short)
@@ -44,7 +45,9 @@ std::map<std::string, TableBuilder> Warehouse() {
       .Row({0, 2024, 1, 3, "FV 3/2024", Date{2024, 4, 28}, 100, nullptr, nullptr, nullptr, nullptr})
       .Row({1, 2024, 1, 1, "KFV 1/2024", Date{2024, 5, 20}, 101, 0, 2024, 1, 5})
       .Row({0, 2024, 2, 5, "FV 5/2024/M2", Date{2024, 5, 31}, 102, nullptr, nullptr, nullptr, nullptr});
+  // clang-format on
   auto& wt = t.emplace("24_05WT", TableBuilder("24_05WT")).first->second;
+  // clang-format off
   wt.Field("Type", FieldKind::Short).Field("Year", FieldKind::Short).Field("MagId", FieldKind::Short)
       .Field("Number", FieldKind::Integer).Field("Row", FieldKind::Short).Field("Group", FieldKind::Short)
       .Field("Index", FieldKind::Integer).Field("Series", FieldKind::Integer).Field("Quantity", FieldKind::Number)
@@ -54,20 +57,26 @@ std::map<std::string, TableBuilder> Warehouse() {
       .Row({0, 2024, 2, 5, 1, 2, 10, 0, 7.0})
       .Row({1, 2024, 1, 1, 1, 1, 10, 0, -1.0})
       .Row({0, 2024, 1, 3, 1, 1, 11, 4, 4.0});
+  // clang-format on
   auto& w = t.emplace("24_05W", TableBuilder("24_05W")).first->second;
-  w.Field("Group", FieldKind::Short).Field("Index", FieldKind::Integer).Field("Name", FieldKind::Text, 30)
+  w.Field("Group", FieldKind::Short)
+      .Field("Index", FieldKind::Integer)
+      .Field("Name", FieldKind::Text, 30)
       .Field("Unit", FieldKind::Text, 5)
       .Key(2)
       .Row({2, 10, "Olej", "l"})
       .Row({1, 11, "Nakrętka", "szt"})
       .Row({1, 10, "Śruba M6", "szt"});
   auto& ws = t.emplace("24_05WS", TableBuilder("24_05WS")).first->second;
-  ws.Field("Group", FieldKind::Short).Field("Index", FieldKind::Integer).Field("SeriesNo", FieldKind::Integer)
+  ws.Field("Group", FieldKind::Short)
+      .Field("Index", FieldKind::Integer)
+      .Field("SeriesNo", FieldKind::Integer)
       .Field("Cost", FieldKind::Number)
       .Key(3)
       .Row({1, 11, 4, 2.75})
       .Row({1, 11, 3, 2.5});
   auto& reg = t.emplace("24_05REG", TableBuilder("24_05REG")).first->second;
+  // clang-format off
   reg.Field("Class", FieldKind::Short).Field("Year", FieldKind::Short).Field("MagId", FieldKind::Short)
       .Field("Number", FieldKind::Integer).Field("Document", FieldKind::Text, 20).Field("Value", FieldKind::Number)
       .Key(4)
@@ -75,14 +84,19 @@ std::map<std::string, TableBuilder> Warehouse() {
       .Row({0, 2024, 2, 5, "FV 5/2024/M2", 50.0})
       .Row({0, 2024, 1, 5, "FV 5/2024", 123.0})
       .Row({1, 2024, 1, 1, "KFV 1/2024", -12.3});
+  // clang-format on
   auto& ur = t.emplace("24_05UR", TableBuilder("24_05UR")).first->second;
-  ur.Field("Number", FieldKind::Integer).Field("Firm Name", FieldKind::Text, 40).Field("PayerNumber", FieldKind::Integer)
+  ur.Field("Number", FieldKind::Integer)
+      .Field("Firm Name", FieldKind::Text, 40)
+      .Field("PayerNumber", FieldKind::Integer)
       .Key(1)
       .Row({102, "Gamma Sp. z o.o.", 9})
       .Row({100, "Alfa", 1})
       .Row({101, "Beta", 2});
   auto& users = t.emplace("Users", TableBuilder("Users")).first->second;
-  users.Field("Number", FieldKind::Integer).Field("Firm Name", FieldKind::Text, 40).Field("Street", FieldKind::Text, 30)
+  users.Field("Number", FieldKind::Integer)
+      .Field("Firm Name", FieldKind::Text, 40)
+      .Field("Street", FieldKind::Text, 30)
       .Key(1)
       .Row({2, "Beta SA", "Krótka"})
       .Row({1, "Alfa Centrala", "Długa"});
@@ -218,8 +232,8 @@ TEST_P(WarehouseTest, SecondCursorFindsByKey) {
   ASSERT_EQ(wi.RecordCount(), 1u);
   EXPECT_EQ(master.RecordCount(), 5u);
 
-  EXPECT_TRUE(master.FindKey({wi.FieldByName("MasterType"), wi.FieldByName("MasterYear"),
-                              wi.FieldByName("MasterMagId"), wi.FieldByName("MasterNumber")}));
+  EXPECT_TRUE(master.FindKey({wi.FieldByName("MasterType"), wi.FieldByName("MasterYear"), wi.FieldByName("MasterMagId"),
+                              wi.FieldByName("MasterNumber")}));
   EXPECT_EQ(master.FieldByName("Name").AsString(), "FV 5/2024");
   EXPECT_EQ(wi.FieldByName("Name").AsString(), "KFV 1/2024");  // the first cursor stays
 
@@ -237,7 +251,9 @@ TEST_P(WarehouseTest, SecondCursorFindsByKey) {
   master.Next();
   EXPECT_EQ(master.FieldByName("Name").AsString(), "FV 5/2024");
 
+  // clang-format off
   EXPECT_NE(ErrorOf([&] { master.FindKey({0, 2024, 1, 5, 1}); }).find("za dużo wartości klucza (5), pól indeksu jest 4"), std::string::npos);
+  // clang-format on
 
   // Named index fields are the key of FindKey.
   Table byName(m_session);
@@ -331,6 +347,7 @@ TEST_P(WarehouseTest, FieldsByName) {
 TEST(DbaseTables, FilteredRegisterWithParadoxContractors) {
   kxtest::TempDir dir;
   TableBuilder("Register")
+      // clang-format off
       .Field("Nr", FieldKind::Integer).Field("VATMonth", FieldKind::Short).Field("FirmId", FieldKind::Integer)
       .Field("DocName", FieldKind::Text, 20).Field("Netto", FieldKind::Number, 12, 2).Field("DocDate", FieldKind::Date)
       .Row({1, 5, 2, "FV 1", 100.25, Date{2025, 5, 2}})
@@ -338,10 +355,13 @@ TEST(DbaseTables, FilteredRegisterWithParadoxContractors) {
       .Row({3, 5, 7, "FV 3", 5.5, Date{2025, 5, 31}})
       .Row({4, 5, 1, "FV 4", -1.0, Date{2025, 5, 15}})
       .WriteDbase(dir.Path());
+  // clang-format on
   TableBuilder("Users")
+      // clang-format off
       .Field("Number", FieldKind::Integer).Field("Firm Name", FieldKind::Text, 40)
       .Key(1).Row({2, "Beta"}).Row({1, "Alfa"})
       .WriteParadox(dir.Path());
+  // clang-format on
 
   Session session;
   Table reg(session), users(session), byNr(session);
@@ -370,7 +390,9 @@ TEST(DbaseTables, FilteredRegisterWithParadoxContractors) {
 
   byNr.SetDatabaseName(dir.Path());
   byNr.SetTableName("register.DBF");
+  // clang-format off
   EXPECT_NE(ErrorOf([&] { byNr.Open(); byNr.FindKey({4}); }).find("nie ma klucza głównego"), std::string::npos);
+  // clang-format on
   byNr.Close();
   byNr.SetIndexFieldNames("DocName");
   byNr.Open();
@@ -386,10 +408,12 @@ TEST(TableOrder, IndexFieldsSortStablyWithNullsFirst) {
   Table table(session);
   table.SetIndexFieldNames("Group;Name");
   table.Open(TableBuilder("T")
+                 // clang-format off
                  .Field("Group", FieldKind::Integer).Field("Name", FieldKind::Text).Field("Nr", FieldKind::Integer)
                  .Row({2, "b", 1}).Row({1, "b", 2}).Row({nullptr, "z", 3}).Row({2, "a", 4}).Row({1, "b", 5})
                  .Row({1, "Ł", 6}).Row({1, "Z", 7})
                  .Memory());
+  // clang-format on
   std::vector<int64_t> order;
   for (table.First(); !table.Eof(); table.Next()) order.push_back(table.FieldByName("Nr").AsInteger());
   EXPECT_EQ(order, (std::vector<int64_t>{3, 7, 2, 5, 6, 4, 1}));

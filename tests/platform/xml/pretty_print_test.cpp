@@ -74,7 +74,8 @@ TEST(PrettyPrint, TextThatIsNotXmlFailsWithTheLine) {
     PrettyPrintXml("<a>\n<b>\n</a>");
     FAIL() << "no error";
   } catch (const kx::Error& error) {
-    EXPECT_EQ(std::string(error.what()), "Tekst XML nie jest poprawny (wiersz 3): znacznik zamykający </a> nie pasuje do <b>");
+    EXPECT_EQ(std::string(error.what()),
+              "Tekst XML nie jest poprawny (wiersz 3): znacznik zamykający </a> nie pasuje do <b>");
   }
   EXPECT_THROW(PrettyPrintXml(""), kx::Error);
 }

@@ -84,7 +84,8 @@ TEST(XmlDocumentLoad, BadFilesFailNamingFileAndLineAndLeaveDocumentAsItWas) {
     std::string bytes;
     std::vector<std::string> expected;  // parts of the message besides the file name
   } cases[] = {
-      {"truncated.xml", "<?xml version=\"1.0\"?>\n<a>\n <b>x</b>\n <c>",
+      {"truncated.xml",
+       "<?xml version=\"1.0\"?>\n<a>\n <b>x</b>\n <c>",
        {"nie jest poprawnym plikiem XML (wiersz 4)", "niedokończony element <c>"}},
       {"binary.xml", std::string("\x00\x01\x02\xff\xfe\x80 garbage", 14), {"(wiersz 1)"}},
       {"empty.xml", "", {"(wiersz 1): plik jest pusty"}},
@@ -154,8 +155,7 @@ TEST(XmlDocumentLoad, ExternalEntitiesAndDtdsAreNeverRead) {
 }
 
 TEST(XmlDocumentLoad, BlankTextBetweenElementsIsDroppedOtherTextKept) {
-  XmlDocument document = XmlDocument::FromString(
-      "<a>\n  <b> x </b>\n  <c>\n  </c>\n  <d>text <e/> more</d>\n</a>");
+  XmlDocument document = XmlDocument::FromString("<a>\n  <b> x </b>\n  <c>\n  </c>\n  <d>text <e/> more</d>\n</a>");
   XmlNode a = document.DocumentElement();
   ASSERT_EQ(a.ChildCount(), 3);
   EXPECT_EQ(a.ChildAt(0).Text(), " x ");
@@ -166,8 +166,8 @@ TEST(XmlDocumentLoad, BlankTextBetweenElementsIsDroppedOtherTextKept) {
 TEST(XmlDocumentLoad, EncodingComesFromTheFileDeclaration) {
   TempDir dir;
   // "Zażółć" in code page 1250.
-  auto path = dir.Write("cp1250.xml",
-                        "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<a n=\"\xaf\xf3\xb3w\">Za\xbf\xf3\xb3\xe6</a>");
+  auto path = dir.Write(
+      "cp1250.xml", "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<a n=\"\xaf\xf3\xb3w\">Za\xbf\xf3\xb3\xe6</a>");
   XmlDocument document = XmlDocument::FromFile(path);
   EXPECT_EQ(document.Encoding(), "windows-1250");
   EXPECT_EQ(document.DocumentElement().Text(), "Zażółć");
@@ -223,8 +223,7 @@ TEST(XmlDocumentSave, FailureLeavesTheOldFileWholeAndNoTemporaryFile) {
 
   // Missing folder.
   std::string missing = ErrorOf([&] { document.SaveToFile(dir / "no" / "out.xml"); });
-  EXPECT_EQ(missing, "Nie można zapisać pliku " + (dir / "no" / "out.xml").string() +
-                         ": plik lub folder nie istnieje");
+  EXPECT_EQ(missing, "Nie można zapisać pliku " + (dir / "no" / "out.xml").string() + ": plik lub folder nie istnieje");
 
   // A folder in the way: nothing in it is touched.
   dir.Write("taken/inside.txt", "keep");
@@ -254,7 +253,8 @@ TEST(XmlDocumentSave, FailureLeavesTheOldFileWholeAndNoTemporaryFile) {
 
   // A read-only folder (only meaningful without root's rights).
   if (geteuid() != 0) {
-    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
     std::string denied = ErrorOf([&] { document.SaveToFile(old); });
     std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     EXPECT_EQ(denied, "Nie można zapisać pliku " + old.string() + ": brak uprawnień");
@@ -399,7 +399,8 @@ TEST(XmlDocumentRoot, AddAndBindDocumentElement) {
 
 TEST(XmlDocumentText, LinesReadAndReplaced) {
   XmlDocument document = XmlDocument::FromString("<?xml version=\"1.0\" encoding=\"utf-8\"?><a><b>1</b></a>");
-  EXPECT_EQ(document.Lines(), (std::vector<std::string>{"<?xml version=\"1.0\" encoding=\"utf-8\"?>", "<a><b>1</b></a>"}));
+  EXPECT_EQ(document.Lines(),
+            (std::vector<std::string>{"<?xml version=\"1.0\" encoding=\"utf-8\"?>", "<a><b>1</b></a>"}));
 
   document.SetModified(true);
   std::vector<std::string> lines = {"<?xml version=\"1.0\"?>", "<a>", "  <b>2</b>", "</a>"};
@@ -425,8 +426,7 @@ TEST(XmlDocumentText, LinesReadAndReplaced) {
 }
 
 TEST(XmlDocumentText, TextIsUtf8AndKeepsTheDeclaredEncodingAsLabel) {
-  XmlDocument document =
-      XmlDocument::FromString("<?xml version=\"1.0\" encoding=\"windows-1250\"?><a>żółw</a>");
+  XmlDocument document = XmlDocument::FromString("<?xml version=\"1.0\" encoding=\"windows-1250\"?><a>żółw</a>");
   EXPECT_EQ(document.Encoding(), "windows-1250");
   EXPECT_EQ(document.DocumentElement().Text(), "żółw");
   EXPECT_EQ(document.Xml(), "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<a>żółw</a>\n");

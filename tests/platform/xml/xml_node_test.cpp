@@ -72,8 +72,9 @@ TEST(XmlNodeChildren, ChildByNameFindsOrAppendsInTheParentsNamespace) {
   EXPECT_TRUE(podmiot.FindChild("OsobaFizyczna").FindChild("NIP").IsNull());  // not in the parent's namespace
 
   // The written file says the same.
-  EXPECT_EQ(podmiot.Xml(), "<tns:Podmiot1><tns:OsobaFizyczna><etd:NIP>1010000000</etd:NIP></tns:OsobaFizyczna>"
-                           "</tns:Podmiot1>");
+  EXPECT_EQ(podmiot.Xml(),
+            "<tns:Podmiot1><tns:OsobaFizyczna><etd:NIP>1010000000</etd:NIP></tns:OsobaFizyczna>"
+            "</tns:Podmiot1>");
   EXPECT_NE(ErrorOf([&] { root.AddChild("zz:X"); }).find("Prefiks przestrzeni nazw \"zz\" nie jest zadeklarowany"),
             std::string::npos);
 
@@ -92,11 +93,8 @@ TEST(XmlNodeChildren, InsertAtIndexAndRemove) {
     int index;
     std::vector<std::string> expected;
   } cases[] = {
-      {0, {"N", "W", "W", "Ctrl"}},
-      {2, {"W", "W", "N", "Ctrl"}},
-      {3, {"W", "W", "Ctrl", "N"}},
-      {-1, {"W", "W", "Ctrl", "N"}},
-      {99, {"W", "W", "Ctrl", "N"}},
+      {0, {"N", "W", "W", "Ctrl"}},  {2, {"W", "W", "N", "Ctrl"}},  {3, {"W", "W", "Ctrl", "N"}},
+      {-1, {"W", "W", "Ctrl", "N"}}, {99, {"W", "W", "Ctrl", "N"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.index);
@@ -299,7 +297,8 @@ TEST(XmlNodeValues, AttributesWithAndWithoutNamespace) {
   p.SetAttributeNS("q:code", "urn:q", "1");
   // Never masking a prefix in effect: "xsi" is bound to another URI above.
   p.SetAttributeNS("xsi:other", "urn:r", "2");
-  EXPECT_EQ(p.Xml(), "<P xmlns:q=\"urn:q\" xmlns:ns1=\"urn:r\" rola=\"A&amp;B\" xsi:type=\"T\" q:code=\"1\" ns1:other=\"2\"/>");
+  EXPECT_EQ(p.Xml(),
+            "<P xmlns:q=\"urn:q\" xmlns:ns1=\"urn:r\" rola=\"A&amp;B\" xsi:type=\"T\" q:code=\"1\" ns1:other=\"2\"/>");
   EXPECT_EQ(p.AttributeNodeNS("other", "urn:r").Text(), "2");
   EXPECT_EQ(p.AttributeCount(), 6);
   EXPECT_EQ(p.AttributeAt(0).NodeName(), "xmlns:q");
@@ -504,7 +503,8 @@ TEST(XmlNodeKinds, CloneAndImport) {
   EXPECT_EQ(reread.DocumentElement().FindChild("W", kJpk).Attribute("a"), "1");
 
   // Entities the target does not declare arrive as their text.
-  XmlDocument withEntity = XmlDocument::FromString("<!DOCTYPE a [<!ENTITY f \"ACME\">]><a k=\"&f; sp\"><b>&f;!</b></a>");
+  XmlDocument withEntity =
+      XmlDocument::FromString("<!DOCTYPE a [<!ENTITY f \"ACME\">]><a k=\"&f; sp\"><b>&f;!</b></a>");
   XmlDocument plain;
   plain.AddDocumentElement("r").AppendChild(plain.ImportNode(withEntity.DocumentElement(), true));
   EXPECT_EQ(plain.DocumentElement().Xml(), "<r><a k=\"ACME sp\"><b>ACME!</b></a></r>");
