@@ -10,9 +10,12 @@
 #include "app_windows.h"
 #include "application.h"
 #include "qt_user_port.h"
+#include "translations.h"
 
 int main(int argc, char** argv) {
   kx::desktop::Application app(argc, argv);
+  // Qt's own texts (file dialogs and their buttons) in Polish before any window exists.
+  kx::desktop::LoadPolishTranslations(app);
 
   // The Polish standard texts: every message and question box of the program
   // is built by MessageDlg (standard_texts.h) with the Polish captions and

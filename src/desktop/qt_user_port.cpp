@@ -34,6 +34,13 @@ constexpr int kWaitPadding = 12;
 
 QWidget* OwnerWindow(QWidget* owner) { return owner ? owner->window() : nullptr; }
 
+// The folder a file dialog starts in: the given one when it exists, else the
+// working folder (Qt would show the folder it visited last, or another one).
+QString StartFolder(const QString& folder) {
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) return QFileInfo(folder).absoluteFilePath();
+  return QDir::currentPath();
+}
+
 }  // namespace
 
 WaitWindow::WaitWindow(QWidget* owner, const QString& text)
@@ -110,21 +117,23 @@ std::optional<std::string> QtUserPort::ChooseFile(ui::FileDialogState& state, bo
   dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   // An existing file of the chosen name is replaced without a question.
   if (save) dlg.setOption(QFileDialog::DontConfirmOverwrite);
+  // The program's own word for saving ("Zapisz JPK VAT"), not Qt's "Zachowaj".
+  if (save) dlg.setLabelText(QFileDialog::Accept, QStringLiteral("&Zapisz"));
   const QStringList filters = QtNameFilters(state.filter);
   if (!filters.isEmpty()) dlg.setNameFilters(filters);
   QString ext = QString::fromStdString(state.defaultExt);
   while (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
   if (!ext.isEmpty()) dlg.setDefaultSuffix(ext);
 
-  // A name with a folder opens in that folder; otherwise in the initial folder.
+  // A name with a folder opens in that folder; otherwise in the initial folder
+  // (either only when it exists).
   const QString name = QString::fromStdString(state.fileName);
-  const QString initialDir = QString::fromStdString(state.initialDir);
   const QFileInfo nameInfo(name);
   if (!name.isEmpty() && nameInfo.isAbsolute()) {
-    dlg.setDirectory(nameInfo.absolutePath());
+    dlg.setDirectory(StartFolder(nameInfo.absolutePath()));
     dlg.selectFile(nameInfo.fileName());
   } else {
-    if (!initialDir.isEmpty()) dlg.setDirectory(initialDir);
+    dlg.setDirectory(StartFolder(QString::fromStdString(state.initialDir)));
     if (!name.isEmpty()) dlg.selectFile(name);
   }
 
@@ -145,7 +154,7 @@ std::optional<std::string> QtUserPort::ChooseFolder(const std::string& caption, 
   dlg.setAcceptMode(QFileDialog::AcceptOpen);
   dlg.setFileMode(QFileDialog::Directory);
   dlg.setOption(QFileDialog::ShowDirsOnly);
-  if (!initialDir.empty()) dlg.setDirectory(QString::fromStdString(initialDir));
+  dlg.setDirectory(StartFolder(QString::fromStdString(initialDir)));
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dlg.selectedFiles();
   if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;

@@ -2,9 +2,14 @@
 // the file and folder dialogs with their remembered state, the wait window and
 // the hourglass cursor.
 
+#include <QDir>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTreeView>
 #include <QtTest>
 #include <filesystem>
 #include <stdexcept>
@@ -15,6 +20,7 @@
 #include "qt_test_helpers.h"
 #include "qt_user_port.h"
 #include "standard_texts.h"
+#include "translations.h"
 #include "support/temp_dir.h"
 
 using kx::ui::BoxKind;
@@ -56,26 +62,26 @@ class UserPortTest : public QObject {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<Button>("result");
 
-    QTest::newRow("yes/no, No pressed")
-        << BoxKind::Confirmation << std::vector{Button::Yes, Button::No} << Button::Yes << "&Nie" << "Pytanie"
-        << QStringList{"&Tak", "&Nie"} << Button::No;
+    QTest::newRow("yes/no, No pressed") << BoxKind::Confirmation << std::vector{Button::Yes, Button::No} << Button::Yes
+                                        << "&Nie"
+                                        << "Pytanie" << QStringList{"&Tak", "&Nie"} << Button::No;
     QTest::newRow("yes/no, Escape answers No")
-        << BoxKind::Confirmation << std::vector{Button::Yes, Button::No} << Button::Yes << "" << "Pytanie"
-        << QStringList{"&Tak", "&Nie"} << Button::No;
+        << BoxKind::Confirmation << std::vector{Button::Yes, Button::No} << Button::Yes << ""
+        << "Pytanie" << QStringList{"&Tak", "&Nie"} << Button::No;
     QTest::newRow("OK/Cancel, Escape answers Cancel")
-        << BoxKind::Warning << std::vector{Button::Ok, Button::Cancel} << Button::Ok << "" << "Ostrzeżenie"
-        << QStringList{"&OK", "&Anuluj"} << Button::Cancel;
-    QTest::newRow("abort/retry/ignore")
-        << BoxKind::Error << std::vector{Button::Abort, Button::Retry, Button::Ignore} << Button::Retry << "Powtó&rz"
-        << "Błąd" << QStringList{"Pr&zerwij", "Powtó&rz", "&Ignoruj"} << Button::Retry;
+        << BoxKind::Warning << std::vector{Button::Ok, Button::Cancel} << Button::Ok << ""
+        << "Ostrzeżenie" << QStringList{"&OK", "&Anuluj"} << Button::Cancel;
+    QTest::newRow("abort/retry/ignore") << BoxKind::Error << std::vector{Button::Abort, Button::Retry, Button::Ignore}
+                                        << Button::Retry << "Powtó&rz"
+                                        << "Błąd" << QStringList{"Pr&zerwij", "Powtó&rz", "&Ignoruj"} << Button::Retry;
     const std::vector all{Button::Yes, Button::No, Button::All, Button::NoToAll, Button::YesToAll, Button::Help};
     const QStringList allTexts{"&Tak", "&Nie", "&Wszystko", "N&ie wszyst.", "&Tak wszyst.", "&Pomoc"};
-    QTest::newRow("All") << BoxKind::Information << all << Button::No << "&Wszystko" << "Informacja" << allTexts
-                         << Button::All;
-    QTest::newRow("No to all") << BoxKind::Information << all << Button::No << "N&ie wszyst." << "Informacja"
-                               << allTexts << Button::NoToAll;
-    QTest::newRow("Yes to all") << BoxKind::Information << all << Button::No << "&Tak wszyst." << "Informacja"
-                                << allTexts << Button::YesToAll;
+    QTest::newRow("All") << BoxKind::Information << all << Button::No << "&Wszystko"
+                         << "Informacja" << allTexts << Button::All;
+    QTest::newRow("No to all") << BoxKind::Information << all << Button::No << "N&ie wszyst."
+                               << "Informacja" << allTexts << Button::NoToAll;
+    QTest::newRow("Yes to all") << BoxKind::Information << all << Button::No << "&Tak wszyst."
+                                << "Informacja" << allTexts << Button::YesToAll;
   }
 
   void askShowsPolishTextsAndReturnsThePressedButton() {
@@ -146,7 +152,7 @@ class UserPortTest : public QObject {
   void saveDialogProposesAndKeepsTheLastName() {
     kxtest::TempDir dir;
     const QString folder = QString::fromStdString(dir.Path().string());
-    dir.Write("2026-10_jpk_v7m_3.xml", "stary");  // replaced without a question
+    dir.Write("2026-10_jpk_v7m_3.xml", "stary");  // the dialog asks nothing; the save flow does
     kx::desktop::QtUserPort port;
     kx::ui::FileDialogState state;  // the system's defaults: "Plik JPK|*.xml", "xml"
     state.initialDir = dir.Path().string() + "/";
@@ -237,6 +243,144 @@ class UserPortTest : public QObject {
     QCOMPARE(Q(chosen), Q(dir.Path() / "wyniki"));
   }
 
+  // A folder that is not there (a relative SaveDir seen from another working
+  // folder) opens the dialog in the working folder, the proposed name selected.
+  void dialogsStartInTheWorkingFolderWhenTheirFolderIsMissing_data() {
+    QTest::addColumn<bool>("folderDialog");
+    QTest::addColumn<QString>("initialDir");  // %1: a folder other than the working one
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("shownName");
+    QTest::newRow("relative initial folder") << false << "dane/jpk/"
+                                             << "2026-10_jpk_v7m_3"
+                                             << "2026-10_jpk_v7m_3";
+    QTest::newRow("absolute initial folder") << false << "%1/nie_ma/"
+                                             << "2026-10_jpk_v7m_3"
+                                             << "2026-10_jpk_v7m_3";
+    QTest::newRow("last name in a removed folder") << false << "%1/"
+                                                   << "%1/nie_ma/luty.xml"
+                                                   << "luty.xml";
+    QTest::newRow("folder dialog") << true << "dane/jpk/"
+                                   << ""
+                                   << "";
+  }
+
+  void dialogsStartInTheWorkingFolderWhenTheirFolderIsMissing() {
+    QFETCH(bool, folderDialog);
+    QFETCH(QString, initialDir);
+    QFETCH(QString, fileName);
+    QFETCH(QString, shownName);
+    kxtest::TempDir working, other;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(Q(working.Path())));
+    struct Restore {
+      QString dir;
+      ~Restore() { QDir::setCurrent(dir); }
+    } restore{before};
+
+    kx::desktop::QtUserPort port;
+    // The dialogs were used before in another folder, which Qt remembers.
+    kx::ui::FileDialogState earlier;
+    earlier.initialDir = other.Path().string();
+    auto used = kxtest::OnNextModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    port.ChooseSaveFile(earlier);
+    QVERIFY(used->done);
+
+    QString shownDir, shown;
+    auto done = kxtest::OnNextModal<QFileDialog>([&](QFileDialog* d) {
+      shownDir = d->directory().absolutePath();
+      if (!folderDialog) shown = NameEdit(d)->text();
+      d->reject();
+    });
+    if (folderDialog) {
+      port.ChooseFolder("Wybierz folder", initialDir.toStdString());
+    } else {
+      kx::ui::FileDialogState state;
+      state.initialDir = QString(initialDir).replace(QStringLiteral("%1"), Q(other.Path())).toStdString();
+      state.fileName = QString(fileName).replace(QStringLiteral("%1"), Q(other.Path())).toStdString();
+      port.ChooseSaveFile(state);
+    }
+    QVERIFY(done->done);
+    QCOMPARE(shownDir, Q(working.Path()));
+    QCOMPARE(shown, shownName);
+  }
+
+  // Qt's own texts of the file dialogs come from its Polish translation,
+  // loaded at the start as the program does (main below).
+  void fileDialogsShowPolishButtonsAndLabels_data() {
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QStringList>("texts");  // accept and cancel buttons, the name and type labels
+    QTest::newRow("save") << "save" << QStringList{"&Zapisz", "Anuluj", "Nazwa &pliku:", "Pliki rodzaju:"};
+    QTest::newRow("open") << "open" << QStringList{"&Otwórz", "Anuluj", "Nazwa &pliku:", "Pliki rodzaju:"};
+    QTest::newRow("folder") << "folder" << QStringList{"&Wybierz", "Anuluj", "Katalog:", "Pliki rodzaju:"};
+  }
+
+  void fileDialogsShowPolishButtonsAndLabels() {
+    QFETCH(QString, dialog);
+    QFETCH(QStringList, texts);
+    QVERIFY(kx::desktop::LoadPolishTranslations(*qApp));  // again: harmless
+    kxtest::TempDir dir;
+    kx::desktop::QtUserPort port;
+    QStringList shown;
+    auto done = kxtest::OnNextModal<QFileDialog>([&](QFileDialog* d) {
+      auto* buttons = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+      for (auto role : {QDialogButtonBox::AcceptRole, QDialogButtonBox::RejectRole}) {
+        for (QAbstractButton* b : buttons->buttons()) {
+          if (buttons->buttonRole(b) == role) shown << b->text();
+        }
+      }
+      for (const char* label : {"fileNameLabel", "fileTypeLabel"}) {
+        shown << d->findChild<QLabel*>(QLatin1String(label))->text();
+      }
+      d->reject();
+    });
+    kx::ui::FileDialogState state;
+    state.initialDir = dir.Path().string();
+    if (dialog == QStringLiteral("save")) port.ChooseSaveFile(state);
+    if (dialog == QStringLiteral("open")) port.ChooseOpenFile(state);
+    if (dialog == QStringLiteral("folder")) port.ChooseFolder("Wybierz folder", state.initialDir);
+    QVERIFY(done->done);
+    QCOMPARE(shown, texts);
+  }
+
+  // A picture of the Polish save dialog for the documentation, only when asked
+  // for with KX_SCREENSHOT_DIR (run under a real display for the title bar).
+  void screenshots() {
+    const QString out = qEnvironmentVariable("KX_SCREENSHOT_DIR");
+    if (out.isEmpty()) QSKIP("KX_SCREENSHOT_DIR not set");
+    kxtest::TempDir dir;
+    for (const char* name : {"2026-09_jpk_v7m_3.xml", "2026-10_jpk_v7m_3.xml", "2026-10_JPK_FA.xml"}) {
+      dir.Write(std::string("JPK/") + name, "<JPK/>");
+    }
+    std::filesystem::create_directory(dir.Path() / "JPK" / "backup");
+    kx::desktop::QtUserPort port;
+    kx::ui::FileDialogState state;
+    state.initialDir = (dir.Path() / "JPK").string();
+    state.fileName = "2026-11_jpk_v7m_3";
+    bool saved = false;
+    auto done = kxtest::OnNextModal<QFileDialog>([&](QFileDialog* d) {
+      d->resize(760, 420);
+      if (auto* details = d->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        details->header()->resizeSections(QHeaderView::ResizeToContents);
+      }
+      d->move(40, 40);
+      d->raise();
+      d->activateWindow();
+      QTest::qWait(400);
+      QPixmap pix;
+      if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        const QRect f = d->frameGeometry();
+        pix = d->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height());
+      } else {
+        pix = d->grab();
+      }
+      saved = pix.save(out + QStringLiteral("/save-dialog.png"));
+      d->reject();
+    });
+    port.ChooseSaveFile(state);
+    QVERIFY(done->done);
+    QVERIFY(saved);
+  }
+
   void waitWindowShowsTheTextOverTheMainWindow() {
     QWidget main;
     main.setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
@@ -293,6 +437,7 @@ class UserPortTest : public QObject {
 
 int main(int argc, char** argv) {
   kx::desktop::Application app(argc, argv);
+  kx::desktop::LoadPolishTranslations(app);
   app.setQuitOnLastWindowClosed(false);
   UserPortTest test;
   return QTest::qExec(&test, argc, argv);

@@ -17,8 +17,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The scripted port that also keeps the buttons and the default of the last question.
+struct QuestionPort : kxtest::ScriptedUserPort {
+  std::vector<ui::Button> buttons;
+  ui::Button defaultButton = ui::Button::Help;
+  ui::Button Ask(ui::BoxKind kind, const std::string& text, const std::vector<ui::Button>& b, ui::Button d) override {
+    buttons = b;
+    defaultButton = d;
+    return ScriptedUserPort::Ask(kind, text, b, d);
+  }
+};
+
 struct Firm {
-  kxtest::ScriptedUserPort port;
+  QuestionPort port;
   AppContext ctx{port};
   Firm() {
     AppSettings& s = ctx.AppSettings;
@@ -57,6 +68,41 @@ std::string SaveAndFormat(Root& root, const fs::path& file, Format format) {
   root.OwnerDocument().SaveToFile(file);
   format(root, file.string());
   return kxtest::ReadFile(file);
+}
+
+// One invoice with its line and both control sums: a JPK_FA with a header
+// becomes a complete file.
+void AddOneInvoice(fa::IXMLJPKFA root) {
+  auto invoice = root.Faktura().Add();
+  invoice.SetKodWaluty("PLN");
+  invoice.SetP_1("2026-02-05");
+  invoice.SetP_2A("FV 1/02/2026");
+  invoice.SetP_3A("Sklep Pod Lipami");
+  invoice.SetP_3B("ul. Lipowa 1, 90-001 Łódź");
+  invoice.SetP_3C("Hurtownia Spożywcza Żuraw Sp. z o.o.");
+  invoice.SetP_3D("Piotrkowska 120 4, 90-006 Łódź");
+  invoice.SetP_4A("PL");
+  invoice.SetP_4B("7270120002");
+  invoice.SetP_5B("1234563218");
+  invoice.SetP_13_1(100);
+  invoice.SetP_14_1(23);
+  invoice.SetP_15(123);
+  for (auto set : {&fa::IXMLJPK_Faktura::SetP_16, &fa::IXMLJPK_Faktura::SetP_17, &fa::IXMLJPK_Faktura::SetP_18,
+                   &fa::IXMLJPK_Faktura::SetP_18A, &fa::IXMLJPK_Faktura::SetP_19, &fa::IXMLJPK_Faktura::SetP_20,
+                   &fa::IXMLJPK_Faktura::SetP_21, &fa::IXMLJPK_Faktura::SetP_22, &fa::IXMLJPK_Faktura::SetP_23,
+                   &fa::IXMLJPK_Faktura::SetP_106E_2, &fa::IXMLJPK_Faktura::SetP_106E_3}) {
+    (invoice.*set)(false);
+  }
+  invoice.SetRodzajFaktury("VAT");
+  root.FakturaCtrl().SetLiczbaFaktur(1);
+  root.FakturaCtrl().SetWartoscFaktur(123);
+  auto line = root.FakturaWiersz().Add();
+  line.SetP_2B("FV 1/02/2026");
+  line.SetP_7("Mąka pszenna");
+  line.SetP_11(100);
+  line.SetP_12("23");
+  root.FakturaWierszCtrl().SetLiczbaWierszyFaktur(1);
+  root.FakturaWierszCtrl().SetWartoscWierszyFaktur(100);
 }
 
 }  // namespace
@@ -113,10 +159,11 @@ TEST(V7MHeader, CompanyAndNaturalPerson) {
 
 TEST(V7MHeader, PreparingALoadedDocumentDeclaresUtf8) {
   kxtest::TempDir dir;
-  auto file = dir.Write("cp1250.xml",
-                        "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n"
-                        "<JPK xmlns=\"http://crd.gov.pl/wzor/2025/12/19/14090/\"><Naglowek><NazwaSystemu>\xA3\xF3\x64\x9F"
-                        "</NazwaSystemu></Naglowek></JPK>");
+  auto file =
+      dir.Write("cp1250.xml",
+                "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n"
+                "<JPK xmlns=\"http://crd.gov.pl/wzor/2025/12/19/14090/\"><Naglowek><NazwaSystemu>\xA3\xF3\x64\x9F"
+                "</NazwaSystemu></Naglowek></JPK>");
   auto root = v7m::LoadJPK(file);
   PrepareV7MDocument(root);
   EXPECT_EQ(root.OwnerDocument().Encoding(), "UTF-8");
@@ -133,7 +180,8 @@ TEST(FAHeader, PeriodAddressAndSchema) {
   PrepareFADocument(root);
   FillFAHeader(firm.ctx, root, kNow);
   auto h = root.Naglowek();
-  EXPECT_EQ(ChildNames(h.Node()), "KodFormularza WariantFormularza CelZlozenia DataWytworzeniaJPK DataOd DataDo KodUrzedu ");
+  EXPECT_EQ(ChildNames(h.Node()),
+            "KodFormularza WariantFormularza CelZlozenia DataWytworzeniaJPK DataOd DataDo KodUrzedu ");
   EXPECT_EQ(h.DataOd(), "2026-02-01");
   EXPECT_EQ(h.DataDo(), "2026-02-28");
   EXPECT_EQ(LastDayOfMonth({2024, 2, 10}), (Date{2024, 2, 29}));
@@ -152,36 +200,7 @@ TEST(FAHeader, PeriodAddressAndSchema) {
   EXPECT_EQ(ChildNames(b.Podmiot1().AdresPodmiotu().Node()), "KodKraju Miejscowosc ");
   EXPECT_EQ(ChildNames(b.Podmiot1().IdentyfikatorPodmiotu().Node()), "NIP PelnaNazwa ");
 
-  auto invoice = root.Faktura().Add();
-  invoice.SetKodWaluty("PLN");
-  invoice.SetP_1("2026-02-05");
-  invoice.SetP_2A("FV 1/02/2026");
-  invoice.SetP_3A("Sklep Pod Lipami");
-  invoice.SetP_3B("ul. Lipowa 1, 90-001 Łódź");
-  invoice.SetP_3C("Hurtownia Spożywcza Żuraw Sp. z o.o.");
-  invoice.SetP_3D("Piotrkowska 120 4, 90-006 Łódź");
-  invoice.SetP_4A("PL");
-  invoice.SetP_4B("7270120002");
-  invoice.SetP_5B("1234563218");
-  invoice.SetP_13_1(100);
-  invoice.SetP_14_1(23);
-  invoice.SetP_15(123);
-  for (auto set : {&fa::IXMLJPK_Faktura::SetP_16, &fa::IXMLJPK_Faktura::SetP_17, &fa::IXMLJPK_Faktura::SetP_18,
-                   &fa::IXMLJPK_Faktura::SetP_18A, &fa::IXMLJPK_Faktura::SetP_19, &fa::IXMLJPK_Faktura::SetP_20,
-                   &fa::IXMLJPK_Faktura::SetP_21, &fa::IXMLJPK_Faktura::SetP_22, &fa::IXMLJPK_Faktura::SetP_23,
-                   &fa::IXMLJPK_Faktura::SetP_106E_2, &fa::IXMLJPK_Faktura::SetP_106E_3}) {
-    (invoice.*set)(false);
-  }
-  invoice.SetRodzajFaktury("VAT");
-  root.FakturaCtrl().SetLiczbaFaktur(1);
-  root.FakturaCtrl().SetWartoscFaktur(123);
-  auto line = root.FakturaWiersz().Add();
-  line.SetP_2B("FV 1/02/2026");
-  line.SetP_7("Mąka pszenna");
-  line.SetP_11(100);
-  line.SetP_12("23");
-  root.FakturaWierszCtrl().SetLiczbaWierszyFaktur(1);
-  root.FakturaWierszCtrl().SetWartoscWierszyFaktur(100);
+  AddOneInvoice(root);
   kxtest::TempDir dir;
   SaveAndFormat(root, dir / "fa.xml", FormatAndSaveFA);
   EXPECT_EQ(kxtest::SchemaErrors(dir / "fa.xml"), "") << kxtest::ReadFile(dir / "fa.xml");
@@ -197,8 +216,9 @@ TEST(MAGAndKRHeader, OfficeCodeWithFourDigits) {
   FillMAGHeader(firm.ctx, mag, kNow);
   EXPECT_EQ(mag.Naglowek().Node().FindChild("KodUrzedu").Text(), "0202");
   EXPECT_EQ(mag.Naglowek().KodUrzedu(), 202);
-  EXPECT_EQ(ChildNames(mag.Naglowek().Node()),
-            "KodFormularza WariantFormularza CelZlozenia DataWytworzeniaJPK DataOd DataDo DomyslnyKodWaluty KodUrzedu ");
+  EXPECT_EQ(
+      ChildNames(mag.Naglowek().Node()),
+      "KodFormularza WariantFormularza CelZlozenia DataWytworzeniaJPK DataOd DataDo DomyslnyKodWaluty KodUrzedu ");
   EXPECT_EQ(ChildNames(mag.Podmiot1().IdentyfikatorPodmiotu().Node()), "NIP PelnaNazwa ");
   EXPECT_TRUE(mag.Podmiot1().AdresPodmiotu().Node().FindChild("etd:Poczta").IsNull());
 
@@ -247,10 +267,10 @@ TEST(MAGAndKRHeader, OfficeCodeWithFourDigits) {
   account.SetOpisZespolu("Środki pieniężne");
   account.SetKodKategorii("100");
   account.SetOpisKategorii("Kasa");
-  for (auto set : {&kr::IXMLJPK_ZOiS::SetBilansOtwarciaWinien, &kr::IXMLJPK_ZOiS::SetBilansOtwarciaMa,
-                   &kr::IXMLJPK_ZOiS::SetObrotyWinien, &kr::IXMLJPK_ZOiS::SetObrotyMa,
-                   &kr::IXMLJPK_ZOiS::SetObrotyWinienNarast, &kr::IXMLJPK_ZOiS::SetObrotyMaNarast,
-                   &kr::IXMLJPK_ZOiS::SetSaldoWinien, &kr::IXMLJPK_ZOiS::SetSaldoMa}) {
+  for (auto set :
+       {&kr::IXMLJPK_ZOiS::SetBilansOtwarciaWinien, &kr::IXMLJPK_ZOiS::SetBilansOtwarciaMa,
+        &kr::IXMLJPK_ZOiS::SetObrotyWinien, &kr::IXMLJPK_ZOiS::SetObrotyMa, &kr::IXMLJPK_ZOiS::SetObrotyWinienNarast,
+        &kr::IXMLJPK_ZOiS::SetObrotyMaNarast, &kr::IXMLJPK_ZOiS::SetSaldoWinien, &kr::IXMLJPK_ZOiS::SetSaldoMa}) {
     (account.*set)(0);
   }
   auto entry = k.Dziennik().Add();
@@ -312,6 +332,26 @@ TEST(Backup, MovesReplacesAndReports) {
   EXPECT_EQ(BackupJpkFile(f.string(), '~'), (other / "~a.xml").string());
 }
 
+TEST(Backup, CopyKeepsTheFileAndReplacesAnOlderCopy) {
+  kxtest::TempDir dir;
+  auto file = dir.Write("plik.xml", "pierwszy");
+  std::string backup = CopyJpkFileToBackup(file.string(), '~');
+  EXPECT_EQ(backup, (dir / "backup" / "~plik.xml").string());
+  EXPECT_EQ(kxtest::ReadFile(file), "pierwszy");
+  EXPECT_EQ(kxtest::ReadFile(backup), "pierwszy");
+  dir.Write("plik.xml", "drugi");
+  CopyJpkFileToBackup(file.string(), '~');
+  EXPECT_EQ(kxtest::ReadFile(backup), "drugi");
+
+  // No backup folder can be made: the file's own folder.
+  kxtest::TempDir other;
+  other.Write("backup", "to jest plik");
+  auto f = other.Write("a.xml", "x");
+  EXPECT_EQ(CopyJpkFileToBackup(f.string(), '~'), (other / "~a.xml").string());
+  EXPECT_EQ(kxtest::ReadFile(f), "x");
+  EXPECT_EQ(kxtest::ReadFile(other / "~a.xml"), "x");
+}
+
 TEST(PrefixRepair, YesRewritesWithBackup) {
   kxtest::TempDir dir;
   auto source = kxtest::SharedDir() / "samples" / "JPK_V7M" / "jpk_v7m3_mf_example_person_tns_derived.xml";
@@ -370,7 +410,8 @@ TEST(PrefixRepair, ForeignNamespaceIsKept) {
       "ext.xml",
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<tns:JPK xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2022/02/17/02171/\" "
-      "xmlns:etd=\"http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2018/08/24/eD/DefinicjeTypy/\" xmlns:ext=\"urn:firma:ext\">"
+      "xmlns:etd=\"http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2018/08/24/eD/DefinicjeTypy/\" "
+      "xmlns:ext=\"urn:firma:ext\">"
       "<tns:Naglowek><tns:KodFormularza kodSystemowy=\"JPK_FA (4)\" wersjaSchemy=\"1-0\">JPK_FA</tns:KodFormularza>"
       "</tns:Naglowek><ext:Uwagi ext:rodzaj=\"a\">Dodatkowe dane</ext:Uwagi></tns:JPK>");
   Firm firm;
@@ -436,6 +477,71 @@ TEST(SaveAs, ProposedNamesDialogStateAndCancel) {
     FAIL();
   } catch (const kx::Error& e) {
     EXPECT_STREQ(e.what(), "Błąd formatowania pliku JPK_MAG");
+  }
+}
+
+TEST(SaveAs, AnotherExistingFileIsReplacedOnlyAfterYesWithACopyKept) {
+  struct Case {
+    const char* name;
+    bool exists;                     // the chosen file is there before the save
+    bool own;                        // it is the document's own file, named another way
+    bool backupBlocked;              // backup/~luty.xml is a folder with content
+    std::deque<ui::Button> answers;  // a question not scripted fails the case
+    bool saved;
+  };
+  const Case cases[] = {
+      {"new name", false, false, false, {}, true},
+      {"own file", true, true, false, {}, true},
+      {"another file, No", true, false, false, {ui::Button::No}, false},
+      {"another file, Yes", true, false, false, {ui::Button::Yes}, true},
+      {"another file, Yes, no copy possible", true, false, true, {ui::Button::Yes}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    kxtest::TempDir dir;
+    Firm firm;
+    auto root = fa::NewJPKFA();
+    PrepareFADocument(root);
+    FillFAHeader(firm.ctx, root, kNow);
+    AddOneInvoice(root);
+    const fs::path file = dir / "luty.xml";
+    if (c.exists) dir.Write("luty.xml", "stare dane");
+    if (c.backupBlocked) dir.Write("backup/~luty.xml/x", "");
+    // The document was read from a file: the same one by another path, or another one.
+    firm.ctx.JpkFileName = c.own ? (dir.Path() / "." / "luty.xml").string() : dir.Write("otwarty.xml", "").string();
+    const std::string before = firm.ctx.JpkFileName;
+    firm.port.answers = c.answers;
+    firm.port.files = {file.string()};
+
+    EXPECT_EQ(SaveFAAs(firm.ctx, root), c.saved);
+
+    std::vector<std::pair<ui::BoxKind, std::string>> shown, expected;
+    for (const auto& box : firm.port.shown) shown.emplace_back(box.kind, box.text);
+    if (!c.answers.empty()) {
+      expected.emplace_back(ui::BoxKind::Confirmation, "Plik " + file.string() + " istnieje. Zastąpić?");
+      EXPECT_EQ(firm.port.buttons, (std::vector{ui::Button::Yes, ui::Button::No}));
+      EXPECT_EQ(firm.port.defaultButton, ui::Button::No);
+    }
+    if (c.backupBlocked) {
+      expected.emplace_back(ui::BoxKind::Error, "Nie udało się utworzyć kopii zapasowej pliku " + file.string() +
+                                                    ":\r" + (dir / "backup" / "~luty.xml").string() +
+                                                    "\rPlik nie został zapisany.");
+    }
+    EXPECT_EQ(shown, expected);
+
+    if (c.saved) {
+      EXPECT_EQ(kxtest::SchemaErrors(file), "");
+      EXPECT_EQ(firm.ctx.JpkFileName, file.string());
+    } else {
+      EXPECT_EQ(kxtest::ReadFile(file), "stare dane");
+      EXPECT_EQ(firm.ctx.JpkFileName, before);
+      EXPECT_TRUE(firm.port.waits.empty());
+    }
+    const bool copied = c.exists && !c.own && c.saved;
+    EXPECT_EQ(fs::is_regular_file(dir / "backup" / "~luty.xml"), copied);
+    if (copied) {
+      EXPECT_EQ(kxtest::ReadFile(dir / "backup" / "~luty.xml"), "stare dane");
+    }
   }
 }
 

@@ -107,8 +107,9 @@ bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, co
   xml::XmlNode oldRoot = root.Node();
   xml::XmlNode declaration = oldRoot.FindNamespaceDecl(oldRoot.NamespaceURI());
   bool prefixed = !declaration.IsNull() && declaration.NodeName().find(':') != std::string::npos;
-  if (!prefixed || ctx.ui.Ask(ui::BoxKind::Confirmation, "Prefixy przestrzeni nazw niezgodne ze specyfikacją\rPoprawić?",
-                              {ui::Button::Yes, ui::Button::No}, ui::Button::Yes) != ui::Button::Yes) {
+  if (!prefixed ||
+      ctx.ui.Ask(ui::BoxKind::Confirmation, "Prefixy przestrzeni nazw niezgodne ze specyfikacją\rPoprawić?",
+                 {ui::Button::Yes, ui::Button::No}, ui::Button::Yes) != ui::Button::Yes) {
     prepare(root);
     return false;
   }
@@ -152,9 +153,7 @@ CreationTime CreationTime::Now() {
   return {{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday}, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-std::string CreationTime::Text() const {
-  return DayText(date) + Format("T%02d:%02d:%02d", hour, minute, second);
-}
+std::string CreationTime::Text() const { return DayText(date) + Format("T%02d:%02d:%02d", hour, minute, second); }
 
 Date FirstDayOfMonth(const Date& d) { return {d.year, d.month, 1}; }
 
@@ -257,14 +256,25 @@ void FillKRHeader(const AppContext& ctx, kr::IXMLJPKKR root, const CreationTime&
 
 // ---------------------------------------------------------------- backups and repair
 
-std::string BackupJpkFile(const std::string& fileName, char prefix) {
-  std::filesystem::path file(fileName);
+namespace {
+
+// The backup's name: the prefix and the file's name in the "backup" subfolder
+// of its folder (made when missing), or in the folder itself.
+std::string BackupNameFor(const std::filesystem::path& file, char prefix) {
   std::filesystem::path folder = file.parent_path();
   std::filesystem::path backupDir = folder / "backup";
   std::error_code ec;
   if (!std::filesystem::is_directory(backupDir, ec)) std::filesystem::create_directories(backupDir, ec);
   if (!std::filesystem::is_directory(backupDir, ec)) backupDir = folder;
-  std::string backupName = (backupDir / (std::string(1, prefix) + file.filename().string())).string();
+  return (backupDir / (std::string(1, prefix) + file.filename().string())).string();
+}
+
+}  // namespace
+
+std::string BackupJpkFile(const std::string& fileName, char prefix) {
+  std::filesystem::path file(fileName);
+  std::string backupName = BackupNameFor(file, prefix);
+  std::error_code ec;
   if (std::filesystem::exists(backupName, ec)) {
     if (!std::filesystem::remove(backupName, ec) || ec) {
       throw Error("Unable to delete backup file:\r" + backupName);
@@ -272,6 +282,14 @@ std::string BackupJpkFile(const std::string& fileName, char prefix) {
   }
   std::filesystem::rename(file, backupName, ec);
   if (ec) throw Error("Unable to create backup file:\r" + backupName);
+  return backupName;
+}
+
+std::string CopyJpkFileToBackup(const std::string& fileName, char prefix) {
+  std::string backupName = BackupNameFor(fileName, prefix);
+  std::error_code ec;
+  std::filesystem::copy_file(fileName, backupName, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) throw Error("Nie udało się utworzyć kopii zapasowej pliku " + fileName + ":\r" + backupName);
   return backupName;
 }
 
@@ -322,7 +340,8 @@ xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNa
     case XmlNodeKind::CData: return target.CreateCDataSection(node.NodeValue());
     case XmlNodeKind::Comment: return target.CreateComment(node.NodeValue());
     case XmlNodeKind::EntityReference: return target.CreateEntityReference(node.NodeName());
-    case XmlNodeKind::ProcessingInstruction: return target.CreateProcessingInstruction(node.NodeName(), node.NodeValue());
+    case XmlNodeKind::ProcessingInstruction:
+      return target.CreateProcessingInstruction(node.NodeName(), node.NodeValue());
     case XmlNodeKind::DocumentFragment: {
       xml::XmlNode copy = target.CreateDocumentFragment();
       if (deep) {
@@ -345,25 +364,59 @@ void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespa
 }
 
 bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName) {
-  return RepairPrefixes(ctx, root, fileName, v7m::kTargetNamespace, &v7m::NewJPK,
-                 [](v7m::IXMLJPK r) { PrepareV7MDocument(r); },
-                 [](v7m::IXMLJPK& r, const std::string& f) { FormatAndSaveV7M(r, f); });
+  return RepairPrefixes(
+      ctx, root, fileName, v7m::kTargetNamespace, &v7m::NewJPK, [](v7m::IXMLJPK r) { PrepareV7MDocument(r); },
+      [](v7m::IXMLJPK& r, const std::string& f) { FormatAndSaveV7M(r, f); });
 }
 
 bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& fileName) {
-  return RepairPrefixes(ctx, root, fileName, fa::kTargetNamespace, &fa::NewJPKFA,
-                 [](fa::IXMLJPKFA r) { PrepareFADocument(r); },
-                 [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
+  return RepairPrefixes(
+      ctx, root, fileName, fa::kTargetNamespace, &fa::NewJPKFA, [](fa::IXMLJPKFA r) { PrepareFADocument(r); },
+      [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
 }
 
 // ---------------------------------------------------------------- saving
 
+namespace {
+
+// The file the document was read from or last saved to, however named.
+bool IsDocumentFile(const AppContext& ctx, const std::string& fileName) {
+  if (ctx.JpkFileName.empty()) return false;
+  std::error_code ownError, chosenError;
+  const auto own = std::filesystem::canonical(ctx.JpkFileName, ownError);
+  const auto chosen = std::filesystem::canonical(fileName, chosenError);
+  return !ownError && !chosenError && own == chosen;
+}
+
+// Whether a save may write the file: a new name or the document's own file
+// at once; another existing file after a Yes and a backup copy of it.
+bool ReplaceExistingFile(AppContext& ctx, const std::string& fileName) {
+  std::error_code ec;
+  if (!std::filesystem::exists(fileName, ec) || IsDocumentFile(ctx, fileName)) return true;
+  const std::string fullName = std::filesystem::absolute(fileName, ec).string();
+  if (ctx.ui.Ask(ui::BoxKind::Confirmation, "Plik " + (ec ? fileName : fullName) + " istnieje. Zastąpić?",
+                 {ui::Button::Yes, ui::Button::No}, ui::Button::No) != ui::Button::Yes) {
+    return false;
+  }
+  try {
+    CopyJpkFileToBackup(fileName, '~');
+  } catch (const Error& e) {
+    ctx.ui.Show(ui::BoxKind::Error, std::string(e.what()) + "\rPlik nie został zapisany.");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName) {
-  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_V7M", [](const std::string& f) { return v7m::LoadJPK(f); });
+  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_V7M",
+                [](const std::string& f) { return v7m::LoadJPK(f); });
 }
 
 void FormatAndSaveFA(fa::IXMLJPKFA& root, const std::string& fileName) {
-  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_FA", [](const std::string& f) { return fa::LoadJPKFA(f); });
+  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_FA",
+                [](const std::string& f) { return fa::LoadJPKFA(f); });
 }
 
 void FormatAndSaveMAG(mag::IXMLJPKMAG& root, const std::string& fileName) {
@@ -372,7 +425,8 @@ void FormatAndSaveMAG(mag::IXMLJPKMAG& root, const std::string& fileName) {
 }
 
 void FormatAndSaveKR(kr::IXMLJPKKR& root, const std::string& fileName) {
-  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_KR", [](const std::string& f) { return kr::LoadJPKKR(f); });
+  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_KR",
+                [](const std::string& f) { return kr::LoadJPKKR(f); });
 }
 
 std::optional<std::string> AskSaveFileName(AppContext& ctx, const std::string& suffix, bool proposeEveryTime) {
@@ -390,6 +444,7 @@ std::optional<std::string> AskSaveFileName(AppContext& ctx, const std::string& s
     fileName += "." + dialog.defaultExt;
   }
   dialog.fileName = fileName;
+  if (!ReplaceExistingFile(ctx, fileName)) return std::nullopt;
   return fileName;
 }
 

@@ -50,6 +50,9 @@ void FillKRHeader(const AppContext& ctx, kr::IXMLJPKKR root, const CreationTime&
 // when that cannot be made) under the prefix character and its name; returns
 // the backup name. An older backup of the name is replaced.
 std::string BackupJpkFile(const std::string& fileName, char prefix);
+// The same backup as a copy: the file stays where it is (a save replaces it
+// afterwards). Fails with a Polish message when the copy cannot be made.
+std::string CopyJpkFileToBackup(const std::string& fileName, char prefix);
 
 // A shallow copy of a node of another document, for the namespace repair:
 // elements of the main namespace land unprefixed in the default namespace,
@@ -83,6 +86,9 @@ std::string ProposedFileName(const AppContext& ctx, const std::string& suffix);
 // name: when it holds no name yet, or every time when proposeEveryTime; its
 // initial folder is SaveDir when it held no name. Returns the chosen name
 // with the default extension added when it has none, or nothing on Cancel.
+// An existing file other than ctx.JpkFileName is replaced only after a Yes to
+// the question, and only when its copy ("~") lies in the backup folder;
+// No, or a copy that failed (its message shown), count as Cancel.
 std::optional<std::string> AskSaveFileName(AppContext& ctx, const std::string& suffix, bool proposeEveryTime = false);
 
 // The save-as flows: the save dialog (which keeps its last name), the wait
