@@ -124,7 +124,10 @@ void Generate(CliEnv& env, const GenerateCliOptions& o) {
   generate::GeneratedV7M generated = generate::GenerateJpkV7M(ctx, state, options);
   // A failed run stops here: nothing is written.
   if (generated.failure) std::rethrow_exception(generated.failure);
-  editor.AcceptGenerated(generated.document, options.declaration, std::nullopt);
+  // Linking into a file of another NIP or month needs --yes.
+  if (!editor.AcceptGenerated(generated.document, options.declaration, std::nullopt)) {
+    throw Error("Przerwano tworzenie JPK_V7M");
+  }
 
   editor.SaveTo(o.output);
   auto ewidencja = editor.Document().Ewidencja();
@@ -162,8 +165,8 @@ void AddGenerateCommands(CLI::App& app, CliEnv& env) {
       ->check(CLI::ExistingFile)
       ->option_text("PLIK");
   g->add_option("-o,--output", o->output, "Plik wynikowy JPK_V7M")->required();
-  auto* yes = g->add_flag("--yes", o->yes, "Odpowiedz Tak na pytania o dane kontrahentów");
-  g->add_flag("--no", o->no, "Odpowiedz Nie na pytania o dane kontrahentów")->excludes(yes);
+  auto* yes = g->add_flag("--yes", o->yes, "Odpowiedz Tak na pytania o dane kontrahentów i o łączenie plików");
+  g->add_flag("--no", o->no, "Odpowiedz Nie na pytania o dane kontrahentów i o łączenie plików")->excludes(yes);
   g->add_option("--ksef-empty", o->ksefEmpty,
                 "Puste pole KSeF: ask (pytaj), bfk (oznacz BFK), empty (puste NrKSeF), cancel (przerwij)")
       ->check(CLI::IsMember({"ask", "bfk", "empty", "cancel"}))

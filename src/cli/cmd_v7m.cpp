@@ -113,6 +113,7 @@ struct LinkOptions : FileOptions {
 };
 
 void LinkCommand(CliEnv& env, const LinkOptions& o) {
+  SetAnswer(env, o.yes, o.no);  // linking a file of another NIP or month
   V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::OnCopy);
   if (!file.Opened()) return;
   V7MEditor& editor = file.Editor();
@@ -231,6 +232,7 @@ void AddV7MCommands(CLI::App& app, CliEnv& env) {
   AddOutput(c, *link);
   c->add_option("INNY", link->other, "Plik JPK_V7M dołączany")->required();
   c->add_option("-o,--output", link->output, outputHelp);
+  AddAnswers(c, *link);
   c->callback([&env, link] { LinkCommand(env, *link); });
 
   auto decl = std::make_shared<DeclarationOptions>();

@@ -47,6 +47,7 @@ void AppWindows::Create(AppContext& ctx, const std::vector<std::string>& args) {
     if (ExchFormatDlg) ExchFormatDlg->exec();
   };
   commands.endProgram = [](int code) { Application::Terminate(code); };
+  commands.closeQuery = [this] { return !JpkVatDlg || JpkVatDlg->ProgramCloseQuery(); };
   MainForm = std::make_unique<TMainForm>(ctx, std::move(commands), args);
   Application::SetExceptionHandler(
       [main = MainForm.get()](QObject* sender, const std::exception& e) { main->AppException(sender, e); });

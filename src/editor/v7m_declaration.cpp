@@ -55,9 +55,9 @@ int64_t Sum(const Positions& p, std::initializer_list<std::string_view> names) {
   return s;
 }
 
-std::optional<int64_t> Typed(const std::string& text) {
+std::optional<int64_t> Typed(const char* field, const std::string& text) {
   if (Trim(text).empty()) return std::nullopt;
-  return TypedWhole(text);
+  return TypedWhole(field, text);
 }
 
 void SetAttributeIfDifferent(xml::XmlNode node, std::string_view name, std::string_view value) {
@@ -95,15 +95,52 @@ std::optional<RefundTerm> RefundTermFromCode(std::string_view code) {
   return std::nullopt;
 }
 
-int64_t TypedWhole(const std::string& text) {
-  std::string t = Trim(text);
-  char* end = nullptr;
-  errno = 0;
-  long long v = t.empty() ? 0 : std::strtoll(t.c_str(), &end, 10);
-  if (t.empty() || *end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) {
-    throw Error(Format("\"%s\" nie jest poprawną liczbą całkowitą", text.c_str()));
+std::optional<int64_t> ParseWholeAmount(std::string_view text, bool& fraction) {
+  fraction = false;
+  std::string t = Trim(std::string(text));
+  std::string digits;
+  size_t i = 0;
+  if (i < t.size() && t[i] == '-') digits += t[i++];
+  for (; i < t.size(); ++i) {
+    const char c = t[i];
+    if (c >= '0' && c <= '9') {
+      digits += c;
+    } else if (c == ' ' && digits.size() > (digits[0] == '-' ? 1u : 0u)) {
+      // a blank between groups of digits
+    } else if (t.compare(i, 2, "\xC2\xA0") == 0 && !digits.empty()) {  // no-break space
+      ++i;
+    } else if (t.compare(i, 3, "\xE2\x80\xAF") == 0 && !digits.empty()) {  // narrow no-break space
+      i += 2;
+    } else {
+      break;
+    }
   }
+  const bool hasDigits = !digits.empty() && digits != "-";
+  if (!hasDigits || (i < t.size() && t[i - 1] == ' ')) return std::nullopt;
+  if (i < t.size()) {
+    // Grosze after a comma or a point: one or two digits.
+    if (t[i] != ',' && t[i] != '.') return std::nullopt;
+    std::string_view rest = std::string_view(t).substr(i + 1);
+    if (rest.empty() || rest.size() > 2 || rest.find_first_not_of("0123456789") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    fraction = rest.find_first_not_of('0') != std::string_view::npos;
+  }
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(digits.c_str(), &end, 10);
+  if (*end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return std::nullopt;
   return v;
+}
+
+int64_t TypedWhole(const char* field, const std::string& text) {
+  bool fraction = false;
+  std::optional<int64_t> v = ParseWholeAmount(text, fraction);
+  if (!v) throw Error(Format("%s: \"%s\" nie jest poprawną liczbą całkowitą", field, text.c_str()));
+  if (fraction) {
+    throw Error(Format("%s: \"%s\". Kwoty deklaracji podaje się w pełnych złotych", field, text.c_str()));
+  }
+  return *v;
 }
 
 DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
@@ -121,8 +158,8 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
   if (jpk.IsNull()) throw Error("Brak aktywnego pliku JPK");
 
   // Everything is read and checked before the document is touched.
-  std::optional<int64_t> p39 = Typed(in.p39), p49 = Typed(in.p49), p50 = Typed(in.p50), p52 = Typed(in.p52),
-                         p54 = Typed(in.p54), p60 = Typed(in.p60);
+  std::optional<int64_t> p39 = Typed("P_39", in.p39), p49 = Typed("P_49", in.p49), p50 = Typed("P_50", in.p50),
+                         p52 = Typed("P_52", in.p52), p54 = Typed("P_54", in.p54), p60 = Typed("P_60", in.p60);
 
   Positions p;
   xml::XmlNode ewidencja = jpk.Node().FindChild("Ewidencja");

@@ -58,8 +58,15 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& input);
 // no declaration part; the given document is not changed.
 IXMLJPK RebuildWithoutDeclaration(const IXMLJPK& jpk);
 
-// A typed whole amount: blanks around are ignored; anything else than a
-// whole number fails with the conversion message.
-int64_t TypedWhole(const std::string& text);
+// A typed amount of whole złoty: blanks around are ignored, blanks (also
+// no-break ones) may group the thousands ("20 000"), and grosze of zero may
+// follow after a comma or a point ("20 000,00"). Nothing for any other text;
+// fraction is set when the grosze are not zero ("20 000,50").
+std::optional<int64_t> ParseWholeAmount(std::string_view text, bool& fraction);
+
+// The same for the declaration position field (e.g. "P_39"): a text that is
+// not such an amount fails naming the field; grosze that are not zero fail
+// with "Kwoty deklaracji podaje się w pełnych złotych".
+int64_t TypedWhole(const char* field, const std::string& text);
 
 }  // namespace kx::editor

@@ -10,6 +10,7 @@
 #include "jpk/v7m/v7m_records.h"
 #include "jpk/files/jpkTools.h"
 #include "platform/decimal_text.h"
+#include "platform/text_utils.h"
 #include "platform/xml/xml_document.h"
 
 namespace kx::editor {
@@ -51,9 +52,42 @@ TaxCheck MakeCheck(const char* pattern, int64_t declared, int64_t recordCents) {
   double records = static_cast<double>(recordCents) / 100;
   c.ok = declared == RoundCentsAway(recordCents);
   c.color = c.ok ? FieldColor::Face : FieldColor::Red;
-  c.hint = Format(pattern, static_cast<long long>(declared), records,
-                  RoundAmount(kAmountDecimals, static_cast<double>(declared) - records));
+  const double difference = RoundAmount(kAmountDecimals, static_cast<double>(declared) - records);
+  c.hint = Format(pattern, static_cast<long long>(declared), records, difference);
+  c.difference = DecimalText(difference);
   return c;
+}
+
+bool IsV7MDocument(const xml::XmlDocument& document) {
+  xml::XmlNode root = document.DocumentElement();
+  return !root.IsNull() && root.LocalName() == "JPK" && root.NamespaceURI() == jpk::v7m::kTargetNamespace;
+}
+
+// Two names of one file (both existing), or the same name.
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+  return fs::absolute(a, ec).lexically_normal() == fs::absolute(b, ec).lexically_normal();
+}
+
+struct PeriodAndNip {
+  std::string nip, period;
+};
+
+// The subject's NIP and the period "yyyy-mm" of a document, as the window shows them.
+PeriodAndNip PeriodAndNipOf(const IXMLJPK& jpk) {
+  PeriodAndNip r;
+  xml::XmlNode root = jpk.Node();
+  xml::XmlNode subject = root.FindChild("Podmiot1");
+  if (!subject.IsNull()) {
+    xml::XmlNode person = subject.FindChild("OsobaFizyczna");
+    r.nip = !person.IsNull() ? jpk::v7m::IXMLTPodmiotDowolnyBezAdresu_OsobaFizyczna(person).NIP()
+                             : ChildText(subject.FindChild("OsobaNiefizyczna"), "NIP");
+  }
+  xml::XmlNode header = root.FindChild("Naglowek");
+  r.period = Format("%s-%.2d", ChildText(header, "Rok").c_str(), static_cast<int>(ShownInt(header, "Miesiac")));
+  return r;
 }
 
 std::string FolderWithSeparator(const std::string& fileName) {
@@ -109,6 +143,24 @@ DeclarationInput DeclarationInputFrom(const EditorInfo& info) {
   return in;
 }
 
+bool TypedDeclarationDiffers(const DeclarationInput& typed, const EditorInfo& shown) {
+  const DeclarationInput held = DeclarationInputFrom(shown);
+  auto amountDiffers = [](const std::string& a, const std::string& b) {
+    bool fa = false, fb = false;
+    std::optional<int64_t> va = ParseWholeAmount(a, fa), vb = ParseWholeAmount(b, fb);
+    if (Trim(a).empty() || Trim(b).empty()) return Trim(a).empty() != Trim(b).empty();
+    if (va && vb && !fa && !fb) return *va != *vb;
+    return Trim(a) != Trim(b);
+  };
+  for (auto field : {&DeclarationInput::p39, &DeclarationInput::p49, &DeclarationInput::p50, &DeclarationInput::p52,
+                     &DeclarationInput::p54, &DeclarationInput::p60}) {
+    if (amountDiffers(typed.*field, held.*field)) return true;
+  }
+  if (Trim(typed.p61) != Trim(held.p61) || Trim(typed.ordzu) != Trim(held.ordzu)) return true;
+  const RefundTerm typedTerm = Trim(typed.p54).empty() ? RefundTerm::None : typed.refund;
+  return typedTerm != held.refund || typed.p59 != held.p59;
+}
+
 V7MEditor::V7MEditor(AppContext& ctx, fs::path workingDir) : m_ctx(ctx), m_workingDir(std::move(workingDir)) {}
 
 bool V7MEditor::Modified() const { return HasDocument() && m_jpk.OwnerDocument().Modified(); }
@@ -128,13 +180,40 @@ ui::ModalResult V7MEditor::AskSaveChanges() {
   ui::Button answer = m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Zapisać dokonane zmiany?",
                                    {ui::Button::Yes, ui::Button::No}, ui::Button::Yes);
   if (answer == ui::Button::Yes) {
-    Save();
-    return ui::ModalResult::Yes;
+    // A cancelled save dialog cancels the action that asked.
+    return Save() ? ui::ModalResult::Yes : ui::ModalResult::Cancel;
   }
   return answer == ui::Button::No ? ui::ModalResult::No : ui::ModalResult::Cancel;
 }
 
+bool V7MEditor::CloseQuery() {
+  if (!Modified()) return true;
+  ui::Button answer = m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Zapisać dokonane zmiany?",
+                                   {ui::Button::Yes, ui::Button::No}, ui::Button::Yes);
+  // The document stays with the session either way; only a save the user
+  // started and then cancelled keeps the window open.
+  return answer != ui::Button::Yes || Save();
+}
+
+bool V7MEditor::ProgramCloseQuery() {
+  if (!Modified()) return true;
+  ui::Button answer =
+      m_ctx.ui.Ask(ui::BoxKind::Confirmation, "Plik JPK_V7M " + m_fileName + " ma niezapisane zmiany.\rZapisać je?",
+                   {ui::Button::Yes, ui::Button::No, ui::Button::Cancel}, ui::Button::Yes);
+  if (answer == ui::Button::Yes) return Save();
+  return answer == ui::Button::No;
+}
+
 ui::ModalResult V7MEditor::AskNewOrLink() {
+  ui::ModalResult result = NewOrLinkChoice();
+  if (result == ui::ModalResult::No) {
+    Drop();
+    return ui::ModalResult::Ok;
+  }
+  return result;
+}
+
+ui::ModalResult V7MEditor::NewOrLinkChoice() {
   if (!HasDocument()) return ui::ModalResult::Ok;
   ui::ModalResult result = ui::ModalResult::Cancel;
   if (askNewOrLink) {
@@ -145,10 +224,6 @@ ui::ModalResult V7MEditor::AskNewOrLink() {
     result = b == ui::Button::Yes  ? ui::ModalResult::Yes
              : b == ui::Button::No ? ui::ModalResult::No
                                    : ui::ModalResult::Cancel;
-  }
-  if (result == ui::ModalResult::No) {
-    Drop();
-    return ui::ModalResult::Ok;
   }
   return result;
 }
@@ -162,6 +237,12 @@ bool V7MEditor::OpenCommand() {
 }
 
 IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
+  // The file is changed (clean-up, repair) only once it is known to be a
+  // JPK_V7M(3) document.
+  if (!IsV7MDocument(xml::XmlDocument::FromFile(fileName))) {
+    m_ctx.ui.Show(ui::BoxKind::Error, kWrongStructure);
+    return {};
+  }
   xml::XmlDocument document;
   if (m_ctx.AppSettings.ClearEnter && !cleanUpInPlace) {
     document = LoadCleanCopy(fileName, m_workingDir);
@@ -169,8 +250,7 @@ IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
     if (m_ctx.AppSettings.ClearEnter) CleanLineBreaks(fileName, m_workingDir, m_ctx.ui);
     document = xml::XmlDocument::FromFile(fileName);
   }
-  xml::XmlNode root = document.DocumentElement();
-  if (root.IsNull() || root.LocalName() != "JPK" || root.NamespaceURI() != jpk::v7m::kTargetNamespace) {
+  if (!IsV7MDocument(document)) {
     m_ctx.ui.Show(ui::BoxKind::Error, kWrongStructure);
     return {};
   }
@@ -196,8 +276,13 @@ bool V7MEditor::OpenFile(const std::string& fileName) {
 }
 
 bool V7MEditor::LinkFile(const std::string& fileName) {
+  if (HasDocument() && SameFile(fileName, m_fileName)) {
+    m_ctx.ui.Show(ui::BoxKind::Error, "Nie można połączyć pliku z nim samym:\r" + fileName);
+    return false;
+  }
   IXMLJPK loaded = LoadForEditor(fileName);
   if (loaded.IsNull()) return false;
+  if (HasDocument() && !ConfirmLink(loaded)) return false;
   if (HasDocument()) {
     {
       ui::BusyCursor busy(m_ctx.ui);
@@ -216,8 +301,24 @@ bool V7MEditor::LinkFile(const std::string& fileName) {
   return true;
 }
 
-void V7MEditor::AcceptGenerated(IXMLJPK generated) {
-  if (HasDocument()) {
+bool V7MEditor::ConfirmLink(const IXMLJPK& other) {
+  const PeriodAndNip mine = PeriodAndNipOf(m_jpk), theirs = PeriodAndNipOf(other);
+  const bool otherNip = mine.nip != theirs.nip;
+  const bool otherMonth = mine.period != theirs.period;
+  if (!otherNip && !otherMonth) return true;
+  std::string what = otherNip && otherMonth ? "innego NIP i innego miesiąca"
+                     : otherNip             ? "innego NIP"
+                                            : "innego miesiąca";
+  std::string text = "Plik dotyczy " + what + ". Połączyć mimo to?\rOtwarty: NIP " + mine.nip + ", " + mine.period +
+                     "\rŁączony: NIP " + theirs.nip + ", " + theirs.period;
+  return m_ctx.ui.Ask(ui::BoxKind::Confirmation, text, {ui::Button::Yes, ui::Button::No}, ui::Button::No) ==
+         ui::Button::Yes;
+}
+
+bool V7MEditor::AcceptGenerated(IXMLJPK generated, bool replace) {
+  const bool link = HasDocument() && !replace;
+  if (link && !ConfirmLink(generated)) return false;
+  if (link) {
     ui::BusyCursor busy(m_ctx.ui);
     LinkJPK(m_jpk, generated);
   } else {
@@ -226,11 +327,14 @@ void V7MEditor::AcceptGenerated(IXMLJPK generated) {
   }
   SetFileName(kNewFileName);
   m_ctx.SaveDlg.fileName.clear();
+  return true;
 }
 
-void V7MEditor::AcceptGenerated(IXMLJPK generated, bool declaration, const std::optional<DeclarationInput>& typed) {
-  if (!generated.IsNull()) AcceptGenerated(generated);
+bool V7MEditor::AcceptGenerated(IXMLJPK generated, bool declaration, const std::optional<DeclarationInput>& typed,
+                                bool replace) {
+  if (!generated.IsNull() && !AcceptGenerated(generated, replace)) return false;
   if (declaration && HasDocument()) RecalcDeclaration(typed ? *typed : DeclarationInputFrom(RefreshInfo()));
+  return true;
 }
 
 void V7MEditor::Drop() { m_jpk = IXMLJPK(); }
@@ -268,14 +372,10 @@ EditorInfo V7MEditor::RefreshInfo() const {
 
   xml::XmlNode root = m_jpk.Node();
   xml::XmlNode header = root.FindChild("Naglowek");
-  xml::XmlNode subject = root.FindChild("Podmiot1");
-  if (!subject.IsNull()) {
-    xml::XmlNode person = subject.FindChild("OsobaFizyczna");
-    info.nip = !person.IsNull() ? jpk::v7m::IXMLTPodmiotDowolnyBezAdresu_OsobaFizyczna(person).NIP()
-                                : ChildText(subject.FindChild("OsobaNiefizyczna"), "NIP");
-  }
+  const PeriodAndNip shown = PeriodAndNipOf(m_jpk);
+  info.nip = shown.nip;
   info.generatedAt = ChildText(header, "DataWytworzeniaJPK");
-  info.dateRange = Format("%s-%.2d", ChildText(header, "Rok").c_str(), static_cast<int>(ShownInt(header, "Miesiac")));
+  info.dateRange = shown.period;
 
   xml::XmlNode records = root.FindChild("Ewidencja");
   xml::XmlNode saleCtrl = records.IsNull() ? xml::XmlNode() : records.FindChild("SprzedazCtrl");

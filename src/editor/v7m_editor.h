@@ -30,6 +30,7 @@ struct TaxCheck {
   bool ok = true;
   FieldColor color = FieldColor::Face;
   std::string hint;
+  std::string difference;  // declared minus records, 2 places ("-0.4")
 };
 
 // Everything RefreshInfo shows; the comments name the control that shows it.
@@ -65,6 +66,11 @@ struct EditorInfo {
 // calculation.
 DeclarationInput DeclarationInputFrom(const EditorInfo& info);
 
+// Whether typed declaration fields say something else than the document
+// (shown: RefreshInfo of it): amounts compared by value ("20 000" equals
+// "20000"), texts without surrounding blanks.
+bool TypedDeclarationDiffers(const DeclarationInput& typed, const EditorInfo& shown);
+
 class V7MEditor {
  public:
   // workingDir: where the line-break clean-up keeps its working copy.
@@ -89,11 +95,21 @@ class V7MEditor {
   bool cleanUpInPlace = true;
 
   // Ok without a document or changes; else asks "Zapisać dokonane zmiany?",
-  // saves on Yes, and returns Yes, No or Cancel (closed).
+  // saves on Yes, and returns Yes, No or Cancel (closed, or the save dialog
+  // cancelled: the action that asked stops).
   ui::ModalResult AskSaveChanges();
+  // Closing the window: offers to save changes; false only when the user
+  // chose to save and then cancelled the save dialog (the window stays open).
+  bool CloseQuery();
+  // Ending the program: unsaved changes are offered for saving (Yes, No,
+  // Cancel); false when the program must not end.
+  bool ProgramCloseQuery();
   // Ok without a document; else the new-or-link dialog: on No the document
   // is dropped and Ok returned; Yes and Cancel are returned as they are.
   ui::ModalResult AskNewOrLink();
+  // The same question without dropping anything: Ok (no document), Yes
+  // (link), No (a new document) or Cancel.
+  ui::ModalResult NewOrLinkChoice();
 
   // The open command: offers to save, asks new-or-link, shows the open
   // dialog, then OpenFile. False when it stopped or failed.
@@ -102,19 +118,26 @@ class V7MEditor {
   // prefix repair, the rola fix; then linked into the active document (with
   // the offer to save) or made the active document and recalculated. A file
   // that is not a JPK_V7M(3) document gives the error box "Zła struktura
-  // pliku. Brak zgodności z JPK_V7M (3)" and false; the editor is unchanged.
+  // pliku. Brak zgodności z JPK_V7M (3)" and false; the editor and the file
+  // are unchanged.
   bool OpenFile(const std::string& fileName);
   // The same for linking without the offer to save: the file's records are
-  // added to the active document, which becomes "nowy plik".
+  // added to the active document, which becomes "nowy plik". A file is never
+  // linked with itself; one of another NIP or month only after the user
+  // agrees. False when nothing was linked.
   bool LinkFile(const std::string& fileName);
 
   // A generated document: linked into the active one, or made active as
-  // "nowy plik" and recalculated.
-  void AcceptGenerated(IXMLJPK generated);
+  // "nowy plik" and recalculated. False when the user refused linking a
+  // document of another NIP or month (nothing changed).
+  // With replace, it takes the place of the active document instead (the
+  // user chose "Nowy plik"); the old one goes only once the new one is ready.
+  bool AcceptGenerated(IXMLJPK generated, bool replace = false);
   // The hand-over after a generation: AcceptGenerated, then the declaration
   // when asked for, with the typed fields given (without them, those
   // RefreshInfo shows after the hand-over).
-  void AcceptGenerated(IXMLJPK generated, bool declaration, const std::optional<DeclarationInput>& typed);
+  bool AcceptGenerated(IXMLJPK generated, bool declaration, const std::optional<DeclarationInput>& typed,
+                       bool replace = false);
   // Drops the active document without saving.
   void Drop();
 
@@ -124,8 +147,6 @@ class V7MEditor {
   bool Save();
   // The save under a known name (no dialog).
   void SaveTo(const std::string& fileName);
-  // Closing the window: offers to save; the closing goes on whatever the answer.
-  void CloseQuery() { AskSaveChanges(); }
 
   EditorInfo RefreshInfo() const;
 
@@ -147,6 +168,8 @@ class V7MEditor {
 
  private:
   IXMLJPK LoadForEditor(const std::string& fileName);
+  // Linking a document of another NIP or month needs the user's consent.
+  bool ConfirmLink(const IXMLJPK& other);
   void SetFileName(const std::string& fileName);
   void Recalc(IXMLJPK jpk);
 

@@ -79,7 +79,8 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
 
 }  // namespace
 
-void GenerateFromFolvo(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc) {
+void GenerateFromFolvo(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc,
+                       SkippedRows& /*skipped*/) {
   const AppSettings& s = ctx.AppSettings;
   tables::Table reg(ctx.Session);
   tables::Table users(ctx.Session);

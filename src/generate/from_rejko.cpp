@@ -141,7 +141,8 @@ std::vector<Register> Registers(const AppSettings& s, bool singleTable) {
 
 }  // namespace
 
-void GenerateFromRejko(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc) {
+void GenerateFromRejko(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc,
+                       SkippedRows& /*skipped*/) {
   const AppSettings& s = ctx.AppSettings;
   bool singleTable = SourceTableExists(s, rejko::kSingleRegister);
 

@@ -33,7 +33,8 @@ std::string MonthFilter(const char* field, tables::Date curDate) {
   return Format("(%s >= %s) and (%s <= %s)", field, first.c_str(), field, last.c_str());
 }
 
-void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
+void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users,
+               SkippedRows& skipped) {
   const AppSettings& s = ctx.AppSettings;
   auto ewidencja = doc.Ewidencja();
   int n = 0;
@@ -47,6 +48,8 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
     } else if (cls == kClassCancelledReceipt && (flags & kRegSkip) != 0 && s.AddAnulParag) {
       cancelled = true;
     } else {
+      if (IsSaleDocType(s, cls)) ++skipped["dokumenty sprzedaży oznaczone w rejestrze do pominięcia"];
+      if (cls == kClassCancelledReceipt && (flags & kRegSkip) != 0) ++skipped["anulowane paragony (AddAnulParag = 0)"];
       continue;
     }
 
@@ -95,7 +98,8 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
   ctrl.SetPodatekNalezny(total);
 }
 
-void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
+void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users,
+                   SkippedRows& skipped) {
   const AppSettings& s = ctx.AppSettings;
   int64_t skipMask = s.AddCostInvo ? kRegSkip : (kRegSkip | kRegCostInvoice);
   auto ewidencja = doc.Ewidencja();
@@ -104,7 +108,12 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
   for (reg.First(); !reg.Eof(); reg.Next()) {
     int64_t cls = reg.FieldByName("Class").AsInteger();
     int64_t flags = reg.FieldByName("Flags").AsInteger();
-    if (!IsPurchaseClass(cls) || (flags & skipMask) != 0) continue;
+    if (!IsPurchaseClass(cls)) continue;
+    if ((flags & skipMask) != 0) {
+      ++skipped[(flags & kRegSkip) != 0 ? "dokumenty zakupu oznaczone w rejestrze do pominięcia"
+                                        : "faktury kosztowe (AddCostInvo = 0)"];
+      continue;
+    }
 
     ++m;
     std::string number = DocumentNumber(reg);
@@ -135,7 +144,8 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
 
 }  // namespace
 
-void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc) {
+void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc,
+                       SkippedRows& skipped) {
   const AppSettings& s = ctx.AppSettings;
   tables::Table reg(ctx.Session);
   tables::Table users(ctx.Session);
@@ -151,7 +161,7 @@ void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOpt
     reg.SetFilter(MonthFilter(s.RegBySaleDate ? "SaleDate" : "Date", s.CurDate));
     reg.SetFiltered(true);
     users.Open();
-    ReadSales(ctx, state, doc, reg, users);
+    ReadSales(ctx, state, doc, reg, users, skipped);
     users.Close();
   }
   if (options.buy) {
@@ -159,7 +169,7 @@ void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOpt
     reg.SetFilter(MonthFilter("Date", s.CurDate));
     reg.SetFiltered(true);
     users.Open();
-    ReadPurchases(ctx, state, doc, reg, users);
+    ReadPurchases(ctx, state, doc, reg, users, skipped);
     users.Close();
   }
 }

@@ -56,14 +56,32 @@ GeneratedV7M GenerateJpkV7M(AppContext& ctx, GenJpkVatState& state, const Genera
     jpk::PrepareV7MDocument(result.document);
     jpk::FillV7MHeader(ctx, result.document, options.correction);
     switch (options.source) {
-      case SourceProgram::Towix: GenerateFromTowix(ctx, state, options, result.document); break;
-      case SourceProgram::Rejko: GenerateFromRejko(ctx, state, options, result.document); break;
-      case SourceProgram::Folvo: GenerateFromFolvo(ctx, state, options, result.document); break;
+      case SourceProgram::Towix: GenerateFromTowix(ctx, state, options, result.document, result.skipped); break;
+      case SourceProgram::Rejko: GenerateFromRejko(ctx, state, options, result.document, result.skipped); break;
+      case SourceProgram::Folvo: GenerateFromFolvo(ctx, state, options, result.document, result.skipped); break;
     }
   } catch (...) {
     result.failure = std::current_exception();
   }
   return result;
+}
+
+std::string GenerationSummary(const GenerateOptions& options, const GeneratedV7M& generated) {
+  const char* source = options.source == SourceProgram::Towix   ? "Towix"
+                       : options.source == SourceProgram::Rejko ? "Rejko"
+                                                                : "Folvo";
+  std::string text =
+      Format("Utworzono JPK_V7M za %04d-%02d z programu %s.", options.month.year, options.month.month, source);
+  if (!generated.document.IsNull()) {
+    auto records = generated.document.Ewidencja();
+    text += Format("\rWiersze sprzedaży: %d\rWiersze zakupu: %d", records.SprzedazWiersz().Count(),
+                   records.ZakupWiersz().Count());
+  }
+  if (!generated.skipped.empty()) {
+    text += "\rPominięto:";
+    for (const auto& [reason, count] : generated.skipped) text += Format("\r- %s: %d", reason.c_str(), count);
+  }
+  return text;
 }
 
 }  // namespace kx::generate

@@ -4,6 +4,7 @@
 // the command line) takes the document over.
 
 #include <exception>
+#include <map>
 #include <string>
 
 #include "app/app_context.h"
@@ -28,10 +29,18 @@ struct GenerateOptions {
 // A generation's outcome: the new document, and the error of a driver that
 // failed; the document then holds what was built before the error (null when
 // not even the header was made).
+// Source rows left out of the file on purpose, counted by reason (Polish).
+using SkippedRows = std::map<std::string, int>;
+
 struct GeneratedV7M {
   IXMLJPK document;
   std::exception_ptr failure;
+  SkippedRows skipped;
 };
+
+// What a finished generation shows the user: source program, month, records
+// of sales and purchases, rows left out and why.
+std::string GenerationSummary(const GenerateOptions& options, const GeneratedV7M& generated);
 
 // What the generation keeps for the whole program run.
 struct GenJpkVatState {
@@ -47,9 +56,12 @@ void RequireKsefField(tables::Table& reg);
 std::string KsefReference(AppContext& ctx, GenJpkVatState& state, const std::string& messagePrefix, tables::Table& reg);
 
 // The source drivers: records of the month of CurDate into the document.
-void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc);
-void GenerateFromRejko(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc);
-void GenerateFromFolvo(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc);
+void GenerateFromTowix(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc,
+                       SkippedRows& skipped);
+void GenerateFromRejko(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc,
+                       SkippedRows& skipped);
+void GenerateFromFolvo(AppContext& ctx, GenJpkVatState& state, const GenerateOptions& options, IXMLJPK doc,
+                       SkippedRows& skipped);
 
 // The "Generuj" command: CurDate takes the month, and a new document with
 // header and subject is filled by the chosen program's driver. A driver's

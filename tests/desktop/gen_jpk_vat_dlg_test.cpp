@@ -16,6 +16,8 @@
 #include "editor/v7m_editor.h"
 #include "generate/ui/GenJpkVat.h"
 #include "fixtures/generate_fixtures.h"
+#include "fixtures/v7m_fixture.h"
+#include "platform/xml/xml_document.h"
 #include "qt_test_helpers.h"
 #include "qt_user_port.h"
 #include "support/temp_dir.h"
@@ -55,12 +57,20 @@ struct Program {
     Contractors("26_11UC", {{1, "Mleczarnia Łąka", "PL 526-025-02-74"}}).WriteParadox(dir.Path());
   }
 
-  // Opens the dialog for the editor and presses "&Generuj" in it.
+  // Opens the dialog for the editor and presses "&Generuj" in it; a finished
+  // run's summary box is answered and its text kept in summary.
   int Generate() {
+    summary.clear();
+    auto summaryWatch = kxtest::OnNextModal<QMessageBox>(
+        [this](QMessageBox* box) {
+          summary = box->text();
+          box->accept();
+        },
+        10000, [](QMessageBox* box) { return box->text().startsWith(QStringLiteral("Utworzono JPK_V7M")); });
     auto watch = kxtest::OnNextModal<TGenJpkVatDlg>(
         [](TGenJpkVatDlg* d) { QTest::mouseClick(d->findChild<QPushButton*>("btnDoIt"), Qt::LeftButton); });
     const int result = dlg->Execute([this](kx::jpk::v7m::IXMLJPK document, bool declaration) {
-      editor.AcceptGenerated(document, declaration, std::nullopt);
+      return editor.AcceptGenerated(document, declaration, std::nullopt);
     });
     if (!watch->done) qFatal("the dialog was not shown");
     return result;
@@ -78,6 +88,7 @@ struct Program {
   kx::AppContext ctx{port};
   kx::editor::V7MEditor editor{ctx, dir.Path()};
   std::unique_ptr<TGenJpkVatDlg> dlg;
+  QString summary;
 };
 
 // Two sales and one purchase of November 2026, and one sale of October.
@@ -252,6 +263,11 @@ class GenJpkVatDlgTest : public QObject {
     QVERIFY(p.editor.HasDocument());
     QCOMPARE(p.Sales(), sales);
     QCOMPARE(p.Purchases(), purchases);
+    // The summary names the program, the month and the records.
+    QCOMPARE(p.summary, QStringLiteral("Utworzono JPK_V7M za 2026-11 z programu Towix.\nWiersze sprzedaży: %1\n"
+                                       "Wiersze zakupu: %2")
+                            .arg(sales)
+                            .arg(purchases));
     QCOMPARE(p.editor.FileName(), std::string("nowy plik"));
     QVERIFY(p.ctx.AppSettings.CurDate == (kx::tables::Date{2026, 11, 1}));
     const auto header = p.editor.Document().Naglowek();
@@ -309,9 +325,11 @@ class GenJpkVatDlgTest : public QObject {
 
     // A later run of the same dialog asks nothing; "BFK" again.
     p.editor.Drop();
-    auto none = kxtest::AnswerNextBox(QStringLiteral("&Nie"));
+    bool asked = false;
+    auto none = kxtest::OnNextModal<QMessageBox>([&](QMessageBox* box) { asked = true, box->reject(); }, 10000,
+                                                 [](QMessageBox* box) { return box->text().contains("KSeF"); });
     p.Generate();
-    QVERIFY(!none->seen);
+    QVERIFY(!asked);
     QCOMPARE(p.FirstSale("BFK"), std::string("1"));
     QCOMPARE(p.FirstSale("NrKSeF"), std::string("<brak>"));
   }
@@ -330,21 +348,23 @@ class GenJpkVatDlgTest : public QObject {
     QVERIFY(!p.dlg->State().AlwaysMarkBFK);
   }
 
-  void failuresAreShownAndTheEditorKeepsWhatWasBuilt_data() {
+  void failuresAreShownAndNothingIsHandedOver_data() {
     QTest::addColumn<bool>("withKsef");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<int>("sales");
-    QTest::newRow("register without KSeF") << false << "Nie znaleziono pola \"KSeF\" w tabeli: " << 0;
-    QTest::newRow("cancel at the question") << true << "Przerwano tworzenie JPK_V7M" << 1;
+    QTest::newRow("register without KSeF") << false << "Nie znaleziono pola \"KSeF\" w tabeli: ";
+    QTest::newRow("cancel at the question") << true << "Przerwano tworzenie JPK_V7M";
   }
-  void failuresAreShownAndTheEditorKeepsWhatWasBuilt() {
+  void failuresAreShownAndNothingIsHandedOver() {
     QFETCH(bool, withKsef);
     QFETCH(QString, error);
-    QFETCH(int, sales);
     Program p;
     std::vector<RegRow> rows = November();
     rows[1].ksef = "";  // the second sale asks
     p.WriteTowix(rows, withKsef);
+    // The editor holds a document already: a failed run must leave it whole.
+    p.editor.AcceptGenerated(kx::jpk::v7m::GetJPKRoot(kx::xml::XmlDocument::FromString(
+        kxtest::V7MFile(kxtest::Sale(1, "<K_19>10</K_19><K_20>2.3</K_20>") + kxtest::SaleCtrl(1, "2.3")))));
+    const std::string before = p.editor.Document().OwnerDocument().Xml();
     auto question = kxtest::AnswerNextBox(QStringLiteral("Anuluj"));
     std::unique_ptr<kxtest::BoxWatch> shown;
     // The error box follows the question (or comes alone).
@@ -362,12 +382,12 @@ class GenJpkVatDlgTest : public QObject {
     } else {
       arm.start();
     }
-    QCOMPARE(p.Generate(), int(QDialog::Accepted));
+    QCOMPARE(p.Generate(), int(QDialog::Rejected));
     QVERIFY(shown && shown->seen);
     QCOMPARE(shown->title, QStringLiteral("Błąd"));
     QVERIFY2(shown->text.startsWith(error), qPrintable(shown->text));
-    QVERIFY(p.editor.HasDocument());
-    QCOMPARE(p.Sales(), sales);
+    QVERIFY(p.summary.isEmpty());
+    QCOMPARE(p.editor.Document().OwnerDocument().Xml(), before);
   }
 
   // The dialog as shown, in the program's font; saved as a picture for the

@@ -7,7 +7,9 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -455,20 +457,138 @@ class JpkVatDlgTest : public QObject {
     QVERIFY(!p.Get("edP61")->isEnabled());
   }
 
-  void typedAmountsTakeWholeNumbersOnly() {
+  void typedAmountsInThePolishForms() {
     Program p;
     p.Open(p.dir.Write("a.xml", V7MFile(kRecords)));
+    // Letters and a minus inside are not taken; nothing else is dropped.
     p.Type("edP39", QStringLiteral("12,5x-"));
-    QCOMPARE(p.Text("edP39"), QStringLiteral("125"));
-    // A lone minus sign is not a number: the error box, and the window goes on.
-    p.Type("edP39", QStringLiteral("-"));
+    QCOMPARE(p.Text("edP39"), QStringLiteral("12,5"));
+    // Grosze other than zero: the message names the field; nothing changes.
     ModalChain error;
     error.Box(QStringLiteral("&OK")).Start();
     p.Click("btnRecalcDeclaration");
     QCOMPARE(error.Done(), size_t(1));
+    QCOMPARE(error.texts, QStringList{QStringLiteral("P_39: \"12,5\". Kwoty deklaracji podaje się w pełnych złotych")});
+    QVERIFY(p.Dlg()->Editor().Document().Node().FindChild("Deklaracja").IsNull());
+    QCOMPARE(p.Text("edP39"), QStringLiteral("12,5"));
+    // Whole złoty written with a blank and ",00" is the whole amount.
+    p.Type("edP39", QStringLiteral("20 000,00"));
+    p.Click("btnRecalcDeclaration");
+    QCOMPARE(p.Text("edP39"), QStringLiteral("20000"));
+    // Read-only amounts in the Polish form: 20 023 złoty of P_48.
+    QCOMPARE(p.Text("edP48"), QStringLiteral("20\u00A0230"));
+    QCOMPARE(p.Text("edBuyTaxSum"), QStringLiteral("230"));
+  }
+
+  void typedDeclarationIsOfferedBeforeSavingOrClosing() {
+    Program p;
+    const fs::path file = p.dir.Write("luty.xml", V7MFile(kRecords, Declaration("<P_38>23</P_38><P_48>230</P_48>")));
+    p.Open(file);
+    // Saving with a typed P_39: "Tak" takes it into the declaration first.
+    p.Type("edP39", QStringLiteral("1 000"));
+    const fs::path saved = p.dir.Path() / "zapis.xml";
+    ModalChain save;
+    save.Box(QStringLiteral("&Tak")).Then<QFileDialog>([&](QFileDialog* d) { ChooseFile(d, Q(saved)); }).Start();
+    p.Click("btnSaveJPK");
+    QCOMPARE(save.Done(), size_t(2));
+    QCOMPARE(save.texts, QStringList{QStringLiteral("Przeliczyć deklarację z wpisanymi kwotami?")});
+    QVERIFY(kxtest::ReadFile(saved).find("<P_39>1000</P_39>") != std::string::npos);
+    QCOMPARE(p.Get<QLabel>("labStatus")->text(), QStringLiteral("Zapisano plik: ") + Q(saved));
+
+    // Closing with another typed value: "Anuluj" keeps the window and the value.
+    p.Type("edP39", QStringLiteral("2000"));
+    ModalChain close;
+    close.Box(QStringLiteral("Anuluj")).Start();
+    p.Dlg()->reject();
+    QCOMPARE(close.Done(), size_t(1));
+    QVERIFY(p.Dlg()->isVisible());
+    QCOMPARE(p.Text("edP39"), QStringLiteral("2000"));
+    // "Nie": the window closes, the document keeps its declaration.
+    ModalChain closeNo;
+    closeNo.Box(QStringLiteral("&Nie")).Start();
+    p.Dlg()->reject();
+    QCOMPARE(closeNo.Done(), size_t(1));
+    QVERIFY(!p.Dlg()->isVisible());
+    QVERIFY(kxtest::ReadFile(saved).find("<P_39>1000</P_39>") != std::string::npos);
+  }
+
+  void cancelledSaveDialogCancelsTheAction() {
+    Program p;
+    const fs::path file = p.dir.Write("a.xml", V7MFile(kRecords));
+    p.Open(file);
+    p.Dlg()->hide();
+    p.ctx.AppSettings.KXDataDir = "kx/";
+    p.Dlg()->show();
+    p.Dlg()->Editor().Document().OwnerDocument().SetModified(true);
+    p.Dlg()->RefreshInfo();
+    // The make command: "Tak" to saving, then Escape in the save dialog: no
+    // new-or-link question, no generation, the document stays.
+    bool linkAsked = false;
+    auto link = kxtest::OnNextModal<TdlgLinkAsk>(
+        [&](TdlgLinkAsk* d) {
+          linkAsked = true;
+          d->reject();
+        },
+        1000);
+    ModalChain make;
+    make.Box(QStringLiteral("&Tak")).Then<QFileDialog>([](QFileDialog* d) { d->reject(); }).Start();
+    p.Click("btnMakeJPK");
+    QCOMPARE(make.Done(), size_t(2));
+    QVERIFY(!linkAsked);
+    link.reset();
     QVERIFY(p.Dlg()->Editor().HasDocument());
-    QCOMPARE(p.Text("edP39"), QStringLiteral("-"));
-    QVERIFY(!p.Get<QPushButton>("btnClearDeclaration")->isEnabled());
+    QCOMPARE(p.Dlg()->windowTitle(), QStringLiteral("*") + Q(file) + QStringLiteral(" - Kalvor JPK"));
+
+    // Closing the window: "Tak", then Escape in the save dialog: the window stays.
+    ModalChain close;
+    close.Box(QStringLiteral("&Tak")).Then<QFileDialog>([](QFileDialog* d) { d->reject(); }).Start();
+    p.Dlg()->reject();
+    QCOMPARE(close.Done(), size_t(2));
+    QVERIFY(p.Dlg()->isVisible());
+    QVERIFY(p.Dlg()->Editor().Modified());
+
+    // Ending the program with the change unsaved asks again; Anuluj keeps it running.
+    ModalChain end;
+    end.Box(QStringLiteral("Anuluj")).Start();
+    QVERIFY(!p.Dlg()->ProgramCloseQuery());
+    QCOMPARE(end.Done(), size_t(1));
+    QCOMPARE(end.texts, QStringList{QStringLiteral("Plik JPK_V7M ") + Q(file) +
+                                    QStringLiteral(" ma niezapisane zmiany.\nZapisać je?")});
+  }
+
+  void failedGenerationOffersNothingAndKeepsTheDocument() {
+    Program p;
+    const fs::path file = p.dir.Write("a.xml", V7MFile(kRecords));
+    p.Open(file);
+    p.Dlg()->hide();
+    fs::create_directories(p.dir.Path() / "kx");
+    p.ctx.AppSettings.KXDataDir = (p.dir.Path() / "kx").string() + "/";  // no tables of the month
+    p.Dlg()->show();
+    // "Nowy plik", "&Generuj": the error, and no offer to save.
+    ModalChain make;
+    make.Then<TdlgLinkAsk>([](TdlgLinkAsk* d) { d->done(TdlgLinkAsk::kNewFile); })
+        .Then<TGenJpkVatDlg>(
+            [](TGenJpkVatDlg* d) { QTest::mouseClick(d->findChild<QPushButton*>("btnDoIt"), Qt::LeftButton); })
+        .Box(QStringLiteral("&OK"))
+        .Start();
+    auto offer = kxtest::OnNextModal<QMessageBox>(
+        [](QMessageBox* box) { box->reject(); }, 1000,
+        [](QMessageBox* box) { return box->text() == QStringLiteral("Zapisać wygenerowany plik?"); });
+    p.Click("btnMakeJPK");
+    QCOMPARE(make.Done(), size_t(3));
+    QVERIFY(!offer->done);
+    QCOMPARE(p.Text("edSaleLinesCount"), QStringLiteral("1"));
+    QCOMPARE(p.Dlg()->windowTitle(), Q(file) + QStringLiteral(" - Kalvor JPK"));
+  }
+
+  void failedCheckShowsItsDifference() {
+    Program p;
+    p.Open(p.dir.Write("a.xml", V7MFile(kRecords, Declaration("<P_38>24</P_38><P_48>230</P_48>"))));
+    QCOMPARE(p.Get<QLabel>("labDiffP38")->text(), QStringLiteral("różnica: 1"));
+    QCOMPARE(p.Get<QLabel>("labDiffP48")->text(), QString());
+    // The creation time is shown whole.
+    QLineEdit* date = p.Get("edGenDate");
+    QVERIFY(date->width() >= date->fontMetrics().horizontalAdvance(date->text()));
   }
 
   void makeCommand() {

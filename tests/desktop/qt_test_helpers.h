@@ -44,20 +44,21 @@ struct ModalWatch {
   ~ModalWatch() { delete timer.data(); }
 };
 
-// Once the next modal widget of type W is up, runs action on it. When another
-// modal widget blocks the test for timeoutMs, that widget is rejected so that
-// the test cannot hang.
+// Once the next modal widget of type W is up (and, given accepts, one that it
+// accepts), runs action on it. When another modal widget blocks the test for
+// timeoutMs, that widget is rejected so that the test cannot hang.
 template <class W>
-std::unique_ptr<ModalWatch> OnNextModal(std::function<void(W*)> action, int timeoutMs = 10000) {
+std::unique_ptr<ModalWatch> OnNextModal(std::function<void(W*)> action, int timeoutMs = 10000,
+                                        std::function<bool(W*)> accepts = {}) {
   auto watch = std::make_unique<ModalWatch>();
   ModalWatch* w = watch.get();
   w->timer = new QTimer;
   auto clock = std::make_shared<QElapsedTimer>();
   clock->start();
   w->timer->setInterval(10);
-  QObject::connect(w->timer, &QTimer::timeout, [w, clock, action, timeoutMs]() {
+  QObject::connect(w->timer, &QTimer::timeout, [w, clock, action, timeoutMs, accepts]() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (W* widget = qobject_cast<W*>(modal); widget && widget->isVisible()) {
+    if (W* widget = qobject_cast<W*>(modal); widget && widget->isVisible() && (!accepts || accepts(widget))) {
       w->timer->stop();
       w->done = true;
       action(widget);

@@ -182,9 +182,24 @@ TEST(CliV7M, LinkAppendsTheOtherFile) {
   EXPECT_LT(out.find("FZ 1/2026"), out.find("FZ B"));
   EXPECT_EQ(ReadFile(dir / "a.xml"), kMonth);
 
-  // With a sample, in place.
+  // A file is never linked with itself.
+  r = RunCli({"v7m", "link", "a.xml", "a.xml", "-o", "dwa.xml", "--yes"}, dir.Path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Nie można połączyć pliku z nim samym"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "dwa.xml"));
+
+  // With a sample of another firm, in place: nothing without --yes, linked with it.
   CopySample(dir, "jpk_v7m3_mf_example_person.xml");
+  const std::string sample = ReadFile(dir / "jpk_v7m3_mf_example_person.xml");
   r = RunCli({"v7m", "link", "jpk_v7m3_mf_example_person.xml", "b.xml"}, dir.Path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Pytanie: Plik dotyczy innego NIP. Połączyć mimo to?"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(brak odpowiedzi: Nie)"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(dir / "jpk_v7m3_mf_example_person.xml"), sample);
+  r = RunCli({"v7m", "link", "jpk_v7m3_mf_example_person.xml", "b.xml", "--no"}, dir.Path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(ReadFile(dir / "jpk_v7m3_mf_example_person.xml"), sample);
+  r = RunCli({"v7m", "link", "jpk_v7m3_mf_example_person.xml", "b.xml", "--yes"}, dir.Path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(kxtest::SchemaErrors(dir / "jpk_v7m3_mf_example_person.xml"), "");
   EXPECT_NE(ReadFile(dir / "jpk_v7m3_mf_example_person.xml").find("<LiczbaWierszySprzedazy>2</LiczbaWierszySprzedazy>"),
@@ -234,7 +249,8 @@ TEST(CliV7M, DeclarationWithTypedValues) {
       // clang-format off
       {{"--P54", "10"}, 1, "Ostrzeżenie: Wpisano kwotę do zwrotu (P_54) ale nie wybrano\nw jakiej formie go dokonać.\n"},
       {{"--refund", "58"}, 1, "Ostrzeżenie: Nie wpisano kwoty do zwrotu (P_54)\na wybrano w jakiej formie go dokonać.\n"},
-      {{"--P39", "1,5"}, 1, "\"1,5\" nie jest poprawną liczbą całkowitą\n"},
+      {{"--P39", "1,5"}, 1, "P_39: \"1,5\". Kwoty deklaracji podaje się w pełnych złotych\n"},
+      {{"--P39", "tysiąc"}, 1, "P_39: \"tysiąc\" nie jest poprawną liczbą całkowitą\n"},
       {{"--refund", "57"}, 2, ""},
       // clang-format on
   };

@@ -184,8 +184,10 @@ TEST(Declaration, FailuresLeaveTheDocumentAsItWas) {
        Sale(1, "") + Sale(2, "<KorektaPodstawyOpodt>1</KorektaPodstawyOpodt><TerminPlatnosci>2026-01-10"
                              "</TerminPlatnosci>" + Pair(15, "-100", "0.01")),
        {}, DeclarationResult::Status::Done, "KorektaPodstawyOpodt: Powinna być wartość ujemna.\rPozycja: 2"},
-      {"typed amount not whole", Sale(1, ""), {.p39 = "12.5"}, DeclarationResult::Status::Done,
-       "\"12.5\" nie jest poprawną liczbą całkowitą"},
+      {"typed amount with grosze", Sale(1, ""), {.p39 = "12.5"}, DeclarationResult::Status::Done,
+       "P_39: \"12.5\". Kwoty deklaracji podaje się w pełnych złotych"},
+      {"typed amount not a number", Sale(1, ""), {.p49 = "12 tys."}, DeclarationResult::Status::Done,
+       "P_49: \"12 tys.\" nie jest poprawną liczbą całkowitą"},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -207,6 +209,41 @@ TEST(Declaration, FailuresLeaveTheDocumentAsItWas) {
   }
   EXPECT_STREQ(kRefundWithoutTermText, "Wpisano kwotę do zwrotu (P_54) ale nie wybrano\rw jakiej formie go dokonać.");
   EXPECT_STREQ(kTermWithoutRefundText, "Nie wpisano kwoty do zwrotu (P_54)\ra wybrano w jakiej formie go dokonać.");
+}
+
+TEST(Declaration, TypedAmountsInTheFormsAPolishUserWrites) {
+  struct Case {
+    const char* text;
+    std::optional<int64_t> value;  // nothing: not an amount
+    bool fraction;                 // grosze other than zero
+  } cases[] = {
+      {"20000", 20000, false},
+      {"20 000", 20000, false},
+      {" 20 000,00 ", 20000, false},
+      {"20000.00", 20000, false},
+      {"20\xC2\xA0"
+       "000",
+       20000, false},  // no-break space, as Polish number formats group
+      {"-1 500", -1500, false},
+      {"1,5", 1, true},
+      {"20 000,50", 20000, true},
+      {"123.45", 123, true},
+      {"1.000", std::nullopt, false},  // three digits after the point: not grosze
+      {"12,", std::nullopt, false},
+      {"abc", std::nullopt, false},
+      {"-", std::nullopt, false},
+      {"20 000 zł", std::nullopt, false},
+      {"99999999999", std::nullopt, false},
+  };
+  for (const auto& c : cases) {
+    bool fraction = false;
+    EXPECT_EQ(ParseWholeAmount(c.text, fraction), c.value) << c.text;
+    EXPECT_EQ(fraction, c.fraction) << c.text;
+  }
+  // The declaration never takes a changed amount: the digits are never run
+  // together into a hundred times larger one.
+  EXPECT_EQ(TypedWhole("P_39", "20 000,00"), 20000);
+  EXPECT_THROW(TypedWhole("P_39", "20 000,50"), Error);
 }
 
 TEST(Declaration, RemovalKeepsEverythingElse) {

@@ -166,12 +166,15 @@ TEST(EditorOpen, PrefixRepairAndLinking) {
   // Opening a second file with "Połącz pliki" links it.
   auto second = s.Pretty("drugi.xml", kUpToDate);
   s.port.shown.clear();
-  s.port.answers = {Button::No};  // the offer to save the linked result
+  // Another firm: linked after the question; then the offer to save.
+  s.port.answers = {Button::Yes, Button::No};
   ASSERT_TRUE(s.editor.OpenFile(second.string()));
   EXPECT_EQ(s.editor.FileName(), "nowy plik");
   EXPECT_EQ(s.ctx.SaveDlg.fileName, "");
   EXPECT_EQ(s.Texts(),
-            (std::vector<std::string>{"Pomyślnie połączono pliki JPK:\rnowy plik", "Zapisać dokonane zmiany?"}));
+            (std::vector<std::string>{"Plik dotyczy innego NIP. Połączyć mimo to?\rOtwarty: NIP 4165741358, 2026-02\r"
+                                      "Łączony: NIP 7270120002, 2026-02",
+                                      "Pomyślnie połączono pliki JPK:\rnowy plik", "Zapisać dokonane zmiany?"}));
   auto info = s.editor.RefreshInfo();
   EXPECT_EQ(info.saleCount, "2");
   EXPECT_EQ(info.purchaseCount, "2");
@@ -181,6 +184,138 @@ TEST(EditorOpen, PrefixRepairAndLinking) {
   EXPECT_EQ(s.editor.AskNewOrLink(), ui::ModalResult::Ok);
   EXPECT_FALSE(s.editor.HasDocument());
   EXPECT_EQ(s.editor.AskSaveChanges(), ui::ModalResult::Ok);
+}
+
+TEST(EditorOpen, RefusedFileIsNotTouched) {
+  Session s;
+  ASSERT_TRUE(s.ctx.AppSettings.ClearEnter);
+  // Line breaks a clean-up would remove, in files that are no JPK_V7M(3).
+  const std::string other = "<?xml version=\"1.0\"?>\r\n<Faktury>\r\n  <a>x\r\ny</a>\r\n</Faktury>\r\n";
+  const std::string fa =
+      kxtest::ReadFile(kxtest::SharedDir() / "samples" / "JPK_FA" / "jpk_fa4_synthetic_default_ns.xml");
+  for (const auto& [name, bytes] : {std::pair{"inny.xml", other}, std::pair{"fa.xml", fa}}) {
+    SCOPED_TRACE(name);
+    auto file = s.dir.Write(name, bytes);
+    s.port.shown.clear();
+    EXPECT_FALSE(s.editor.OpenFile(file.string()));
+    EXPECT_EQ(s.Texts(), std::vector<std::string>{"Zła struktura pliku. Brak zgodności z JPK_V7M (3)"});
+    EXPECT_EQ(kxtest::ReadFile(file), bytes);
+    EXPECT_FALSE(fs::exists(s.dir / "backup"));
+    EXPECT_FALSE(s.editor.HasDocument());
+  }
+}
+
+TEST(EditorLink, ItselfRefusedOtherFirmOrMonthAsked) {
+  const std::string february = kUpToDate;
+  std::string march = kUpToDate;
+  march.replace(march.find("<Miesiac>2</Miesiac>"), 20, "<Miesiac>3</Miesiac>");
+  struct Case {
+    const char* name;
+    std::string other;  // "" links the open file itself
+    std::vector<Button> answers;
+    bool linked;
+    std::vector<std::string> texts;
+  } cases[] = {
+      {"the same file", "", {}, false, {"Nie można połączyć pliku z nim samym:\r%s"}},
+      {"same firm and month", february, {}, true, {"Pomyślnie połączono pliki JPK:\rnowy plik"}},
+      {"another month, refused",
+       march,
+       {Button::No},
+       false,
+       {"Plik dotyczy innego miesiąca. Połączyć mimo to?\rOtwarty: NIP 7270120002, 2026-02\r"
+        "Łączony: NIP 7270120002, 2026-03"}},
+      {"another month, agreed",
+       march,
+       {Button::Yes},
+       true,
+       {"Plik dotyczy innego miesiąca. Połączyć mimo to?\rOtwarty: NIP 7270120002, 2026-02\r"
+        "Łączony: NIP 7270120002, 2026-03",
+        "Pomyślnie połączono pliki JPK:\rnowy plik"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Session s;
+    auto first = s.Pretty("luty.xml", february);
+    ASSERT_TRUE(s.editor.OpenFile(first.string()));
+    const std::string before = s.editor.Document().OwnerDocument().Xml();
+    auto other = c.other.empty() ? first : s.Pretty("drugi.xml", c.other);
+    s.port.shown.clear();
+    s.port.answers.assign(c.answers.begin(), c.answers.end());
+    EXPECT_EQ(s.editor.LinkFile(other.string()), c.linked);
+    std::vector<std::string> texts;
+    for (std::string t : c.texts) {
+      if (auto at = t.find("%s"); at != std::string::npos) t.replace(at, 2, first.string());
+      texts.push_back(t);
+    }
+    EXPECT_EQ(s.Texts(), texts);
+    EXPECT_EQ(s.editor.Document().Ewidencja().SprzedazWiersz().Count(), c.linked ? 2 : 1);
+    if (!c.linked) {
+      EXPECT_EQ(s.editor.Document().OwnerDocument().Xml(), before);
+      EXPECT_EQ(s.editor.FileName(), first.string());
+    }
+  }
+
+  // A generated month of another firm is linked only after the question too.
+  Session s;
+  ASSERT_TRUE(s.editor.OpenFile(s.Pretty("luty.xml", february).string()));
+  s.port.answers = {Button::No};
+  EXPECT_FALSE(s.editor.AcceptGenerated(jpk::v7m::GetJPKRoot(xml::XmlDocument::FromString(march)), true, std::nullopt));
+  EXPECT_EQ(s.editor.Document().Ewidencja().SprzedazWiersz().Count(), 1);
+  EXPECT_TRUE(s.editor.Document().Node().FindChild("Deklaracja").IsNull());
+}
+
+TEST(EditorSave, CancelledSaveDialogCancelsWhatAsked) {
+  struct Case {
+    const char* name;
+    std::vector<Button> answers;
+    std::optional<std::string> file;  // the save dialog's answer
+    ui::ModalResult askSave;
+    bool closeWindow, endProgram;
+  } cases[] = {
+      {"Tak, then the dialog cancelled", {Button::Yes}, std::nullopt, ui::ModalResult::Cancel, false, false},
+      {"Tak, saved", {Button::Yes}, "zapis.xml", ui::ModalResult::Yes, true, true},
+      {"Nie", {Button::No}, std::nullopt, ui::ModalResult::No, true, true},
+      {"box closed", {Button::Cancel}, std::nullopt, ui::ModalResult::Cancel, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (int query = 0; query < 3; ++query) {
+      Session s;
+      s.editor.AcceptGenerated(jpk::v7m::GetJPKRoot(xml::XmlDocument::FromString(kUpToDate)));
+      s.editor.Document().OwnerDocument().SetModified(true);  // an unsaved change
+      s.port.answers.assign(c.answers.begin(), c.answers.end());
+      if (c.answers[0] == Button::Yes) {
+        s.port.files = {c.file ? std::optional<std::string>((s.dir / *c.file).string()) : std::nullopt};
+      }
+      if (query == 0) EXPECT_EQ(s.editor.AskSaveChanges(), c.askSave);
+      if (query == 1) EXPECT_EQ(s.editor.CloseQuery(), c.closeWindow);
+      if (query == 2) EXPECT_EQ(s.editor.ProgramCloseQuery(), c.endProgram);
+      // Whatever was answered, the document is still there; saved only on Tak.
+      EXPECT_TRUE(s.editor.HasDocument());
+      EXPECT_EQ(s.editor.Modified(), !(c.file && c.answers[0] == Button::Yes));
+    }
+  }
+}
+
+TEST(EditorDeclaration, TypedFieldsDifferFromTheDocument) {
+  EditorInfo shown;
+  shown.p39 = "1000";
+  shown.p54 = "";
+  struct Case {
+    const char* name;
+    DeclarationInput typed;
+    bool differs;
+  } cases[] = {
+      {"as shown", {.p39 = "1000"}, false},
+      {"grouped the Polish way", {.p39 = " 1 000,00 "}, false},
+      {"another amount", {.p39 = "1001"}, true},
+      {"typed where the file has none", {.p39 = "1000", .p49 = "5"}, true},
+      {"a refund term without P_54 does not count", {.p39 = "1000", .refund = RefundTerm::P55}, false},
+      {"P_59 ticked", {.p39 = "1000", .p59 = true}, true},
+      {"a reason of correction", {.p39 = "1000", .ordzu = "błąd"}, true},
+      {"not a number", {.p39 = "tysiąc"}, true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TypedDeclarationDiffers(c.typed, shown), c.differs) << c.name;
 }
 
 TEST(EditorGenerated, HandOverMakesActiveOrLinksThenDeclares) {

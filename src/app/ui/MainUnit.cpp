@@ -96,6 +96,8 @@ void TMainForm::FormShow() {
 void TMainForm::FormCloseQuery(bool& canClose) {
   canClose = m_ctx.ui.Ask(kx::ui::BoxKind::Confirmation, "Zakończyć program?",
                           {kx::ui::Button::Ok, kx::ui::Button::Cancel}, kx::ui::Button::Ok) == kx::ui::Button::Ok;
+  // Unsaved work of the editor is offered for saving before the end.
+  if (canClose && m_commands.closeQuery) canClose = m_commands.closeQuery();
 }
 
 void TMainForm::FormDestroy() {

@@ -25,6 +25,7 @@ class TMainForm : public QWidget {
     std::function<void()> generateKR;                       // "JPK &KR": the JPK_KR dialog
     std::function<void()> exchangeFormat;                   // "Konwerter &danych": the converter
     std::function<void(int code)> endProgram;               // ends the process with the exit code
+    std::function<bool()> closeQuery;                       // the other windows agree to the program's end
   };
 
   // Creating the window runs FormCreate: it reads the configuration named by

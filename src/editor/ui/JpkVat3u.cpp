@@ -1,6 +1,10 @@
 #include "editor/ui/JpkVat3u.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QTimer>
@@ -17,6 +21,30 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
+
+// An amount of the file for a read-only field: Polish grouping and decimal
+// comma ("12 345,50"); whole numbers stay whole. Other texts as they are.
+QString ShownAmount(const std::string& text) {
+  const QLocale pl(QLocale::Polish, QLocale::Poland);
+  const QString t = Q(text).trimmed();
+  bool ok = false;
+  const qlonglong whole = t.toLongLong(&ok);
+  if (ok) return pl.toString(whole);
+  const double value = QLocale::c().toDouble(t, &ok);
+  return ok ? pl.toString(value, 'f', 2) : Q(text);
+}
+
+// A label beside a field of a grid, in the next column.
+QLabel* LabelBeside(QLineEdit* edit) {
+  auto* grid = qobject_cast<QGridLayout*>(edit->parentWidget()->layout());
+  auto* label = new QLabel(edit->parentWidget());
+  int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+  if (grid) {
+    grid->getItemPosition(grid->indexOf(edit), &row, &column, &rowSpan, &columnSpan);
+    grid->addWidget(label, row, column + columnSpan);
+  }
+  return label;
+}
 
 }  // namespace
 
@@ -35,11 +63,13 @@ TJpkVatDlg::TJpkVatDlg(kx::AppContext& ctx, Collaborators collaborators, QWidget
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-  // Read-only fields in the face colour; the typed amounts take whole numbers.
+  // Read-only fields in the face colour; the typed amounts take whole złoty,
+  // written with blanks between the thousands and ",00" if the user likes.
   for (QLineEdit* e : findChildren<QLineEdit*>()) {
     if (e->isReadOnly()) SetFieldColor(e, FaceColor());
   }
-  auto* whole = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), this);
+  auto* whole = new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("-?[0-9 \u00A0\u202F]*([,.][0-9]{0,2})?")), this);
   for (QLineEdit* e : {m_ui->edP39, m_ui->edP49, m_ui->edP50, m_ui->edP52, m_ui->edP54, m_ui->edP60}) {
     e->setValidator(whole);
   }
@@ -50,6 +80,24 @@ TJpkVatDlg::TJpkVatDlg(kx::AppContext& ctx, Collaborators collaborators, QWidget
   }
   m_ui->edP60->setEnabled(false);
   m_ui->edP61->setEnabled(false);
+
+  // The creation time is shown whole; the checks' differences stand beside
+  // their fields; the last saved file at the bottom.
+  m_ui->edGenDate->setMinimumWidth(
+      m_ui->edGenDate->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00T00:00:00")) + 24);
+  m_ui->edGenDate->setMaximumWidth(QWIDGETSIZE_MAX);
+  m_diff38 = LabelBeside(m_ui->edP38);
+  m_diff48 = LabelBeside(m_ui->edP48);
+  for (QLabel* l : {m_diff38, m_diff48}) {
+    l->setObjectName(l == m_diff38 ? QStringLiteral("labDiffP38") : QStringLiteral("labDiffP48"));
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, CheckRedColor());
+    l->setPalette(p);
+  }
+  m_status = new QLabel(this);
+  m_status->setObjectName(QStringLiteral("labStatus"));
+  m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  if (auto* left = findChild<QVBoxLayout*>(QStringLiteral("layLeft"))) left->addWidget(m_status);
 
   m_editor->askNewOrLink = [this]() {
     return m_collaborators.askNewOrLink ? m_collaborators.askNewOrLink() : kx::ui::ModalResult::Cancel;
@@ -97,10 +145,33 @@ void TJpkVatDlg::FormShow() {
 }
 
 void TJpkVatDlg::done(int result) {
-  // The answer does not stop the closing.
-  Guarded([this] { m_editor->CloseQuery(); });
+  // The window stays open when the user cancels: typed amounts not taken
+  // over, a save started and then cancelled, or a failed save.
+  bool close = false;
+  Guarded([&] { close = OfferTypedDeclaration() && m_editor->CloseQuery(); });
+  if (!close) return;
   RefreshInfo();
   QDialog::done(result);
+}
+
+bool TJpkVatDlg::ProgramCloseQuery() {
+  bool close = false;
+  Guarded([&] { close = m_editor->ProgramCloseQuery(); });
+  RefreshInfo();
+  return close;
+}
+
+void TJpkVatDlg::ShowStatus(const QString& text) { m_status->setText(text); }
+
+bool TJpkVatDlg::OfferTypedDeclaration() {
+  if (!m_editor->HasDocument()) return true;
+  if (!kx::editor::TypedDeclarationDiffers(TypedInput(), m_editor->RefreshInfo())) return true;
+  switch (m_ctx.ui.Ask(kx::ui::BoxKind::Confirmation, "Przeliczyć deklarację z wpisanymi kwotami?",
+                       {kx::ui::Button::Yes, kx::ui::Button::No, kx::ui::Button::Cancel}, kx::ui::Button::Yes)) {
+    case kx::ui::Button::Yes: return RecalcTypedDeclaration();
+    case kx::ui::Button::No: return true;
+    default: return false;
+  }
 }
 
 void TJpkVatDlg::UncheckRefundTerms() {
@@ -128,25 +199,37 @@ void TJpkVatDlg::RefreshInfo() {
   u.edNIP->setText(Q(info.nip));
   u.edGenDate->setText(Q(info.generatedAt));
   u.edDateRange->setText(Q(info.dateRange));
-  u.edSaleLinesCount->setText(Q(info.saleCount));
-  u.edSaleTaxSum->setText(Q(info.saleTax));
-  u.edBuyLinesCount->setText(Q(info.purchaseCount));
-  u.edBuyTaxSum->setText(Q(info.purchaseTax));
   u.gbDeklaracja->setTitle(Q(info.declarationCaption));
 
-  const std::pair<QLineEdit*, const std::string*> values[] = {
-      {u.edP37, &info.p37}, {u.edP38, &info.p38}, {u.edP39, &info.p39},    {u.edP40Plus42, &info.p40Plus42},
-      {u.edP48, &info.p48}, {u.edP49, &info.p49}, {u.edP50, &info.p50},    {u.edP51, &info.p51},
-      {u.edP52, &info.p52}, {u.edP53, &info.p53}, {u.edP54, &info.p54},    {u.edP62, &info.p62},
-      {u.edP68, &info.p68}, {u.edP69, &info.p69}, {u.edORDZU, &info.ordzu}};
-  for (const auto& [edit, text] : values) edit->setText(Q(*text));
+  // Read-only amounts in the Polish form; typed ones as the file holds them.
+  const std::pair<QLineEdit*, const std::string*> shown[] = {{u.edSaleLinesCount, &info.saleCount},
+                                                             {u.edSaleTaxSum, &info.saleTax},
+                                                             {u.edBuyLinesCount, &info.purchaseCount},
+                                                             {u.edBuyTaxSum, &info.purchaseTax},
+                                                             {u.edP37, &info.p37},
+                                                             {u.edP38, &info.p38},
+                                                             {u.edP40Plus42, &info.p40Plus42},
+                                                             {u.edP48, &info.p48},
+                                                             {u.edP51, &info.p51},
+                                                             {u.edP53, &info.p53},
+                                                             {u.edP62, &info.p62},
+                                                             {u.edP68, &info.p68},
+                                                             {u.edP69, &info.p69}};
+  for (const auto& [edit, text] : shown) edit->setText(ShownAmount(*text));
+  const std::pair<QLineEdit*, const std::string*> typed[] = {{u.edP39, &info.p39}, {u.edP49, &info.p49},
+                                                             {u.edP50, &info.p50}, {u.edP52, &info.p52},
+                                                             {u.edP54, &info.p54}, {u.edORDZU, &info.ordzu}};
+  for (const auto& [edit, text] : typed) edit->setText(Q(*text));
 
   // The two tax checks: colour and hint.
   const std::pair<QLineEdit*, const kx::editor::TaxCheck*> checks[] = {{u.edP38, &info.check38},
                                                                        {u.edP48, &info.check48}};
   for (const auto& [edit, check] : checks) {
-    SetFieldColor(edit, check->shown && check->color == FieldColor::Red ? CheckRedColor() : FaceColor());
+    const bool red = check->shown && check->color == FieldColor::Red;
+    SetFieldColor(edit, red ? CheckRedColor() : FaceColor());
     edit->setToolTip(check->shown ? Q(check->hint) : QString());
+    QLabel* diff = edit == u.edP38 ? m_diff38 : m_diff48;
+    diff->setText(red ? QStringLiteral("różnica: ") + ShownAmount(check->difference) : QString());
   }
 
   u.edP49->setEnabled(info.p49Enabled);
@@ -214,15 +297,18 @@ void TJpkVatDlg::btnMakeJPKClick() {
     const kx::ui::ModalResult saved = m_editor->AskSaveChanges();
     RefreshInfo();
     if (saved == kx::ui::ModalResult::Cancel) return;
-    const kx::ui::ModalResult newOrLink = m_editor->AskNewOrLink();
-    RefreshInfo();
+    // "Nowy plik" replaces the document only once the new one is made: a
+    // failed generation leaves the editor as it was.
+    const kx::ui::ModalResult newOrLink = m_editor->NewOrLinkChoice();
     if (newOrLink == kx::ui::ModalResult::Cancel || !m_collaborators.generate) return;
+    const bool replace = newOrLink == kx::ui::ModalResult::No;
     const kx::editor::DeclarationInput typed = TypedInput();
-    const bool ran = m_collaborators.generate([this, typed](kx::jpk::v7m::IXMLJPK document, bool declaration) {
-      m_editor->AcceptGenerated(document, declaration, typed);
-    });
-    if (!ran) return;
+    const bool taken =
+        m_collaborators.generate([this, typed, replace](kx::jpk::v7m::IXMLJPK document, bool declaration) {
+          return m_editor->AcceptGenerated(document, declaration, typed, replace);
+        });
     RefreshInfo();
+    if (!taken) return;
     if (m_ctx.ui.Ask(kx::ui::BoxKind::Confirmation, "Zapisać wygenerowany plik?",
                      {kx::ui::Button::Yes, kx::ui::Button::No}, kx::ui::Button::Yes) == kx::ui::Button::Yes) {
       btnSaveJPKClick();
@@ -232,6 +318,9 @@ void TJpkVatDlg::btnMakeJPKClick() {
 }
 
 void TJpkVatDlg::btnOpenJPKClick() {
+  bool go = false;
+  Guarded([&] { go = OfferTypedDeclaration(); });
+  if (!go) return;
   Guarded([this] {
     const kx::ui::ModalResult saved = m_editor->AskSaveChanges();
     RefreshInfo();
@@ -247,13 +336,19 @@ void TJpkVatDlg::btnOpenJPKClick() {
 }
 
 void TJpkVatDlg::btnSaveJPKClick() {
+  // Typed amounts the user keeps in the fields: Anuluj stops the save and
+  // keeps them there.
+  bool go = false;
+  Guarded([&] { go = OfferTypedDeclaration(); });
+  if (!go) return;
+  bool saved = false;
+  Guarded([&] { saved = m_editor->Save(); });
   // The display follows also a failed save.
-  Guarded([this] { m_editor->Save(); });
   RefreshInfo();
+  if (saved) ShowStatus(QStringLiteral("Zapisano plik: ") + Q(m_editor->FileName()));
 }
 
-void TJpkVatDlg::btnRecalcDeclarationClick() {
-  if (!m_editor->HasDocument()) return;
+bool TJpkVatDlg::RecalcTypedDeclaration() {
   ResetFieldColor(m_ui->edP49);
   ResetFieldColor(m_ui->edP50);
   kx::editor::DeclarationResult result;
@@ -263,12 +358,12 @@ void TJpkVatDlg::btnRecalcDeclarationClick() {
     done = true;
   });
   // A failure leaves the document and the typed values as they were.
-  if (!done) return;
+  if (!done) return false;
   if (result.status != kx::editor::DeclarationResult::Status::Done) {
     SetFieldColor(m_ui->edP54, CheckRedColor());
     m_ui->edP54->repaint();
     QTimer::singleShot(500, this, [this] { ResetFieldColor(m_ui->edP54); });
-    return;
+    return false;
   }
   RefreshInfo();
   if (result.loweredP49) {
@@ -279,6 +374,12 @@ void TJpkVatDlg::btnRecalcDeclarationClick() {
     m_ui->edP50->setText(QString::number(*result.loweredP50));
     SetFieldColor(m_ui->edP50, MoneyGreenColor());
   }
+  return true;
+}
+
+void TJpkVatDlg::btnRecalcDeclarationClick() {
+  if (!m_editor->HasDocument()) return;
+  RecalcTypedDeclaration();
 }
 
 void TJpkVatDlg::btnClearDeclarationClick() {

@@ -17,6 +17,7 @@ class TJpkVatDlg;
 namespace kx::editor {
 class V7MEditor;
 }
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QButtonGroup;
@@ -31,9 +32,10 @@ class TJpkVatDlg : public QDialog {
     std::function<kx::ui::ModalResult()> askNewOrLink;
     // The receipt-sales dialog on the fields; true for OK.
     std::function<bool(kx::editor::ReceiptFields&)> editReceipt;
-    // The generation dialog: shown modally, each new document goes to the
-    // hand-over (document, declaration asked for). True after a run.
-    using HandOver = std::function<void(kx::jpk::v7m::IXMLJPK, bool)>;
+    // The generation dialog: shown modally, the new document goes to the
+    // hand-over (document, declaration asked for; false when it was not
+    // taken). True after a run whose document was taken.
+    using HandOver = std::function<bool(kx::jpk::v7m::IXMLJPK, bool)>;
     std::function<bool(const HandOver&)> generate;
   };
 
@@ -45,6 +47,10 @@ class TJpkVatDlg : public QDialog {
 
   // Rebuilds every displayed value and the enabled state from the session.
   void RefreshInfo();
+
+  // Ending the program: unsaved changes of the editor are offered for
+  // saving; false when the program must not end.
+  bool ProgramCloseQuery();
 
   // The commands of the buttons.
   void btnMakeJPKClick();
@@ -71,6 +77,12 @@ class TJpkVatDlg : public QDialog {
   void cbP59Click();
   void UncheckRefundTerms();
   kx::editor::DeclarationInput TypedInput() const;
+  // Typed declaration amounts that the document does not hold: offered for
+  // recalculation before saving, opening or closing. False: the action stops.
+  bool OfferTypedDeclaration();
+  // The declaration with the typed fields; true when it was computed.
+  bool RecalcTypedDeclaration();
+  void ShowStatus(const QString& text);
   void SetFieldColor(QLineEdit* edit, const QColor& color);
   void ResetFieldColor(QLineEdit* edit);
   // Runs a command; a failure of the system is shown in the error box and the
@@ -83,4 +95,7 @@ class TJpkVatDlg : public QDialog {
   Collaborators m_collaborators;
   std::unique_ptr<kx::editor::V7MEditor> m_editor;
   QButtonGroup* m_refundTerms = nullptr;
+  QLabel* m_diff38 = nullptr;  // the differences of the two checks, beside them
+  QLabel* m_diff48 = nullptr;
+  QLabel* m_status = nullptr;  // the last saved file
 };

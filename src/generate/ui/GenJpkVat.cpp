@@ -94,20 +94,21 @@ void TGenJpkVatDlg::btnDoItClick() {
   if (!m_handOver) return;
   const kx::generate::GenerateOptions options = Options();
   std::string failure;
+  bool taken = false;
+  kx::generate::GeneratedV7M generated;
   try {
-    kx::generate::GeneratedV7M generated = kx::generate::GenerateJpkV7M(m_ctx, m_state, options);
-    // The hand-over happens also after a driver's failure, so the editor
-    // holds what was built before the error; that error comes first.
-    try {
-      m_handOver(generated.document, options.declaration);
-    } catch (...) {
-      if (!generated.failure) throw;
-    }
+    generated = kx::generate::GenerateJpkV7M(m_ctx, m_state, options);
+    // A failed run hands nothing over: the editor keeps what it had.
     if (generated.failure) std::rethrow_exception(generated.failure);
+    taken = m_handOver(generated.document, options.declaration);
   } catch (const std::exception& e) {
     failure = e.what();
   }
-  // The dialog closes with OK also after a failure; the message follows.
+  if (!taken) {
+    reject();
+    if (!failure.empty()) m_ctx.ui.Show(kx::ui::BoxKind::Error, failure);
+    return;
+  }
   accept();
-  if (!failure.empty()) m_ctx.ui.Show(kx::ui::BoxKind::Error, failure);
+  m_ctx.ui.Show(kx::ui::BoxKind::Information, kx::generate::GenerationSummary(options, generated));
 }

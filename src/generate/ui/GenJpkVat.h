@@ -18,16 +18,19 @@ class TGenJpkVatDlg : public QDialog {
 
  public:
   // What becomes of a new document: the opener's hand-over (the editor links
-  // it or makes it active, and computes the declaration when asked for).
-  using HandOver = std::function<void(kx::jpk::v7m::IXMLJPK document, bool declaration)>;
+  // it or makes it active, and computes the declaration when asked for);
+  // false when the document was not taken.
+  using HandOver = std::function<bool(kx::jpk::v7m::IXMLJPK document, bool declaration)>;
 
   // Created once at program start (FormCreate): the month of CurDate, the
   // source choices of the configured programs.
   explicit TGenJpkVatDlg(kx::AppContext& ctx, QWidget* parent = nullptr);
   ~TGenJpkVatDlg() override;
 
-  // Shows the dialog modally; "&Generuj" hands the new document over.
-  // Returns QDialog::Accepted after a run (also a failed one).
+  // Shows the dialog modally; "&Generuj" hands the new document over and
+  // shows a summary. Returns QDialog::Accepted when a document was made and
+  // taken; after a failure the message is shown, nothing is handed over and
+  // the result is QDialog::Rejected.
   int Execute(HandOver handOver);
 
   // The dialog's choices as the generation takes them.
