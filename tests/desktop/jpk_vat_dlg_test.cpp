@@ -3,6 +3,7 @@
 // new-or-link question, the declaration command with its money-green and
 // refund warning, the refund and P_59 controls, the make command, closing.
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -657,6 +658,86 @@ class JpkVatDlgTest : public QObject {
     const std::string written = kxtest::ReadFile(file);
     QVERIFY(written.find("Deklaracja") == std::string::npos);
     QVERIFY(written.find("SprzedazWiersz") != std::string::npos);
+  }
+
+  // Pictures of the questions that keep typed work and files safe, only
+  // when asked for with KX_SCREENSHOT_DIR.
+  void screenshotsOfTheQuestions() {
+    const QString out = qEnvironmentVariable("KX_SCREENSHOT_DIR");
+    if (out.isEmpty()) QSKIP("KX_SCREENSHOT_DIR not set");
+    auto shot = [&](QWidget* w, const QString& name) {
+      QTest::qWait(400);
+      const QRect f = w->frameGeometry();
+      QPixmap pix = QGuiApplication::platformName() == QStringLiteral("xcb")
+                        ? w->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height())
+                        : w->grab();
+      QVERIFY(pix.save(out + QLatin1Char('/') + name));
+    };
+    auto boxShot = [&](const QString& name, const QString& button) {
+      return [&shot, name, button](QMessageBox* box) {
+        shot(box, name);
+        for (QAbstractButton* b : box->buttons()) {
+          if (b->text() == button) return b->click();
+        }
+        box->reject();
+      };
+    };
+    Program p;
+    p.Dlg()->move(40, 40);
+    const fs::path file = p.dir.Write("2026-02_jpk_v7m_3.xml",
+                                      V7MFile(kRecords, Declaration("<P_38>24</P_38><P_48>230</P_48>")));
+    p.Open(file);
+    // Saving with a typed amount, over another existing file.
+    p.dir.Write("stary.xml", "<stary/>");
+    p.Type("edP39", QStringLiteral("1 000"));
+    ModalChain save;
+    save.Then<QMessageBox>(boxShot(QStringLiteral("question-typed-declaration.png"), QStringLiteral("&Tak")))
+        .Then<QFileDialog>([&](QFileDialog* d) { ChooseFile(d, Q(p.dir.Path() / "stary.xml")); })
+        .Then<QMessageBox>(boxShot(QStringLiteral("question-replace-file.png"), QStringLiteral("&Tak")))
+        .Start();
+    p.Click("btnSaveJPK");
+    QCOMPARE(save.Done(), size_t(3));
+    p.Dlg()->raise();
+    shot(p.Dlg(), QStringLiteral("editor-saved.png"));
+    // Linking a file of another firm.
+    std::string otherFirm = V7MFile(kRecords);
+    otherFirm.replace(otherFirm.find("7270120002"), 10, "5260250274");
+    const fs::path other = p.dir.Write("inna.xml", otherFirm);
+    ModalChain link;
+    link.Then<TdlgLinkAsk>([](TdlgLinkAsk* d) { d->done(TdlgLinkAsk::kLink); })
+        .Then<QFileDialog>([&](QFileDialog* d) { ChooseFile(d, Q(other)); })
+        .Then<QMessageBox>(boxShot(QStringLiteral("question-link-other-nip.png"), QStringLiteral("&Nie")))
+        .Start();
+    p.Click("btnOpenJPK");
+    QCOMPARE(link.Done(), size_t(3));
+
+    // The summary after generating the demo firm's November.
+    Program g;
+    g.Dlg()->hide();
+    g.ctx.AppSettings.KXDataDir = (kxtest::SourceDir() / "data" / "demo" / "towix").string() + "/";
+    g.ctx.AppSettings.UserDir = g.ctx.AppSettings.KXDataDir;
+    g.ctx.AppSettings.CurDate = {2026, 11, 1};
+    g.Dlg()->move(40, 40);
+    g.Dlg()->show();
+    auto dialog = kxtest::OnNextModal<TGenJpkVatDlg>(
+        [](TGenJpkVatDlg* d) { QTest::mouseClick(d->findChild<QPushButton*>("btnDoIt"), Qt::LeftButton); });
+    auto summary = kxtest::OnNextModal<QMessageBox>(
+        boxShot(QStringLiteral("generation-summary.png"), QStringLiteral("&OK")), 60000,
+        [](QMessageBox* box) { return box->text().startsWith(QStringLiteral("Utworzono JPK_V7M")); });
+    auto offer = kxtest::OnNextModal<QMessageBox>(
+        [](QMessageBox* box) { box->reject(); }, 60000,
+        [](QMessageBox* box) { return box->text() == QStringLiteral("Zapisać wygenerowany plik?"); });
+    auto ksef = kxtest::OnNextModal<QMessageBox>(
+        [](QMessageBox* box) {
+          for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == QStringLiteral("&Tak wszyst.")) return b->click();
+          }
+        },
+        10000, [](QMessageBox* box) { return box->text().contains(QStringLiteral("KSeF")); });
+    g.Click("btnMakeJPK");
+    QVERIFY(dialog->done);
+    QVERIFY(summary->done);
+    QVERIFY(offer->done);
   }
 
   // Pictures of the window for the documentation, only when asked for with
