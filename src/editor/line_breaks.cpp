@@ -2,10 +2,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
-#include "platform/error.h"
 #include "jpk/files/jpkTools.h"
+#include "platform/error.h"
+#include "platform/temp_file.h"
 #include "platform/xml/pretty_print.h"
 #include "platform/xml/xml_document.h"
 
@@ -64,7 +66,14 @@ std::string RemoveLineBreaks(std::string_view text) {
 
 bool CleanLineBreaks(const std::string& fileName, const fs::path& workingDir, ui::UserPort& ui) {
   std::string backup = jpk::BackupJpkFile(fileName, '_');
-  fs::path temp = workingDir / kCleanTempName;
+  std::optional<TempFile> working;
+  try {
+    working.emplace(workingDir, kCleanTempPrefix, ".xml");
+  } catch (...) {
+    MoveFile(backup, fileName);
+    throw;
+  }
+  const fs::path temp = working->Path();
   std::error_code ec;
   fs::copy_file(backup, temp, fs::copy_options::overwrite_existing, ec);
   if (ec) {

@@ -12,8 +12,9 @@
 
 namespace kx::editor {
 
-// The name of the working copy in the working folder.
-inline constexpr const char* kCleanTempName = "_tmp_V7M.xml";
+// The working copies in the working folder are named "_tmp_V7M" + six
+// random characters + ".xml", each private to one run.
+inline constexpr const char* kCleanTempPrefix = "_tmp_V7M";
 
 // The text with its line breaks removed: a break (CR LF, CR or LF) becomes
 // one space when the character before it is neither a space nor ">", and

@@ -10,6 +10,7 @@
 #include "jpk/v7m/v7m_records.h"
 #include "jpk/files/jpkTools.h"
 #include "platform/decimal_text.h"
+#include "platform/temp_file.h"
 #include "platform/text_utils.h"
 #include "platform/xml/xml_document.h"
 
@@ -104,20 +105,14 @@ xml::XmlDocument LoadCleanCopy(const std::string& fileName, const fs::path& work
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw Error(Format("Nie można odczytać pliku %s", fileName.c_str()));
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  fs::path copy = workingDir / kCleanTempName;
+  TempFile working(workingDir, kCleanTempPrefix, ".xml");
+  const fs::path& copy = working.Path();
   {
     std::ofstream out(copy, std::ios::binary | std::ios::trunc);
     std::string cleaned = RemoveLineBreaks(bytes);
     out.write(cleaned.data(), static_cast<std::streamsize>(cleaned.size()));
     if (!out) throw Error(Format("Nie można zapisać pliku %s", copy.string().c_str()));
   }
-  struct Remove {
-    fs::path path;
-    ~Remove() {
-      std::error_code ec;
-      fs::remove(path, ec);
-    }
-  } remove{copy};
   try {
     return xml::XmlDocument::FromFile(copy);
   } catch (const Error&) {
@@ -237,9 +232,11 @@ bool V7MEditor::OpenCommand() {
 }
 
 IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
-  // The file is changed (clean-up, repair) only once it is known to be a
-  // JPK_V7M(3) document.
-  if (!IsV7MDocument(xml::XmlDocument::FromFile(fileName))) {
+  // The file is cleaned up in place only once it is known to be a JPK_V7M(3)
+  // document (the prefix repair asks first and checks the kind itself).
+  std::error_code ec;
+  const bool inPlace = m_ctx.AppSettings.ClearEnter && cleanUpInPlace && fs::is_regular_file(fileName, ec);
+  if (inPlace && !IsV7MDocument(xml::XmlDocument::FromFile(fileName))) {
     m_ctx.ui.Show(ui::BoxKind::Error, kWrongStructure);
     return {};
   }

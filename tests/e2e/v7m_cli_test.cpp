@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <map>
 #include <sstream>
 
@@ -78,7 +79,9 @@ TEST(CliV7M, OpenShowsWhatTheEditorShows) {
   EXPECT_EQ(v["Caption"], "luty.xml - Kalvor JPK");
   // The clean-up kept a backup; the document itself was not saved.
   EXPECT_TRUE(fs::exists(dir / "backup" / "_luty.xml"));
-  EXPECT_FALSE(fs::exists(dir / "_tmp_V7M.xml"));
+  for (const auto& e : fs::directory_iterator(dir.Path())) {
+    EXPECT_NE(e.path().filename().string().rfind("_tmp_V7M", 0), 0u) << e.path();
+  }
 
   // A file whose numbering changes shows the modified caption; not saved.
   dir.Write("zle.xml", V7MFile(Sale(4, "") + SaleCtrl(1, "0") + PurchaseCtrl(0, "0")));
@@ -142,6 +145,35 @@ TEST(CliV7M, RecalcInPlaceAndToAnotherFile) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Powinna być wartość ujemna.\rDokument: FZ 5 Pole K_46\n");
   EXPECT_EQ(ReadFile(dir / "zly.xml"), bad);
+}
+
+// Two commands at once in one folder: each works on its own private copy.
+TEST(CliV7M, TwoRunsInOneFolderNeverMixFiles) {
+  kxtest::TempDir dir;
+  // Line breaks inside values make each run clean a working copy first.
+  for (const char* name : {"Alfa", "Beta"}) {
+    dir.Write(std::string(name) + ".xml",
+              V7MFile(Sale(7, "<K_19>100</K_19><K_20>23</K_20>", "5260250274", std::string("Sklep\r\n") + name) +
+                      SaleCtrl(3, "1")));
+  }
+  for (int round = 0; round < 8; ++round) {
+    auto a = std::async(std::launch::async, [&] {
+      return RunCli({"v7m", "recalc", "Alfa.xml", "-o", "wynik_Alfa.xml"}, dir.Path());
+    });
+    auto b = std::async(std::launch::async, [&] {
+      return RunCli({"v7m", "recalc", "Beta.xml", "-o", "wynik_Beta.xml"}, dir.Path());
+    });
+    ASSERT_EQ(a.get().exitCode, 0);
+    ASSERT_EQ(b.get().exitCode, 0);
+    const std::string alfa = ReadFile(dir / "wynik_Alfa.xml"), beta = ReadFile(dir / "wynik_Beta.xml");
+    EXPECT_NE(alfa.find("Sklep Alfa"), std::string::npos) << round;
+    EXPECT_EQ(alfa.find("Beta"), std::string::npos) << round;
+    EXPECT_NE(beta.find("Sklep Beta"), std::string::npos) << round;
+    EXPECT_EQ(beta.find("Alfa"), std::string::npos) << round;
+  }
+  for (const auto& e : fs::directory_iterator(dir.Path())) {
+    EXPECT_NE(e.path().filename().string().rfind("_tmp_V7M", 0), 0u) << e.path();
+  }
 }
 
 TEST(CliV7M, RecalcOfTheSamples) {

@@ -240,6 +240,23 @@ TEST_F(GenerateCli, LinkIntoAFileAndDeclaration) {
   EXPECT_EQ(root.Deklaracja().PozycjeSzczegolowe().P_19(), 90);
   // The linked file itself is left as it was.
   EXPECT_EQ(kx::jpk::v7m::LoadJPK(sales).Ewidencja().ZakupWiersz().Count(), 0);
+
+  // November into a file of October: only with --yes; unanswered, exit 1 and no file.
+  std::string october = kxtest::ReadFile(sales);
+  october.replace(october.find("<Miesiac>11</Miesiac>"), 21, "<Miesiac>10</Miesiac>");
+  std::filesystem::path octoberFile = dir.Write("pazdziernik.xml", october);
+  std::filesystem::path both = dir / "razem.xml";
+  for (const char* answer : {"", "--no", "--yes"}) {
+    SCOPED_TRACE(answer);
+    std::vector<std::string> args{"/ini=firma.ini",     "v7m",   "generate",     "--month", "2026-11",
+                                  "--source",           "towix", "--ksef-empty", "bfk",     "--link",
+                                  octoberFile.string(), "-o",    both.string()};
+    if (*answer) args.push_back(answer);
+    r = RunCli(args, dir.Path());
+    if (!*answer) EXPECT_NE(r.err.find("Plik dotyczy innego miesiąca. Połączyć mimo to?"), std::string::npos) << r.err;
+    EXPECT_EQ(r.exitCode, *answer && answer[2] == 'y' ? 0 : 1) << r.err;
+    EXPECT_EQ(std::filesystem::exists(both), *answer && answer[2] == 'y');
+  }
 }
 
 // The demo firm's month (data/demo, written by tools/gen_demo_data) gives a
