@@ -29,19 +29,6 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
   if (!out) throw Error(Format("Nie można zapisać pliku %s", path.string().c_str()));
 }
 
-// Rename, or copy and delete when the two names lie on different file systems.
-void MoveFile(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  fs::rename(from, to, ec);
-  if (!ec) return;
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-  if (ec) {
-    throw Error(Format("Nie można przenieść pliku %s do %s: %s", from.string().c_str(), to.string().c_str(),
-                       ec.message().c_str()));
-  }
-  fs::remove(from, ec);
-}
-
 }  // namespace
 
 std::string RemoveLineBreaks(std::string_view text) {
@@ -64,50 +51,31 @@ std::string RemoveLineBreaks(std::string_view text) {
   return out;
 }
 
-bool CleanLineBreaks(const std::string& fileName, const fs::path& workingDir, ui::UserPort& ui) {
-  std::string backup = jpk::BackupJpkFile(fileName, '_');
-  std::optional<TempFile> working;
-  try {
-    working.emplace(workingDir, kCleanTempPrefix, ".xml");
-  } catch (...) {
-    MoveFile(backup, fileName);
-    throw;
+bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui) {
+  // The old bytes go to the backup as a copy: the file itself stays whole
+  // until the cleaned one replaces it in one rename.
+  const std::string bytes = ReadBytes(fileName);
+  jpk::CopyJpkFileToBackup(fileName, '_');
+  if (bytes.empty()) {
+    ui.Show(ui::BoxKind::Information, "Brak danych do odczytu");
+    return false;
   }
-  const fs::path temp = working->Path();
+  const fs::path target(fileName);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  TempFile work(folder, "." + target.filename().string() + ".", ".tmp");
+  WriteBytes(work.Path(), RemoveLineBreaks(bytes));
+  xml::XmlDocument document;
+  document.SetVersion("1.0");
+  document.LoadFromFile(work.Path());
+  document.SetXml(xml::PrettyPrintXml(document.Xml()));
+  document.SetEncoding("UTF-8");
+  document.SaveToFile(work.Path());
+  // Nothing but the layout changed: the file keeps its former bytes.
+  if (fs::file_size(work.Path()) == bytes.size()) return true;
   std::error_code ec;
-  fs::copy_file(backup, temp, fs::copy_options::overwrite_existing, ec);
-  if (ec) {
-    // Nothing was rewritten yet: the file goes back where it was.
-    MoveFile(backup, fileName);
-    throw Error(
-        Format("Nie można skopiować pliku %s do %s: %s", backup.c_str(), temp.string().c_str(), ec.message().c_str()));
-  }
-  try {
-    std::string bytes = ReadBytes(temp);
-    if (bytes.empty()) {
-      ui.Show(ui::BoxKind::Information, "Brak danych do odczytu");
-      MoveFile(temp, fileName);
-      return false;
-    }
-    WriteBytes(fileName, RemoveLineBreaks(bytes));
-    xml::XmlDocument document;
-    document.SetVersion("1.0");
-    document.LoadFromFile(fileName);
-    document.SetXml(xml::PrettyPrintXml(document.Xml()));
-    document.SetEncoding("UTF-8");
-    document.SaveToFile(fileName);
-    if (fs::file_size(fileName) == fs::file_size(temp)) {
-      // Nothing but the layout changed: the file keeps its former bytes.
-      MoveFile(temp, fileName);
-    } else {
-      fs::remove(temp, ec);
-    }
-  } catch (...) {
-    // The file keeps its former bytes; the failure goes on.
-    std::error_code ignored;
-    if (fs::exists(temp, ignored)) MoveFile(temp, fileName);
-    throw;
-  }
+  fs::permissions(work.Path(), fs::status(target, ec).permissions(), ec);
+  fs::rename(work.Path(), target, ec);
+  if (ec) throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ec.message().c_str()));
   return true;
 }
 

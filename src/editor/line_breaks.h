@@ -4,7 +4,6 @@
 // rewritten pretty-printed. The old file is kept in the backup folder with the
 // prefix "_".
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,19 +11,17 @@
 
 namespace kx::editor {
 
-// The working copies in the working folder are named "_tmp_V7M" + six
-// random characters + ".xml", each private to one run.
-inline constexpr const char* kCleanTempPrefix = "_tmp_V7M";
-
 // The text with its line breaks removed: a break (CR LF, CR or LF) becomes
 // one space when the character before it is neither a space nor ">", and
 // disappears otherwise.
 std::string RemoveLineBreaks(std::string_view text);
 
 // Cleans the file in place. Returns false when the file is empty ("Brak
-// danych do odczytu" is shown; the file stays as it was). When the rewritten
-// file has the old byte size, the old bytes are put back. A failure after the
-// backup puts the old bytes back too and goes on to the caller.
-bool CleanLineBreaks(const std::string& fileName, const std::filesystem::path& workingDir, ui::UserPort& ui);
+// danych do odczytu" is shown; the file stays as it was). The old bytes are
+// copied to the backup first; the cleaned file is made beside the file and
+// replaces it in one rename, so a failure or a signal never leaves it cut.
+// When the cleaned file would have the old byte size, the file keeps its
+// former bytes.
+bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui);
 
 }  // namespace kx::editor

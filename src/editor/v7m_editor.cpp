@@ -105,7 +105,7 @@ xml::XmlDocument LoadCleanCopy(const std::string& fileName, const fs::path& work
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw Error(Format("Nie można odczytać pliku %s", fileName.c_str()));
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  TempFile working(workingDir, kCleanTempPrefix, ".xml");
+  TempFile working(workingDir, "_tmp_V7M", ".xml");  // private to this run
   const fs::path& copy = working.Path();
   {
     std::ofstream out(copy, std::ios::binary | std::ios::trunc);
@@ -244,7 +244,7 @@ IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
   if (m_ctx.AppSettings.ClearEnter && !cleanUpInPlace) {
     document = LoadCleanCopy(fileName, m_workingDir);
   } else {
-    if (m_ctx.AppSettings.ClearEnter) CleanLineBreaks(fileName, m_workingDir, m_ctx.ui);
+    if (m_ctx.AppSettings.ClearEnter) CleanLineBreaks(fileName, m_ctx.ui);
     document = xml::XmlDocument::FromFile(fileName);
   }
   if (!IsV7MDocument(document)) {
@@ -345,9 +345,8 @@ bool V7MEditor::Save() {
   if (!chosen) return false;
   const std::string& fileName = *chosen;
   ui::BusyCursor busy(m_ctx.ui);
+  jpk::SaveV7MFile(m_jpk, fileName);
   SetFileName(fileName);
-  m_jpk.OwnerDocument().SaveToFile(fileName);
-  jpk::FormatAndSaveV7M(m_jpk, fileName);
   return true;
 }
 
@@ -356,9 +355,8 @@ void V7MEditor::SaveTo(const std::string& fileName) {
   xml::XmlNode header = EnsureChildInOrder(m_jpk.Node(), "Naglowek", kRootOrder);
   SetChildInOrder(header, "DataWytworzeniaJPK", jpk::CreationTime::Now().Text(), kHeaderOrder);
   ui::BusyCursor busy(m_ctx.ui);
+  jpk::SaveV7MFile(m_jpk, fileName);
   SetFileName(fileName);
-  m_jpk.OwnerDocument().SaveToFile(fileName);
-  jpk::FormatAndSaveV7M(m_jpk, fileName);
 }
 
 EditorInfo V7MEditor::RefreshInfo() const {
@@ -470,8 +468,7 @@ void V7MEditor::ClearDeclarationTo(const std::string& fileName) {
   {
     ui::BusyCursor busy(m_ctx.ui);
     fresh = RebuildWithoutDeclaration(m_jpk);
-    fresh.OwnerDocument().SaveToFile(fileName);
-    jpk::FormatAndSaveV7M(fresh, fileName);
+    jpk::SaveV7MFile(fresh, fileName);
   }
   m_jpk = fresh;
   SetFileName(fileName);

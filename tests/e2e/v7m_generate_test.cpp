@@ -253,7 +253,9 @@ TEST_F(GenerateCli, LinkIntoAFileAndDeclaration) {
                                   octoberFile.string(), "-o",    both.string()};
     if (*answer) args.push_back(answer);
     r = RunCli(args, dir.Path());
-    if (!*answer) EXPECT_NE(r.err.find("Plik dotyczy innego miesiąca. Połączyć mimo to?"), std::string::npos) << r.err;
+    if (!*answer) {
+      EXPECT_NE(r.err.find("Plik dotyczy innego miesiąca. Połączyć mimo to?"), std::string::npos) << r.err;
+    }
     EXPECT_EQ(r.exitCode, *answer && answer[2] == 'y' ? 0 : 1) << r.err;
     EXPECT_EQ(std::filesystem::exists(both), *answer && answer[2] == 'y');
   }

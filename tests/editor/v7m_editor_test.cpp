@@ -54,10 +54,13 @@ struct Session {
   }
 };
 
-// Working copies of the clean-up left in a folder.
+// Working files left in a folder: copies of the clean-up, unfinished saves.
 int WorkingCopies(const fs::path& dir) {
   int n = 0;
-  for (const auto& e : fs::directory_iterator(dir)) n += e.path().filename().string().rfind(kCleanTempPrefix, 0) == 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    n += name.rfind("_tmp_V7M", 0) == 0 || (name[0] == '.' && e.path().extension() == ".tmp");
+  }
   return n;
 }
 
@@ -83,7 +86,7 @@ TEST(LineBreaks, CleanUpWithBackupAndByteSizeRule) {
   std::string split = kUpToDate;
   split.replace(split.find("Sklep Pod Lipami"), 16, "Sklep Pod\r\nLipami");
   auto file = s.dir.Write("split.xml", split);
-  ASSERT_TRUE(CleanLineBreaks(file.string(), s.dir.Path(), s.port));
+  ASSERT_TRUE(CleanLineBreaks(file.string(), s.port));
   EXPECT_NE(kxtest::ReadFile(file).find("<NazwaKontrahenta>Sklep Pod Lipami</NazwaKontrahenta>"), std::string::npos);
   EXPECT_EQ(kxtest::ReadFile(s.dir / "backup" / "_split.xml"), split);
   EXPECT_EQ(WorkingCopies(s.dir.Path()), 0);
@@ -91,20 +94,20 @@ TEST(LineBreaks, CleanUpWithBackupAndByteSizeRule) {
   // A file already in the program's form keeps its bytes.
   auto pretty = s.Pretty("pretty.xml", kUpToDate);
   std::string bytes = kxtest::ReadFile(pretty);
-  ASSERT_TRUE(CleanLineBreaks(pretty.string(), s.dir.Path(), s.port));
+  ASSERT_TRUE(CleanLineBreaks(pretty.string(), s.port));
   EXPECT_EQ(kxtest::ReadFile(pretty), bytes);
   EXPECT_TRUE(fs::exists(s.dir / "backup" / "_pretty.xml"));
   EXPECT_EQ(WorkingCopies(s.dir.Path()), 0);
 
   // An empty file: the message, and the file stays where it was.
   auto empty = s.dir.Write("empty.xml", "");
-  EXPECT_FALSE(CleanLineBreaks(empty.string(), s.dir.Path(), s.port));
+  EXPECT_FALSE(CleanLineBreaks(empty.string(), s.port));
   EXPECT_EQ(s.Texts(), std::vector<std::string>{"Brak danych do odczytu"});
   EXPECT_TRUE(fs::exists(empty));
 
   // Text that is no XML: the failure goes on and the file keeps its bytes.
   auto broken = s.dir.Write("broken.xml", "<JPK>\r\n<a>");
-  EXPECT_THROW(CleanLineBreaks(broken.string(), s.dir.Path(), s.port), Error);
+  EXPECT_THROW(CleanLineBreaks(broken.string(), s.port), Error);
   EXPECT_EQ(kxtest::ReadFile(broken), "<JPK>\r\n<a>");
 }
 
@@ -294,9 +297,15 @@ TEST(EditorSave, CancelledSaveDialogCancelsWhatAsked) {
       if (c.answers[0] == Button::Yes) {
         s.port.files = {c.file ? std::optional<std::string>((s.dir / *c.file).string()) : std::nullopt};
       }
-      if (query == 0) EXPECT_EQ(s.editor.AskSaveChanges(), c.askSave);
-      if (query == 1) EXPECT_EQ(s.editor.CloseQuery(), c.closeWindow);
-      if (query == 2) EXPECT_EQ(s.editor.ProgramCloseQuery(), c.endProgram);
+      if (query == 0) {
+        EXPECT_EQ(s.editor.AskSaveChanges(), c.askSave);
+      }
+      if (query == 1) {
+        EXPECT_EQ(s.editor.CloseQuery(), c.closeWindow);
+      }
+      if (query == 2) {
+        EXPECT_EQ(s.editor.ProgramCloseQuery(), c.endProgram);
+      }
       // Whatever was answered, the document is still there; saved only on Tak.
       EXPECT_TRUE(s.editor.HasDocument());
       EXPECT_EQ(s.editor.Modified(), !(c.file && c.answers[0] == Button::Yes));

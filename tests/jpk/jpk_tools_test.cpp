@@ -562,3 +562,43 @@ TEST(FormatAndSave, PrettyPrintedFileAndReloadedDocument) {
   EXPECT_EQ(root.OwnerDocument().Xml(), kx::xml::XmlDocument::FromFile(file).Xml());
   EXPECT_EQ(root.Naglowek().KodUrzedu(), "1009");
 }
+
+TEST(FormatAndSave, WholeSaveReplacesInOneStepAndLeavesNothingAfterAFailure) {
+  kxtest::TempDir dir;
+  Firm firm;
+  auto root = v7m::NewJPK();
+  PrepareV7MDocument(root);
+  FillV7MHeader(firm.ctx, root, false, kNow);
+  auto leftovers = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir.Path())) n += e.path().extension() == ".tmp";
+    return n;
+  };
+
+  // Replacing an older file: the same bytes as the two passes give, the
+  // file's mode kept, the caller holding the document as written.
+  auto file = dir.Write("a.xml", "stary");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  SaveV7MFile(root, file.string());
+  const std::string whole = kxtest::ReadFile(file);
+  EXPECT_EQ(whole.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<JPK", 0), 0u) << whole;
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_FALSE(root.OwnerDocument().Modified());
+  EXPECT_EQ(root.OwnerDocument().Xml(), kx::xml::XmlDocument::FromFile(file).Xml());
+  auto twoPass = dir / "b.xml";
+  root.OwnerDocument().SaveToFile(twoPass);
+  FormatAndSaveV7M(root, twoPass.string());
+  EXPECT_EQ(kxtest::ReadFile(twoPass), whole);
+  EXPECT_EQ(leftovers(), 0);
+
+  // The last step fails (the name is taken by a folder): the message, the
+  // folder as it was, no working file left.
+  fs::create_directories(dir / "zajety.xml" / "w_srodku");
+  EXPECT_THROW(SaveV7MFile(root, (dir / "zajety.xml").string()), Error);
+  EXPECT_TRUE(fs::is_directory(dir / "zajety.xml" / "w_srodku"));
+  EXPECT_EQ(leftovers(), 0);
+  // A folder that does not exist: nothing written anywhere.
+  EXPECT_THROW(SaveV7MFile(root, (dir / "brak" / "c.xml").string()), Error);
+  EXPECT_FALSE(fs::exists(dir / "brak"));
+}

@@ -1,10 +1,13 @@
 #include "jpk/files/jpkTools.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
 #include "platform/error.h"
+#include "platform/temp_file.h"
 #include "platform/text_utils.h"
 #include "platform/xml/pretty_print.h"
 
@@ -101,6 +104,34 @@ void FormatAndSave(Root& root, const std::string& fileName, const char* failure,
   if (problem) std::rethrow_exception(problem);
 }
 
+// The save of a document as a whole: both passes work on a private file
+// beside the target, and one rename puts the finished file in place. Until
+// then the old file is untouched; after a failure nothing is left behind. The
+// caller keeps the document as read back from the finished file.
+template <typename Root, typename FormatAndSaveKind>
+void SaveWhole(Root& root, const std::string& fileName, FormatAndSaveKind formatAndSave) {
+  namespace fs = std::filesystem;
+  const fs::path target(fileName);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  TempFile work(folder, "." + target.filename().string() + ".", ".tmp");
+  // The finished file keeps the mode of the one it replaces (a new one: the usual mode).
+  struct stat old;
+  mode_t mode = 0;
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    mode = old.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::chmod(work.Path().c_str(), mode);
+  root.OwnerDocument().SaveToFile(work.Path().string());
+  formatAndSave(root, work.Path().string());
+  std::error_code ec;
+  fs::rename(work.Path(), target, ec);
+  if (ec) throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ec.message().c_str()));
+}
+
 template <typename Root, typename Prepare, typename FormatAndSaveKind>
 bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, const char* mainNamespace,
                     Root (*newDocument)(), Prepare prepare, FormatAndSaveKind formatAndSave) {
@@ -116,11 +147,12 @@ bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, co
   Root fresh = newDocument();
   prepare(fresh);
   CopyChildrenForRepair(fresh.OwnerDocument(), mainNamespace, fresh.Node(), oldRoot);
+  // The old file is copied to the backup and replaced only by the finished
+  // repaired one: a failure leaves it where it was.
+  CopyJpkFileToBackup(fileName, '~');
   root = Root();
-  BackupJpkFile(fileName, '~');
-  fresh.OwnerDocument().SaveToFile(fileName);
   root = fresh;
-  formatAndSave(root, fileName);
+  SaveWhole(root, fileName, formatAndSave);
   return true;
 }
 
@@ -138,9 +170,8 @@ bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::
     ~WaitGuard() { port.HideWait(); }
   } waitGuard{ctx.ui};
   ui::BusyCursor busy(ctx.ui);
+  SaveWhole(root, fileName, formatAndSave);
   ctx.JpkFileName = fileName;
-  root.OwnerDocument().SaveToFile(fileName);
-  formatAndSave(root, fileName);
   return true;
 }
 
@@ -408,6 +439,10 @@ bool ReplaceExistingFile(AppContext& ctx, const std::string& fileName) {
 }
 
 }  // namespace
+
+void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName) {
+  SaveWhole(root, fileName, [](v7m::IXMLJPK& r, const std::string& f) { FormatAndSaveV7M(r, f); });
+}
 
 void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName) {
   FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_V7M",

@@ -70,6 +70,12 @@ void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespa
 bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName);
 bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& fileName);
 
+// A JPK_V7M document saved under fileName as a whole (both passes on a
+// private file beside it, one rename at the end): the old file stays whole
+// until the finished one replaces it, and nothing is left after a failure.
+// root becomes the document read back from the finished file.
+void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName);
+
 // The second pass of every save: the file (already written by the caller) is
 // read back, pretty-printed and written again; root becomes the document read
 // from the final file, also when formatting failed.
