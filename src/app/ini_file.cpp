@@ -1,5 +1,6 @@
 #include "app/ini_file.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -87,11 +88,12 @@ int64_t IniFile::ReadInteger(const std::string& section, const std::string& key,
     base = 16;
     pos += 1;
   }
-  if (pos >= s.size()) return def;
+  // A digit must follow: strtoll would skip blanks and read a second sign.
+  if (pos >= s.size() || !std::isxdigit(static_cast<unsigned char>(s[pos]))) return def;
   char* end = nullptr;
   errno = 0;
   long long n = std::strtoll(s.c_str() + pos, &end, base);
-  if (*end != '\0' || errno != 0 || s[pos] == '-' || s[pos] == '+' || s[pos] == ' ') return def;
+  if (*end != '\0' || errno != 0) return def;
   return negative ? -n : n;
 }
 

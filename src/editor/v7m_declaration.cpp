@@ -178,12 +178,12 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
                              std::to_string(ChildInt(r, "LpSprzedazy")).c_str()));
         }
       }
-      for (int k : {15, 17, 19}) correctionBase += f.cents[SaleSlot(k)];
-      for (int k : {16, 18, 20}) correctionTax += f.cents[SaleSlot(k)];
+      for (int k : {15, 17, 19}) correctionBase = AddCents(correctionBase, f.cents[SaleSlot(k)]);
+      for (int k : {16, 18, 20}) correctionTax = AddCents(correctionTax, f.cents[SaleSlot(k)]);
     }
     for (int s = 0; s < kSaleAmountSlots; ++s) {
       if (!f.present[s]) continue;
-      saleSum[s] += f.cents[s];
+      saleSum[s] = AddCents(saleSum[s], f.cents[s]);
       saleFound[s] = true;
     }
   }
@@ -204,7 +204,7 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
     PurchaseRecordFields f = ReadPurchaseRecord(r);
     for (int s = 0; s < kPurchaseAmountSlots; ++s) {
       if (!f.present[s]) continue;
-      purchaseSum[s] += f.cents[s];
+      purchaseSum[s] = AddCents(purchaseSum[s], f.cents[s]);
       purchaseFound[s] = true;
     }
   }

@@ -149,6 +149,12 @@ int64_t ChildInt(const xml::XmlNode& element, std::string_view name) {
   return *v;
 }
 
+int64_t AddCents(int64_t a, int64_t b) {
+  int64_t sum = 0;
+  if (__builtin_add_overflow(a, b, &sum)) throw Error("Suma kwot przekracza dopuszczalny zakres");
+  return sum;
+}
+
 int64_t AmountCents(std::string_view text) {
   std::string_view t = TrimView(text);
   if (t.empty()) return 0;
@@ -267,22 +273,25 @@ PurchaseRecordFields ReadPurchaseRecord(const xml::XmlNode& record) {
 int64_t SaleRecordFields::NetCents() const {
   if (fp) return 0;
   int64_t sum = 0;
-  for (int k : {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31}) sum += cents[SaleSlot(k)];
+  for (int k : {10, 11, 13, 15, 17, 19, 21, 22, 23, 25, 27, 29, 31}) sum = AddCents(sum, cents[SaleSlot(k)]);
   return sum;
 }
 
 int64_t SaleRecordFields::TaxCents() const {
   if (fp) return 0;
   int64_t sum = 0;
-  for (int k : {16, 18, 20, 24, 26, 28, 30, 32, 33, 34}) sum += cents[SaleSlot(k)];
-  return sum - cents[SaleSlot(35)] - cents[SaleSlot(36)] - cents[SaleSlot(360)];
+  for (int k : {16, 18, 20, 24, 26, 28, 30, 32, 33, 34}) sum = AddCents(sum, cents[SaleSlot(k)]);
+  for (int k : {35, 36, 360}) {
+    if (__builtin_sub_overflow(sum, cents[SaleSlot(k)], &sum)) throw Error("Suma kwot przekracza dopuszczalny zakres");
+  }
+  return sum;
 }
 
-int64_t PurchaseRecordFields::NetCents() const { return cents[PurchaseSlot(40)] + cents[PurchaseSlot(42)]; }
+int64_t PurchaseRecordFields::NetCents() const { return AddCents(cents[PurchaseSlot(40)], cents[PurchaseSlot(42)]); }
 
 int64_t PurchaseRecordFields::TaxCents() const {
   int64_t sum = 0;
-  for (int k : {41, 43, 44, 45, 46, 47}) sum += cents[PurchaseSlot(k)];
+  for (int k : {41, 43, 44, 45, 46, 47}) sum = AddCents(sum, cents[PurchaseSlot(k)]);
   return sum;
 }
 
@@ -358,7 +367,7 @@ void RecalcJPK(IXMLJPK jpk) {
       std::string text = contractor.Text();
       if (text != "BRAK" && ContainsBrak(text)) contractor.SetText("BRAK");
     }
-    saleTax += f.TaxCents();
+    saleTax = AddCents(saleTax, f.TaxCents());
   }
   SetControl(EnsureChildInOrder(ewidencja, "SprzedazCtrl", kEwidencjaOrder), kSaleCtrlOrder, n, saleTax);
 
@@ -367,7 +376,7 @@ void RecalcJPK(IXMLJPK jpk) {
   for (xml::XmlNode r = FirstPurchaseRecord(ewidencja); !r.IsNull(); r = NextPurchaseRecord(r)) {
     PurchaseRecordFields f = ReadPurchaseRecord(r);
     SetRecordNumber(r, f.lp, "LpZakupu", ++m, kPurchaseRecordOrder);
-    purchaseTax += f.TaxCents();
+    purchaseTax = AddCents(purchaseTax, f.TaxCents());
     if (!f.document.IsNull()) {
       std::string text = f.document.Text();
       std::string trimmed = Trim(text);

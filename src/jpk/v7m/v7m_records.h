@@ -30,6 +30,10 @@ inline int64_t ChildInt(const jpk::TypedNode& e, std::string_view name) { return
 // Amount text in grosze, rounded to 2 places with halves away from zero;
 // an empty text is 0; a text that is not a number fails.
 int64_t AmountCents(std::string_view text);
+// a + b in grosze; a sum beyond what the file can hold fails with
+// "Suma kwot przekracza dopuszczalny zakres" instead of wrapping round.
+int64_t AddCents(int64_t a, int64_t b);
+
 // Whole złoty from grosze: halves away from zero, or halves to the even neighbour.
 int64_t RoundCentsAway(int64_t cents);
 int64_t RoundCentsEven(int64_t cents);

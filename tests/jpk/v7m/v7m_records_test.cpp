@@ -335,3 +335,20 @@ TEST(LinkJPK, PositiveK46InTheOtherFileCopiesNothing) {
   EXPECT_EQ(a.OwnerDocument().Xml(), before);
   EXPECT_FALSE(a.OwnerDocument().Modified());
 }
+
+TEST(RecalcJPK, SumsBeyondTheRangeFailInsteadOfWrappingRound) {
+  // Records that each hold a valid amount, but whose total does not fit.
+  std::string sales;
+  for (int i = 1; i <= 99; ++i) sales += Sale(i, "<K_19>999999999999999.99</K_19><K_20>999999999999999.99</K_20>");
+  auto jpk = Load(V7MFile(sales + SaleCtrl(99, "0")));
+  try {
+    RecalcJPK(jpk);
+    ADD_FAILURE() << "no failure";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Suma kwot przekracza dopuszczalny zakres");
+  }
+  int64_t sum = 0;
+  EXPECT_THROW(sum = AddCents(INT64_MAX, 1), Error);
+  EXPECT_EQ(sum, 0);
+  EXPECT_EQ(AddCents(-5, 7), 2);
+}
