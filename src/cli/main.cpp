@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/temp_file.h"
 #include "cli/cli_env.h"
 
 namespace {
@@ -44,6 +45,9 @@ void PolishHelp(CLI::App& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A signal (a shutdown, Ctrl+C) removes the files a command was writing;
+  // the files it was replacing stay whole.
+  kx::RemovePrivateFilesOnSignals();
   // "/ini=FILE" (also "--ini FILE") chooses the configuration file as in the
   // desktop program; the other arguments go to the command parser.
   std::filesystem::path exe = ExecutablePath(argv[0]);

@@ -9,11 +9,15 @@
 #include "app/ui/MainUnit.h"
 #include "app_windows.h"
 #include "application.h"
+#include "platform/temp_file.h"
 #include "qt_user_port.h"
 #include "translations.h"
 
 int main(int argc, char** argv) {
   kx::desktop::Application app(argc, argv);
+  // A shutdown while a file is being written removes the unfinished copy;
+  // the file being replaced stays whole.
+  kx::RemovePrivateFilesOnSignals();
   // Qt's own texts (file dialogs and their buttons) in Polish before any window exists.
   kx::desktop::LoadPolishTranslations(app);
 

@@ -1,5 +1,7 @@
 #include "editor/line_breaks.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -7,6 +9,7 @@
 
 #include "jpk/files/jpkTools.h"
 #include "platform/error.h"
+#include "platform/file_faults.h"
 #include "platform/temp_file.h"
 #include "platform/xml/pretty_print.h"
 #include "platform/xml/xml_document.h"
@@ -22,11 +25,15 @@ std::string ReadBytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.flush();
-  if (!out) throw Error(Format("Nie można zapisać pliku %s", path.string().c_str()));
+// Writes the bytes; a failure names the user's file (target) and its reason.
+void WriteBytes(const fs::path& path, const std::string& bytes, const std::string& target) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  int error = out ? 0 : errno;
+  if (out && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) error = errno;
+  if (out && std::fflush(out) != 0 && !error) error = errno;
+  if (out && std::fclose(out) != 0 && !error) error = errno;
+  if (!error) error = FileFault(FileStep::Write);
+  if (error) throw Error(Format("Nie można zapisać pliku %s: %s", target.c_str(), SystemErrorText(error).c_str()));
 }
 
 }  // namespace
@@ -62,20 +69,29 @@ bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui) {
   }
   const fs::path target(fileName);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  TempFile work(folder, "." + target.filename().string() + ".", ".tmp");
-  WriteBytes(work.Path(), RemoveLineBreaks(bytes));
-  xml::XmlDocument document;
-  document.SetVersion("1.0");
-  document.LoadFromFile(work.Path());
-  document.SetXml(xml::PrettyPrintXml(document.Xml()));
-  document.SetEncoding("UTF-8");
-  document.SaveToFile(work.Path());
+  std::optional<TempFile> work;
+  try {
+    work.emplace(folder, "." + target.filename().string() + ".", ".tmp");
+    WriteBytes(work->Path(), RemoveLineBreaks(bytes), fileName);
+    xml::XmlDocument document;
+    document.SetVersion("1.0");
+    document.LoadFromFile(work->Path());
+    document.SetXml(xml::PrettyPrintXml(document.Xml()));
+    document.SetEncoding("UTF-8");
+    document.SaveToFile(work->Path());
+  } catch (const Error& e) {
+    // A file that is no XML keeps its message; a failed write names the user's file.
+    const std::string text = e.what();
+    if (text.rfind("Nie można ", 0) != 0) throw;
+    throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ErrorReason(e).c_str()));
+  }
   // Nothing but the layout changed: the file keeps its former bytes.
-  if (fs::file_size(work.Path()) == bytes.size()) return true;
+  if (fs::file_size(work->Path()) == bytes.size()) return true;
   std::error_code ec;
-  fs::permissions(work.Path(), fs::status(target, ec).permissions(), ec);
-  fs::rename(work.Path(), target, ec);
-  if (ec) throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ec.message().c_str()));
+  fs::permissions(work->Path(), fs::status(target, ec).permissions(), ec);
+  if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
+  if (!ec) fs::rename(work->Path(), target, ec);
+  if (ec) throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), SystemErrorText(ec.value()).c_str()));
   return true;
 }
 

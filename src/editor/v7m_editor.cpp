@@ -1,5 +1,7 @@
 #include "editor/v7m_editor.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -108,10 +110,16 @@ xml::XmlDocument LoadCleanCopy(const std::string& fileName, const fs::path& work
   TempFile working(workingDir, "_tmp_V7M", ".xml");  // private to this run
   const fs::path& copy = working.Path();
   {
-    std::ofstream out(copy, std::ios::binary | std::ios::trunc);
-    std::string cleaned = RemoveLineBreaks(bytes);
-    out.write(cleaned.data(), static_cast<std::streamsize>(cleaned.size()));
-    if (!out) throw Error(Format("Nie można zapisać pliku %s", copy.string().c_str()));
+    const std::string cleaned = RemoveLineBreaks(bytes);
+    std::FILE* out = std::fopen(copy.c_str(), "wb");
+    int error = out ? 0 : errno;
+    if (out && std::fwrite(cleaned.data(), 1, cleaned.size(), out) != cleaned.size()) error = errno;
+    if (out && std::fflush(out) != 0 && !error) error = errno;
+    if (out && std::fclose(out) != 0 && !error) error = errno;
+    if (error) {
+      throw Error(Format("Nie można wczytać pliku %s: %s (kopia robocza %s)", fileName.c_str(),
+                         SystemErrorText(error).c_str(), copy.string().c_str()));
+    }
   }
   try {
     return xml::XmlDocument::FromFile(copy);

@@ -1,6 +1,8 @@
 #include "platform/error.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
@@ -27,6 +29,35 @@ std::string Format(const char* pattern, ...) {
   if (size > 0) std::vsnprintf(out.data(), out.size() + 1, fixed.c_str(), args);
   va_end(args);
   return out;
+}
+
+std::string SystemErrorText(int code) {
+  switch (code) {
+    case ENOENT: return "plik lub folder nie istnieje";
+    case EACCES:
+    case EPERM: return "brak uprawnień";
+    case EROFS: return "nośnik tylko do odczytu";
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+      return "brak miejsca na dysku";
+    case EFBIG: return "przekroczony dopuszczalny rozmiar pliku";
+    case EISDIR: return "pod tą nazwą jest folder";
+    case ENOTDIR: return "ścieżka prowadzi przez plik, a nie folder";
+    case ENAMETOOLONG: return "za długa nazwa";
+    case EIO: return "błąd wejścia-wyjścia";
+    case EBUSY: return "plik jest zajęty";
+    case EXDEV: return "plik tymczasowy na innym dysku";
+    case ENOMEM: return "brak pamięci";
+    default: return std::strerror(code);
+  }
+}
+
+std::string ErrorReason(const std::exception& e) {
+  const std::string text = e.what();
+  const size_t at = text.rfind(": ");
+  return at == std::string::npos ? text : text.substr(at + 2);
 }
 
 }  // namespace kx

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
+#include <csignal>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -9,24 +12,81 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/file_faults.h"
 
 namespace kx {
+namespace {
+
+// A fixed table the signal handler can read without allocating.
+constexpr size_t kSlots = 32;
+constexpr size_t kPathSize = 4096;
+struct Slot {
+  std::atomic<bool> claimed{false};  // taken by a registration
+  std::atomic<bool> used{false};     // the path is complete
+  char path[kPathSize];
+};
+std::array<Slot, kSlots> g_slots;
+
+void OnSignal(int) {
+  for (Slot& slot : g_slots) {
+    if (slot.used.load()) ::unlink(slot.path);
+  }
+  static const char kMessage[] = "Przerwano: program zakończony sygnałem\n";
+  [[maybe_unused]] ssize_t written = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  ::_exit(1);
+}
+
+}  // namespace
+
+void RegisterPrivateFile(const std::filesystem::path& path) {
+  const std::string text = path.string();
+  if (text.size() >= kPathSize) return;
+  for (Slot& slot : g_slots) {
+    bool expected = false;
+    if (slot.claimed.compare_exchange_strong(expected, true)) {
+      std::memcpy(slot.path, text.c_str(), text.size() + 1);
+      slot.used.store(true);
+      return;
+    }
+  }
+}
+
+void UnregisterPrivateFile(const std::filesystem::path& path) {
+  const std::string text = path.string();
+  for (Slot& slot : g_slots) {
+    if (slot.used.load() && text == slot.path) {
+      slot.used.store(false);
+      slot.claimed.store(false);
+      return;
+    }
+  }
+}
+
+void RemovePrivateFilesOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
 
 TempFile::TempFile(const std::filesystem::path& folder, std::string_view prefix, std::string_view suffix) {
   std::string pattern = (folder / (std::string(prefix) + "XXXXXX" + std::string(suffix))).string();
   // mkstemps creates the file with O_EXCL: an existing name, a link among them, is never used.
-  const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+  const int injected = FileFault(FileStep::Create);
+  const int fd = injected ? -1 : mkstemps(pattern.data(), static_cast<int>(suffix.size()));
   if (fd < 0) {
-    throw Error(
-        Format("Nie można utworzyć pliku roboczego w folderze %s: %s", folder.string().c_str(), std::strerror(errno)));
+    throw Error(Format("Nie można utworzyć pliku roboczego w folderze %s: %s", folder.string().c_str(),
+                       SystemErrorText(injected ? injected : errno).c_str()));
   }
   ::close(fd);
   m_path = pattern;
+  RegisterPrivateFile(m_path);
 }
 
 TempFile::~TempFile() {
   std::error_code ignored;
   std::filesystem::remove(m_path, ignored);
+  UnregisterPrivateFile(m_path);
 }
 
 }  // namespace kx

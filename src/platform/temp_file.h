@@ -24,4 +24,16 @@ class TempFile {
   std::filesystem::path m_path;
 };
 
+// Private files being written (the temporary files of atomic saves too) are
+// registered, so that a signal that ends the program removes them. Registering
+// copies the path; both calls are cheap.
+void RegisterPrivateFile(const std::filesystem::path& path);
+void UnregisterPrivateFile(const std::filesystem::path& path);
+
+// Installs handlers for SIGTERM, SIGINT and SIGHUP that remove the registered
+// files, write "Przerwano: program zakończony sygnałem" to standard error and
+// end the program with exit code 1. The old files stay whole: nothing is
+// renamed over them before a write is finished.
+void RemovePrivateFilesOnSignals();
+
 }  // namespace kx

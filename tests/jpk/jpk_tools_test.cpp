@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "platform/error.h"
+#include "platform/file_faults.h"
 #include "platform/xml/xml_document.h"
 #include "support/jpk_schema.h"
 #include "support/scripted_user_port.h"
@@ -332,16 +335,26 @@ TEST(Backup, MovesReplacesAndReports) {
   EXPECT_EQ(BackupJpkFile(f.string(), '~'), (other / "~a.xml").string());
 }
 
-TEST(Backup, CopyKeepsTheFileAndReplacesAnOlderCopy) {
+TEST(Backup, CopyKeepsTheFileAndNeverReplacesAnOlderCopy) {
   kxtest::TempDir dir;
   auto file = dir.Write("plik.xml", "pierwszy");
   std::string backup = CopyJpkFileToBackup(file.string(), '~');
   EXPECT_EQ(backup, (dir / "backup" / "~plik.xml").string());
   EXPECT_EQ(kxtest::ReadFile(file), "pierwszy");
   EXPECT_EQ(kxtest::ReadFile(backup), "pierwszy");
+  // The same bytes again: no new copy. Other bytes: a numbered copy, the
+  // first one kept.
+  EXPECT_EQ(CopyJpkFileToBackup(file.string(), '~'), backup);
   dir.Write("plik.xml", "drugi");
-  CopyJpkFileToBackup(file.string(), '~');
-  EXPECT_EQ(kxtest::ReadFile(backup), "drugi");
+  EXPECT_EQ(CopyJpkFileToBackup(file.string(), '~'), (dir / "backup" / "~plik-2.xml").string());
+  EXPECT_EQ(kxtest::ReadFile(backup), "pierwszy");
+  EXPECT_EQ(kxtest::ReadFile(dir / "backup" / "~plik-2.xml"), "drugi");
+  dir.Write("plik.xml", "trzeci");
+  EXPECT_EQ(CopyJpkFileToBackup(file.string(), '~'), (dir / "backup" / "~plik-3.xml").string());
+  // A folder in the way of a name is passed over.
+  fs::create_directories(dir / "backup" / "~plik-4.xml");
+  dir.Write("plik.xml", "czwarty");
+  EXPECT_EQ(CopyJpkFileToBackup(file.string(), '~'), (dir / "backup" / "~plik-5.xml").string());
 
   // No backup folder can be made: the file's own folder.
   kxtest::TempDir other;
@@ -485,7 +498,7 @@ TEST(SaveAs, AnotherExistingFileIsReplacedOnlyAfterYesWithACopyKept) {
     const char* name;
     bool exists;                     // the chosen file is there before the save
     bool own;                        // it is the document's own file, named another way
-    bool backupBlocked;              // backup/~luty.xml is a folder with content
+    bool backupBlocked;              // the copy to backup/ fails (a full disk)
     std::deque<ui::Button> answers;  // a question not scripted fails the case
     bool saved;
   };
@@ -506,7 +519,7 @@ TEST(SaveAs, AnotherExistingFileIsReplacedOnlyAfterYesWithACopyKept) {
     AddOneInvoice(root);
     const fs::path file = dir / "luty.xml";
     if (c.exists) dir.Write("luty.xml", "stare dane");
-    if (c.backupBlocked) dir.Write("backup/~luty.xml/x", "");
+    if (c.backupBlocked) SetFileFaultHook([](FileStep s) { return s == FileStep::Copy ? ENOSPC : 0; });
     // The document was read from a file: the same one by another path, or another one.
     firm.ctx.JpkFileName = c.own ? (dir.Path() / "." / "luty.xml").string() : dir.Write("otwarty.xml", "").string();
     const std::string before = firm.ctx.JpkFileName;
@@ -514,6 +527,7 @@ TEST(SaveAs, AnotherExistingFileIsReplacedOnlyAfterYesWithACopyKept) {
     firm.port.files = {file.string()};
 
     EXPECT_EQ(SaveFAAs(firm.ctx, root), c.saved);
+    SetFileFaultHook(nullptr);
 
     std::vector<std::pair<ui::BoxKind, std::string>> shown, expected;
     for (const auto& box : firm.port.shown) shown.emplace_back(box.kind, box.text);
@@ -524,7 +538,8 @@ TEST(SaveAs, AnotherExistingFileIsReplacedOnlyAfterYesWithACopyKept) {
     }
     if (c.backupBlocked) {
       expected.emplace_back(ui::BoxKind::Error, "Nie udało się utworzyć kopii zapasowej pliku " + file.string() +
-                                                    ":\r" + (dir / "backup" / "~luty.xml").string() +
+                                                    " (brak miejsca na dysku):\r" +
+                                                    (dir / "backup" / "~luty.xml").string() +
                                                     "\rPlik nie został zapisany.");
     }
     EXPECT_EQ(shown, expected);

@@ -2,11 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <iterator>
+
+#include <fstream>
+
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
 #include "platform/error.h"
+#include "platform/file_faults.h"
 #include "platform/temp_file.h"
 #include "platform/text_utils.h"
 #include "platform/xml/pretty_print.h"
@@ -113,23 +118,29 @@ void SaveWhole(Root& root, const std::string& fileName, FormatAndSaveKind format
   namespace fs = std::filesystem;
   const fs::path target(fileName);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  TempFile work(folder, "." + target.filename().string() + ".", ".tmp");
-  // The finished file keeps the mode of the one it replaces (a new one: the usual mode).
-  struct stat old;
-  mode_t mode = 0;
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  try {
+    TempFile work(folder, "." + target.filename().string() + ".", ".tmp");
+    // The finished file keeps the mode of the one it replaces (a new one: the usual mode).
+    struct stat old;
+    mode_t mode = 0;
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+      mode = old.st_mode & 07777;
+    } else {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode = 0666 & ~mask;
+    }
+    ::chmod(work.Path().c_str(), mode);
+    root.OwnerDocument().SaveToFile(work.Path().string());
+    formatAndSave(root, work.Path().string());
+    std::error_code ec;
+    if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
+    if (!ec) fs::rename(work.Path(), target, ec);
+    if (ec) throw Error(SystemErrorText(ec.value()));
+  } catch (const Error& e) {
+    // The message names the user's file, not the private one.
+    throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ErrorReason(e).c_str()));
   }
-  ::chmod(work.Path().c_str(), mode);
-  root.OwnerDocument().SaveToFile(work.Path().string());
-  formatAndSave(root, work.Path().string());
-  std::error_code ec;
-  fs::rename(work.Path(), target, ec);
-  if (ec) throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ec.message().c_str()));
 }
 
 template <typename Root, typename Prepare, typename FormatAndSaveKind>
@@ -317,11 +328,50 @@ std::string BackupJpkFile(const std::string& fileName, char prefix) {
 }
 
 std::string CopyJpkFileToBackup(const std::string& fileName, char prefix) {
-  std::string backupName = BackupNameFor(fileName, prefix);
-  std::error_code ec;
-  std::filesystem::copy_file(fileName, backupName, std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) throw Error("Nie udało się utworzyć kopii zapasowej pliku " + fileName + ":\r" + backupName);
-  return backupName;
+  namespace fs = std::filesystem;
+  const fs::path first = BackupNameFor(fileName, prefix);
+  auto failed = [&](const fs::path& name, const std::string& reason) {
+    return Error("Nie udało się utworzyć kopii zapasowej pliku " + fileName + " (" + reason + "):\r" + name.string());
+  };
+  std::string bytes;
+  {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) throw failed(first, SystemErrorText(errno));
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // An earlier backup is never replaced: the same bytes need no new copy,
+  // other bytes get the next free number ("~luty-2.xml").
+  fs::path backup = first;
+  for (int n = 2;; ++n) {
+    std::error_code ec;
+    if (!fs::exists(backup, ec)) break;
+    if (!fs::is_regular_file(backup, ec)) {  // a folder in the way: the next number
+      backup = first.parent_path() / (first.stem().string() + "-" + std::to_string(n) + first.extension().string());
+      continue;
+    }
+    std::ifstream old(backup, std::ios::binary);
+    const std::string oldBytes((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
+    if (old && oldBytes == bytes) return backup.string();
+    backup = first.parent_path() / (first.stem().string() + "-" + std::to_string(n) + first.extension().string());
+  }
+  // Written whole or not at all.
+  try {
+    TempFile work(backup.parent_path(), "." + backup.filename().string() + ".", ".tmp");
+    {
+      std::ofstream out(work.Path(), std::ios::binary | std::ios::trunc);
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      out.flush();
+      const int error = out ? FileFault(FileStep::Copy) : (errno ? errno : EIO);
+      if (error) throw Error(SystemErrorText(error));
+    }
+    std::error_code ec;
+    if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
+    if (!ec) fs::rename(work.Path(), backup, ec);
+    if (ec) throw Error(SystemErrorText(ec.value()));
+  } catch (const Error& e) {
+    throw failed(backup, ErrorReason(e));
+  }
+  return backup.string();
 }
 
 xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNamespace, const xml::XmlNode& node,

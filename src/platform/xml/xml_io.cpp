@@ -18,6 +18,8 @@
 #include <unordered_map>
 
 #include "platform/error.h"
+#include "platform/file_faults.h"
+#include "platform/temp_file.h"
 #include "platform/xml/xml_tree.h"
 
 #ifndef _WIN32
@@ -168,27 +170,7 @@ std::string Describe(const CapturedError& error) {
 }
 
 // What the operating system said, in Polish.
-std::string Reason(int code) {
-  switch (code) {
-    case ENOENT: return "plik lub folder nie istnieje";
-    case EACCES:
-    case EPERM: return "brak uprawnień";
-    case EROFS: return "nośnik tylko do odczytu";
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-      return "brak miejsca na dysku";
-    case EFBIG: return "przekroczony dopuszczalny rozmiar pliku";
-    case EISDIR: return "pod tą nazwą jest folder";
-    case ENOTDIR: return "ścieżka prowadzi przez plik, a nie folder";
-    case ENAMETOOLONG: return "za długa nazwa";
-    case EIO: return "błąd wejścia-wyjścia";
-    case EBUSY: return "plik jest zajęty";
-    case EXDEV: return "plik tymczasowy na innym dysku";
-    default: return std::strerror(code);
-  }
-}
+std::string Reason(int code) { return SystemErrorText(code); }
 
 std::string PathText(const std::filesystem::path& path) { return path.string(); }
 
@@ -333,10 +315,15 @@ class AtomicFile : public Sink {
       char suffix[32];
       std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
       m_temp = folder / ("." + target.filename().string() + suffix);
+      if (const int injected = FileFault(FileStep::Create)) {
+        errno = injected;
+        break;
+      }
       m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (m_fd < 0 && errno != EEXIST) break;
     }
     if (m_fd < 0) Fail(errno);
+    RegisterPrivateFile(m_temp);
     struct stat old;
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(m_fd, old.st_mode & 07777);
     m_buffer.reserve(kBufferSize);
@@ -344,6 +331,7 @@ class AtomicFile : public Sink {
   ~AtomicFile() override {
     if (m_fd >= 0) ::close(m_fd);
     if (!m_committed && !m_temp.empty()) ::unlink(m_temp.c_str());
+    if (!m_temp.empty()) UnregisterPrivateFile(m_temp);
   }
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -359,10 +347,13 @@ class AtomicFile : public Sink {
   void Commit() {
     if (m_error) Fail(m_error);
     if (!Flush()) Fail(m_error);
+    if (const int injected = FileFault(FileStep::Sync)) Fail(injected);
     if (::fsync(m_fd) != 0) Fail(errno);
     int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0) Fail(errno);
+    if (const int injected = FileFault(FileStep::Close)) Fail(injected);
+    if (const int injected = FileFault(FileStep::Rename)) Fail(injected);
     if (::rename(m_temp.c_str(), m_target.c_str()) != 0) Fail(errno);
     m_committed = true;
     // The rename itself reaches the disk with the folder.
@@ -390,6 +381,10 @@ class AtomicFile : public Sink {
     return ok;
   }
   bool WriteAll(const char* data, size_t size) {
+    if (const int injected = FileFault(FileStep::Write)) {
+      m_error = injected;
+      return false;
+    }
     while (size > 0) {
       ssize_t written = ::write(m_fd, data, size);
       if (written < 0) {
