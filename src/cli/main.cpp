@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <new>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
     return 2;
   } catch (const kx::Error& e) {
     std::cerr << e.what() << "\n";
+    return 1;
+  } catch (const std::bad_alloc&) {
+    // A file being replaced is renamed over only once finished: it is whole.
+    std::cerr << "Błąd: brak pamięci (zamknij inne programy albo podziel plik)\n";
     return 1;
   } catch (const std::exception& e) {
     std::cerr << "Błąd: " << e.what() << "\n";

@@ -27,11 +27,26 @@ struct Slot {
 };
 std::array<Slot, kSlots> g_slots;
 
-void OnSignal(int) {
+void RemoveRegistered() {
   for (Slot& slot : g_slots) {
     if (slot.used.load()) ::unlink(slot.path);
   }
+}
+
+void OnSignal(int) {
+  RemoveRegistered();
   static const char kMessage[] = "Przerwano: program zakończony sygnałem\n";
+  [[maybe_unused]] ssize_t written = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  ::_exit(1);
+}
+
+// A fault inside a library (libxml2 may crash when memory runs out): the
+// unfinished files go, the files being replaced were never touched.
+void OnFault(int) {
+  RemoveRegistered();
+  static const char kMessage[] =
+      "Błąd krytyczny programu (najczęściej brak pamięci). Niedokończone pliki robocze usunięto; pliki "
+      "zastępowane w całości pozostały w poprzedniej postaci.\n";
   [[maybe_unused]] ssize_t written = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   ::_exit(1);
 }
@@ -67,6 +82,11 @@ void RemovePrivateFilesOnSignals() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+  struct sigaction fault {};
+  fault.sa_handler = OnFault;
+  sigemptyset(&fault.sa_mask);
+  fault.sa_flags = SA_RESETHAND;
+  for (int sig : {SIGSEGV, SIGBUS}) ::sigaction(sig, &fault, nullptr);
 }
 
 TempFile::TempFile(const std::filesystem::path& folder, std::string_view prefix, std::string_view suffix) {

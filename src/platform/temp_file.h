@@ -33,7 +33,8 @@ void UnregisterPrivateFile(const std::filesystem::path& path);
 // Installs handlers for SIGTERM, SIGINT and SIGHUP that remove the registered
 // files, write "Przerwano: program zakończony sygnałem" to standard error and
 // end the program with exit code 1. The old files stay whole: nothing is
-// renamed over them before a write is finished.
+// renamed over them before a write is finished. A crash (SIGSEGV, SIGBUS)
+// removes them too, with a Polish message, exit code 1.
 void RemovePrivateFilesOnSignals();
 
 }  // namespace kx

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/statvfs.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,8 +90,9 @@ std::string Joined(const std::vector<std::string>& names) {
 // One run of the real program, started without waiting for it.
 class Child {
  public:
+  // memoryLimit: a cap on the address space in bytes (0: none), as `ulimit -v` sets.
   Child(const std::vector<std::string>& args, const fs::path& workingDir, const fs::path& outPath,
-        const fs::path& errPath)
+        const fs::path& errPath, rlim_t memoryLimit = 0)
       : m_err(errPath) {
     m_start = Clock::now();
     m_pid = fork();
@@ -103,6 +105,12 @@ class Child {
       dup2(in, 0);
       dup2(out, 1);
       dup2(err, 2);
+      if (memoryLimit > 0) {
+        struct rlimit limit {
+          memoryLimit, memoryLimit
+        };
+        setrlimit(RLIMIT_AS, &limit);
+      }
       std::string exe = kxtest::CliPath().string();
       std::vector<std::string> copy = args;
       std::vector<char*> argv{exe.data()};
@@ -357,5 +365,30 @@ TEST(SaveSafety, FullDiskLeavesEverythingAsItWas) {
     EXPECT_FALSE(fs::exists(disk / "inny.xml")) << c.what;
     EXPECT_EQ(Entries(disk), (std::vector<std::string>{"filler", "luty.xml"})) << c.what;
     EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"disk"}) << c.what;
+  }
+}
+
+// Under a memory cap the command fails with a Polish message or succeeds:
+// never a crash, the file old or new and whole, nothing private left.
+TEST(SaveSafety, MemoryCapGivesAMessageNotACrash) {
+  const BigFile& big = Big();
+  ASSERT_FALSE(big.result.empty());
+  kxtest::TempDir capture;
+  for (rlim_t megabytes : {60, 100, 140, 180, 200, 220, 260, 300, 400}) {
+    SCOPED_TRACE(std::to_string(megabytes) + " MB");
+    kxtest::TempDir dir;
+    dir.Write(kBig, big.original);
+    Child run({"v7m", "recalc", kBig}, dir.Path(), capture / "out", capture / "err", megabytes << 20);
+    ASSERT_TRUE(run.Wait(HangLimit(big.duration)));
+    EXPECT_TRUE(run.Exited(0) || run.Exited(1)) << run.Status() << " " << run.Err();
+    if (run.Exited(1)) {
+      const std::string err = run.Err();
+      EXPECT_TRUE(err.rfind("Nie ", 0) == 0 || err.rfind("Błąd", 0) == 0) << err;
+    }
+    const std::string now = ReadFile(dir / kBig);
+    EXPECT_TRUE(now == big.original || WithoutCreationTime(now) == WithoutCreationTime(big.result))
+        << run.Status() << " " << run.Err() << " size " << now.size() << " of " << big.original.size() << " / "
+        << big.result.size();
+    EXPECT_EQ(Joined(Entries(dir.Path())), kBig);
   }
 }

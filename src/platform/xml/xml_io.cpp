@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -206,9 +207,16 @@ struct ParserContext {
 
 // The parsed document, or nullptr with the error in `error`.
 xmlDocPtr Finish(xmlParserCtxtPtr ctxt, xmlDocPtr doc, const ErrorCapture& capture, CapturedError& error) {
-  if (doc && ctxt->wellFormed && ctxt->nsWellFormed) return doc;
+  // Memory running out stops the parser and leaves a cut tree that still
+  // counts as well-formed: such a tree is never taken.
+  const bool outOfMemory = ctxt->errNo == XML_ERR_NO_MEMORY;
+  if (doc && ctxt->wellFormed && ctxt->nsWellFormed && !outOfMemory) return doc;
   if (doc) xmlFreeDoc(doc);
   error = capture.First();
+  if (outOfMemory) {
+    error.present = true;
+    error.code = XML_ERR_NO_MEMORY;
+  }
   if (!error.present) {
     error.present = true;
     error.code = XML_ERR_DOCUMENT_EMPTY;
@@ -570,6 +578,22 @@ void InitLibxml() {
 
 // --- parsing -------------------------------------------------------------------------
 
+// libxml2 (2.9) can crash instead of failing when memory runs out in the
+// middle of a parse. Before a parse the memory a tree of that text needs is
+// asked for once and given back: when it is not there, the parse is not
+// started and the message says so.
+void RequireMemoryForTree(uint64_t textSize, const std::string& name) {
+  constexpr uint64_t kTreeFactor = 10;  // a tree takes several times the text
+  const uint64_t wanted = textSize * kTreeFactor;
+  if (wanted < (uint64_t{64} << 20)) return;
+  void* probe = wanted <= SIZE_MAX ? std::malloc(static_cast<size_t>(wanted)) : nullptr;
+  if (!probe) {
+    throw kx::Error(kx::Format("Nie można wczytać %s: brak pamięci (zamknij inne programy albo podziel plik)",
+                               name.empty() ? "tekstu XML" : ("pliku " + name).c_str()));
+  }
+  std::free(probe);
+}
+
 xmlDocPtr ParseFile(const std::filesystem::path& path) {
   std::string name = PathText(path);
   std::error_code status;
@@ -589,6 +613,11 @@ xmlDocPtr ParseFile(const std::filesystem::path& path) {
     throw kx::Error(
         kx::Format("Plik %s nie jest poprawnym plikiem XML (wiersz %d): %s", name.c_str(), 1, "plik jest pusty"));
   }
+  {
+    std::error_code sizeError;
+    const uintmax_t fileSize = std::filesystem::file_size(path, sizeError);
+    if (!sizeError) RequireMemoryForTree(fileSize, name);
+  }
 
   ErrorCapture capture;
   UntrustedInput untrusted;
@@ -600,6 +629,10 @@ xmlDocPtr ParseFile(const std::filesystem::path& path) {
   if (input.failed) {
     if (doc) xmlFreeDoc(doc);
     throw kx::Error(kx::Format("Nie można odczytać pliku %s: %s", name.c_str(), Reason(EIO).c_str()));
+  }
+  if (!doc && error.code == XML_ERR_NO_MEMORY) {
+    throw kx::Error(
+        kx::Format("Nie można wczytać pliku %s: brak pamięci (zamknij inne programy albo podziel plik)", name.c_str()));
   }
   if (!doc) {
     throw kx::Error(kx::Format("Plik %s nie jest poprawnym plikiem XML (wiersz %d): %s", name.c_str(), error.line,
@@ -614,6 +647,7 @@ xmlDocPtr ParseFile(const std::filesystem::path& path) {
 xmlDocPtr ParseText(std::string_view text, Blanks blanks) {
   if (text.size() > static_cast<size_t>(INT_MAX)) throw kx::Error("Tekst XML jest za duży");
   if (text.empty()) throw kx::Error(kx::Format("Tekst XML nie jest poprawny (wiersz %d): %s", 1, "tekst jest pusty"));
+  RequireMemoryForTree(text.size(), {});
   ErrorCapture capture;
   UntrustedInput untrusted;
   ParserContext parser;
@@ -621,6 +655,9 @@ xmlDocPtr ParseText(std::string_view text, Blanks blanks) {
   xmlDocPtr doc = xmlCtxtReadMemory(parser.ctxt, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", options);
   CapturedError error;
   doc = Finish(parser.ctxt, doc, capture, error);
+  if (!doc && error.code == XML_ERR_NO_MEMORY) {
+    throw kx::Error("Nie można wczytać tekstu XML: brak pamięci (zamknij inne programy albo podziel plik)");
+  }
   if (!doc) {
     throw kx::Error(kx::Format("Tekst XML nie jest poprawny (wiersz %d): %s", error.line, Describe(error).c_str()));
   }
