@@ -326,8 +326,9 @@ class GenJpkVatDlgTest : public QObject {
     // A later run of the same dialog asks nothing; "BFK" again.
     p.editor.Drop();
     bool asked = false;
-    auto none = kxtest::OnNextModal<QMessageBox>([&](QMessageBox* box) { asked = true, box->reject(); }, 10000,
-                                                 [](QMessageBox* box) { return box->text().contains("KSeF"); });
+    auto none =
+        kxtest::OnNextModal<QMessageBox>([&](QMessageBox* question) { asked = true, question->reject(); }, 10000,
+                                         [](QMessageBox* question) { return question->text().contains("KSeF"); });
     p.Generate();
     QVERIFY(!asked);
     QCOMPARE(p.FirstSale("BFK"), std::string("1"));

@@ -51,14 +51,7 @@ QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 using kxtest::ModalChain;
 
-// Types the name into the file dialog and confirms it.
-void ChooseFile(QFileDialog* d, const QString& name) {
-  QApplication::setActiveWindow(d);
-  auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  edit->clear();
-  QTest::keyClicks(edit, name);
-  static_cast<QDialog*>(d)->accept();
-}
+using kxtest::ChooseFile;
 
 std::string IniText() {
   return "[System]\nNIP=7270120002\nNazwa=Hurtownia Żuraw\nEmail=biuro@zuraw.pl\nUSCode=1009\n"
@@ -684,8 +677,8 @@ class JpkVatDlgTest : public QObject {
     };
     Program p;
     p.Dlg()->move(40, 40);
-    const fs::path file = p.dir.Write("2026-02_jpk_v7m_3.xml",
-                                      V7MFile(kRecords, Declaration("<P_38>24</P_38><P_48>230</P_48>")));
+    const fs::path file =
+        p.dir.Write("2026-02_jpk_v7m_3.xml", V7MFile(kRecords, Declaration("<P_38>24</P_38><P_48>230</P_48>")));
     p.Open(file);
     // Saving with a typed amount, over another existing file.
     p.dir.Write("stary.xml", "<stary/>");

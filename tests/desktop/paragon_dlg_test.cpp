@@ -248,10 +248,7 @@ class ParagonDlgTest : public QObject {
         "luty.xml",
         V7MFile(Sale(1, "<TypDokumentu>FP</TypDokumentu><K_19>100</K_19><K_20>23</K_20>") + SaleCtrl(1, "23")));
     ModalChain open;
-    open.Then<QFileDialog>([&](QFileDialog* d) {
-          d->selectFile(QString::fromStdString(file.string()));
-          static_cast<QDialog*>(d)->accept();
-        })
+    open.Then<QFileDialog>([&](QFileDialog* d) { kxtest::ChooseFile(d, QString::fromStdString(file.string())); })
         .Start();
     QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("btnOpenJPK")), Qt::LeftButton);
     QCOMPARE(open.Done(), size_t(1));

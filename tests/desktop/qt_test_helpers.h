@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -16,6 +18,16 @@
 #include <vector>
 
 namespace kxtest {
+
+// Types the name into a file dialog's name field and confirms it, as a user
+// does (the name field does not wait for the dialog's folder listing).
+inline void ChooseFile(QFileDialog* d, const QString& name) {
+  QApplication::setActiveWindow(d);
+  auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  edit->clear();
+  QTest::keyClicks(edit, name);
+  static_cast<QDialog*>(d)->accept();
+}
 
 // What a message box showed.
 struct BoxSeen {
