@@ -11,6 +11,7 @@
 namespace kx {
 
 IniFile::IniFile(const std::filesystem::path& path) : m_fileName(path.string()) {
+  RequireRegularFile(m_fileName);
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(Format("Nie można odczytać pliku %s", m_fileName.c_str()));
   std::ostringstream bytes;

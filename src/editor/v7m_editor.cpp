@@ -104,6 +104,7 @@ std::string FolderWithSeparator(const std::string& fileName) {
 // The file with its line breaks removed, read through a working copy (so
 // that its declared encoding is honoured); the file itself is not touched.
 xml::XmlDocument LoadCleanCopy(const std::string& fileName, const fs::path& workingDir) {
+  RequireRegularFile(fileName);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw Error(Format("Nie można odczytać pliku %s", fileName.c_str()));
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -240,6 +241,7 @@ bool V7MEditor::OpenCommand() {
 }
 
 IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
+  RequireRegularFile(fileName);  // a folder or a device is refused before any reading
   // The file is cleaned up in place only once it is known to be a JPK_V7M(3)
   // document (the prefix repair asks first and checks the kind itself).
   std::error_code ec;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <filesystem>
 #include <cstdio>
 #include <string>
 
@@ -58,6 +59,14 @@ std::string ErrorReason(const std::exception& e) {
   const std::string text = e.what();
   const size_t at = text.rfind(": ");
   return at == std::string::npos ? text : text.substr(at + 2);
+}
+
+void RequireRegularFile(const std::string& path) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw Error(Format("%s nie jest zwykłym plikiem", path.c_str()));
+  }
 }
 
 }  // namespace kx

@@ -21,6 +21,10 @@ std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)
 // dysku" for ENOSPC); the C library's text for the rare others.
 std::string SystemErrorText(int code);
 
+// Fails at once, naming the file, when path exists but is not a regular file
+// (a folder, a device such as /dev/zero, a pipe): such a file is never read.
+void RequireRegularFile(const std::string& path);
+
 // The reason of a file error message ("Nie można zapisać pliku X: reason"):
 // the text after its last ": ", or the whole message when there is none.
 std::string ErrorReason(const std::exception& e);

@@ -367,3 +367,30 @@ TEST(CliV7M, ParagonRecord) {
   EXPECT_NE(second.find("<K_17>100.25</K_17>"), std::string::npos);
   EXPECT_EQ(kxtest::SchemaErrors(dir / "p.xml"), "");
 }
+
+// A folder or a device in place of a file is refused at once, naming it, and
+// nothing is written.
+TEST(CliV7M, SpecialFilesAreRefusedAtOnce) {
+  kxtest::TempDir dir;
+  fs::create_directories(dir / "folder.xml");
+  fs::create_directories(dir / "firma.ini");
+  const std::string folder = (dir / "folder.xml").string();
+  struct Case {
+    std::vector<std::string> args;
+    std::string named;
+  } cases[] = {
+      {{"v7m", "recalc", folder, "-o", "out.xml"}, folder},
+      {{"v7m", "open", folder}, folder},
+      {{"v7m", "recalc", "/dev/zero", "-o", "out.xml"}, "/dev/zero"},
+      {{"v7m", "recalc", "/dev/urandom", "-o", "out.xml"}, "/dev/urandom"},
+      {{"validate", "/dev/zero"}, "/dev/zero"},
+      {{"/ini=" + (dir / "firma.ini").string(), "config"}, (dir / "firma.ini").string()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[1] + " " + c.args[2 < c.args.size() ? 2 : 1]);
+    auto r = RunCli(c.args, dir.Path());
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find(c.named + " nie jest zwykłym plikiem"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "out.xml"));
+  }
+}

@@ -603,6 +603,7 @@ xmlDocPtr ParseFile(const std::filesystem::path& path) {
   if (std::filesystem::is_directory(path, status)) {
     throw kx::Error(kx::Format("Nie można otworzyć pliku %s: %s", name.c_str(), Reason(EISDIR).c_str()));
   }
+  RequireRegularFile(name);
   FileInput input;
   input.stream.open(path, std::ios::binary);
   if (!input.stream) {
