@@ -68,10 +68,9 @@ bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui) {
     return false;
   }
   const fs::path target(fileName);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::optional<TempFile> work;
   try {
-    work.emplace(folder, "." + target.filename().string() + ".", ".tmp");
+    work.emplace(target);
     WriteBytes(work->Path(), RemoveLineBreaks(bytes), fileName);
     xml::XmlDocument document;
     document.SetVersion("1.0");

@@ -103,6 +103,10 @@ TempFile::TempFile(const std::filesystem::path& folder, std::string_view prefix,
   RegisterPrivateFile(m_path);
 }
 
+TempFile::TempFile(const std::filesystem::path& target)
+    : TempFile(target.has_parent_path() ? target.parent_path() : std::filesystem::path("."),
+               "." + target.filename().string() + ".", ".tmp") {}
+
 TempFile::~TempFile() {
   std::error_code ignored;
   std::filesystem::remove(m_path, ignored);

@@ -14,6 +14,9 @@ class TempFile {
   // In folder, named prefix + six random characters + suffix. Fails with
   // kx::Error naming the folder.
   TempFile(const std::filesystem::path& folder, std::string_view prefix, std::string_view suffix);
+  // The private file of a write that replaces target: beside it, hidden,
+  // ".NAME.XXXXXX.tmp", so the final rename stays on one file system.
+  explicit TempFile(const std::filesystem::path& target);
   ~TempFile();
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;

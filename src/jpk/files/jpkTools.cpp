@@ -117,9 +117,8 @@ template <typename Root, typename FormatAndSaveKind>
 void SaveWhole(Root& root, const std::string& fileName, FormatAndSaveKind formatAndSave) {
   namespace fs = std::filesystem;
   const fs::path target(fileName);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   try {
-    TempFile work(folder, "." + target.filename().string() + ".", ".tmp");
+    TempFile work(target);
     // The finished file keeps the mode of the one it replaces (a new one: the usual mode).
     struct stat old;
     mode_t mode = 0;
@@ -356,7 +355,7 @@ std::string CopyJpkFileToBackup(const std::string& fileName, char prefix) {
   }
   // Written whole or not at all.
   try {
-    TempFile work(backup.parent_path(), "." + backup.filename().string() + ".", ".tmp");
+    TempFile work(backup);
     {
       std::ofstream out(work.Path(), std::ios::binary | std::ios::trunc);
       out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
