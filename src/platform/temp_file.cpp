@@ -1,5 +1,6 @@
 #include "platform/temp_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -111,6 +113,48 @@ TempFile::~TempFile() {
   std::error_code ignored;
   std::filesystem::remove(m_path, ignored);
   UnregisterPrivateFile(m_path);
+}
+
+void ReplaceFileWhole(const std::filesystem::path& target, std::string_view bytes) {
+  try {
+    TempFile work(target);
+    std::error_code ec;
+    {
+      std::ofstream out(work.Path(), std::ios::binary | std::ios::trunc);
+      if (const int injected = FileFault(FileStep::Write)) ec.assign(injected, std::generic_category());
+      if (!ec) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      if (!ec) out.flush();
+      if (!ec && !out) ec.assign(errno != 0 ? errno : EIO, std::generic_category());
+    }
+    if (!ec) {
+      if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
+    }
+    if (!ec) {
+      // The finished file keeps the mode of the one it replaces (a new one: the usual mode).
+      struct stat old;
+      mode_t mode = 0;
+      if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        mode = old.st_mode & 07777;
+      } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+      }
+      ::chmod(work.Path().c_str(), mode);
+      std::filesystem::rename(work.Path(), target, ec);
+    }
+    if (ec) throw Error(SystemErrorText(ec.value()));
+  } catch (const Error& e) {
+    throw Error(Format("Nie można zapisać pliku %s: %s", target.string().c_str(), ErrorReason(e).c_str()));
+  }
+}
+
+void RequireWritableFolder(const std::filesystem::path& folder) {
+  const std::filesystem::path dir = folder.empty() ? std::filesystem::path(".") : folder;
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
+    throw Error(
+        Format("Nie można utworzyć pliku w folderze %s: %s", dir.string().c_str(), SystemErrorText(errno).c_str()));
+  }
 }
 
 }  // namespace kx

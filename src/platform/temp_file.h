@@ -27,6 +27,14 @@ class TempFile {
   std::filesystem::path m_path;
 };
 
+// Writes the bytes as the whole new content of target: into the private
+// file beside it, renamed over it only when complete, so an older file stays
+// whole after any failure. Fails with kx::Error "Nie można zapisać pliku …".
+void ReplaceFileWhole(const std::filesystem::path& target, std::string_view bytes);
+
+// Fails with kx::Error naming the folder when no file can be created in it.
+void RequireWritableFolder(const std::filesystem::path& folder);
+
 // Private files being written (the temporary files of atomic saves too) are
 // registered, so that a signal that ends the program removes them. Registering
 // copies the path; both calls are cheap.

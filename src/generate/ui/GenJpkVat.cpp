@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-#include "generate/ui/month_edit.h"
+#include "app/ui/month_edit.h"
 #include "ui_GenJpkVat.h"
 
 using kx::generate::SourceProgram;

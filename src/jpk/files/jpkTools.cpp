@@ -51,6 +51,23 @@ void FillAddress(const AppSettings& s, Address address) {
   if (!s.KodPocztowy.empty()) address.SetKodPocztowy(s.KodPocztowy);
 }
 
+}  // namespace
+
+void RequireFirmAddress(const AppSettings& s) {
+  std::string missing;
+  const std::pair<const char*, const std::string*> keys[] = {
+      {"Wojewodztwo", &s.Wojewodztwo}, {"Powiat", &s.Powiat},           {"Gmina", &s.Gmina},  {"NrDomu", &s.NrDomu},
+      {"Miasto", &s.Miasto},           {"KodPocztowy", &s.KodPocztowy}, {"Poczta", &s.Poczta}};
+  for (const auto& [key, value] : keys) {
+    if (Trim(*value).empty()) missing += (missing.empty() ? "" : ", ") + std::string(key);
+  }
+  if (!missing.empty()) {
+    throw Error("Brak adresu firmy w pliku konfiguracyjnym, sekcja [System]: " + missing);
+  }
+}
+
+namespace {
+
 void SetUtf8(xml::XmlDocument document) {
   if (document.Encoding() != "UTF-8") document.SetEncoding("UTF-8");
 }
@@ -491,6 +508,14 @@ bool ReplaceExistingFile(AppContext& ctx, const std::string& fileName) {
 
 void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName) {
   SaveWhole(root, fileName, [](v7m::IXMLJPK& r, const std::string& f) { FormatAndSaveV7M(r, f); });
+}
+
+void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName) {
+  SaveWhole(root, fileName, [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
+}
+
+void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName) {
+  SaveWhole(root, fileName, [](mag::IXMLJPKMAG& r, const std::string& f) { FormatAndSaveMAG(r, f); });
 }
 
 void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName) {

@@ -37,6 +37,11 @@ void PrepareV7MDocument(v7m::IXMLJPK root);
 void FillV7MHeader(const AppContext& ctx, v7m::IXMLJPK root, bool correction,
                    const CreationTime& now = CreationTime::Now());
 
+// Fails naming the keys of the firm's address (section [System] of the
+// configuration) that the JPK_FA, JPK_MAG and JPK_KR headers need and the
+// profile leaves empty: a file without them is refused by the schemas.
+void RequireFirmAddress(const AppSettings& s);
+
 void PrepareFADocument(fa::IXMLJPKFA root);
 void FillFAHeader(const AppContext& ctx, fa::IXMLJPKFA root, const CreationTime& now = CreationTime::Now());
 
@@ -75,6 +80,8 @@ bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& f
 // until the finished one replaces it, and nothing is left after a failure.
 // root becomes the document read back from the finished file.
 void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName);
+void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName);
+void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName);
 
 // The second pass of every save: the file (already written by the caller) is
 // read back, pretty-printed and written again; root becomes the document read

@@ -432,6 +432,9 @@ namespace {
 
 // The child that a new node goes before for an index (-1 or beyond: none).
 xmlNodePtr Reference(Tree& tree, xmlNodePtr parent, int& index, const XmlNode& self) {
+  // Appending needs no count: a count after every append would make building
+  // a long list quadratic.
+  if (index == -1) return nullptr;
   int count = tree.ChildCount(parent, ChildFilter{});
   if (index == -1 || index >= count) {
     index = -1;

@@ -1,4 +1,4 @@
-#include "generate/ui/month_edit.h"
+#include "app/ui/month_edit.h"
 
 #include <QLocale>
 #include <QStringList>
