@@ -1,5 +1,8 @@
 #include "cli/cli_env.h"
 
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
 #include <unistd.h>
 
 #include "app/configuration.h"
@@ -30,6 +33,16 @@ AppContext& CliEnv::Context() {
     m_context = std::move(ctx);
   }
   return *m_context;
+}
+
+tables::Date ParseMonthOption(const std::string& text) {
+  int y = 0, m = 0;
+  char tail = 0;
+  if (text.size() != 7 || text[4] != '-' || std::sscanf(text.c_str(), "%4d-%2d%c", &y, &m, &tail) != 2 || m < 1 ||
+      m > 12 || y < 1900) {
+    throw CLI::ValidationError("--month", "miesiąc w postaci RRRR-MM, np. 2026-11");
+  }
+  return {y, m, 1};
 }
 
 }  // namespace kx::cli

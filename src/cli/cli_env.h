@@ -49,6 +49,9 @@ class CliEnv {
   std::unique_ptr<AppContext> m_context;
 };
 
+// The month of a --month option, "RRRR-MM" (CLI::ValidationError otherwise).
+tables::Date ParseMonthOption(const std::string& text);
+
 // Each command file registers its subcommands; the callbacks do the work and
 // set env.exitCode; a kx::Error thrown from a callback is printed to standard
 // error and gives exit code 1.
@@ -57,5 +60,6 @@ void AddTableCommands(CLI::App& app, CliEnv& env);
 void AddJpkCommands(CLI::App& app, CliEnv& env);
 void AddV7MCommands(CLI::App& app, CliEnv& env);
 void AddGenerateCommands(CLI::App& app, CliEnv& env);
+void AddExportCommand(CLI::App& app, CliEnv& env);
 
 }  // namespace kx::cli

@@ -85,19 +85,9 @@ class KsefAnswerPort : public ui::UserPort {
   std::optional<ui::Button> m_preset;
 };
 
-tables::Date ParseMonth(const std::string& text) {
-  int y = 0, m = 0;
-  char tail = 0;
-  if (text.size() != 7 || text[4] != '-' || std::sscanf(text.c_str(), "%4d-%2d%c", &y, &m, &tail) != 2 || m < 1 ||
-      m > 12 || y < 1900) {
-    throw CLI::ValidationError("--month", "miesiąc w postaci RRRR-MM, np. 2026-11");
-  }
-  return {y, m, 1};
-}
-
 void Generate(CliEnv& env, const GenerateCliOptions& o) {
   generate::GenerateOptions options;
-  options.month = ParseMonth(o.month);
+  options.month = ParseMonthOption(o.month);
   options.source = o.source == "rejko"   ? generate::SourceProgram::Rejko
                    : o.source == "folvo" ? generate::SourceProgram::Folvo
                                          : generate::SourceProgram::Towix;

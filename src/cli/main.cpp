@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
   kx::cli::AddJpkCommands(app, env);
   kx::cli::AddV7MCommands(app, env);
   kx::cli::AddGenerateCommands(app, env);
+  kx::cli::AddExportCommand(app, env);
   for (CLI::App* sub : app.get_subcommands({})) {
     sub->group("POLECENIA");
     sub->option_defaults()->group("OPCJE");
