@@ -3,6 +3,7 @@
 //
 //   gen_demo_data FOLDER [--month YYYY-MM] [--rows N] [--seed S]
 //                        [--rejko-layout single|registers]
+//                        [--rows-per-document N] [--contractors N]
 //
 // FOLDER receives towix/ (the month's documents: headers WI, rows WT, goods
 // W, series WS and the VAT register REG, with the per-period contractor
@@ -10,8 +11,20 @@
 // the single table Register or the nine registers REGS ... REGBP, and the
 // ledger tables accounts, journal and details) and folvo/ (Users and
 // YYYY/Register). The bookkeeping and register tables also hold a few rows
-// of another period, which a month's run must leave out. The same seed gives
-// the same tables.
+// of another period, which a month's run must leave out.
+//
+// --rows is the number of documents of the month in each program. The
+// warehouse month holds every kind of document its exports read: invoices
+// (some at gross prices) with their corrections, receipts, export and EU
+// supplies, purchases, goods received and issued against an invoice,
+// internal issues and transfers; a few are left out by their flags. Its
+// documents have 1 to 6 rows each, or exactly --rows-per-document rows.
+// --contractors adds generated domestic firms to the named ones until there
+// are that many.
+//
+// The same seed gives the same tables. Each program's tables draw from their
+// own stream, so a change to one program's data leaves the others as they
+// were.
 
 #include <algorithm>
 #include <chrono>
@@ -44,27 +57,49 @@ struct Firm {
   std::string zip;
   std::string street;
   std::string house;
+  int payer = 0;  // the firm that pays this one's documents; 0: the firm itself
+
+  std::string ShortName() const { return name.substr(0, name.find(' ')); }
+  int PayerNumber() const { return payer != 0 ? payer : number; }
+};
+
+struct Options {
+  Date month{2026, 11, 1};
+  int rows = 60;            // documents of the month in each program
+  int rowsPerDocument = 0;  // warehouse document rows; 0: 1 to 6
+  int contractors = 0;      // at least this many contractors in all
+  unsigned seed = 2026;
+  bool rejkoRegisters = false;
 };
 
 class Generator {
  public:
-  Generator(unsigned seed, Date month, int rows, bool rejkoRegisters)
-      : m_rng(seed), m_month(month), m_rows(rows), m_rejkoRegisters(rejkoRegisters) {
-    MakeFirms();
+  explicit Generator(const Options& o)
+      : m_rng(o.seed),
+        m_seed(o.seed),
+        m_month(o.month),
+        m_rows(o.rows),
+        m_rowsPerDocument(o.rowsPerDocument),
+        m_rejkoRegisters(o.rejkoRegisters) {
+    MakeFirms(o.contractors);
   }
 
   void Write(const std::filesystem::path& out) {
+    UseStream(Stream::Towix);
     WriteTowix(out / "towix");
     std::filesystem::path rejko = out / "rejko";
     std::filesystem::create_directories(rejko);
     WriteUsers(rejko);
+    UseStream(Stream::Rejko);
     if (m_rejkoRegisters) {
       WriteRejkoRegisters(rejko / std::to_string(m_month.year));
     } else {
       WriteRejko(rejko / std::to_string(m_month.year));
     }
+    UseStream(Stream::Ledger);
     WriteLedger(rejko / std::to_string(m_month.year));
     std::filesystem::path folvo = out / "folvo";
+    UseStream(Stream::Folvo);
     WriteFolvo(folvo / std::to_string(m_month.year));
     WriteUsers(folvo);
   }
@@ -86,7 +121,15 @@ class Generator {
     }
   }
 
-  void MakeFirms() {
+  // The random streams: the firms come from the seed itself, each program's
+  // documents from a stream of their own.
+  enum class Stream { Towix = 1, Rejko, Ledger, Folvo };
+  void UseStream(Stream stream) {
+    std::seed_seq seq{m_seed, static_cast<unsigned>(stream)};
+    m_rng.seed(seq);
+  }
+
+  void MakeFirms(int contractors) {
     // clang-format off
     static const char* kNames[] = {"Piekarnia Kłos", "Mleczarnia Łąka Sp. z o.o.", "Sklep Spożywczy \"Pod Lipą\"",
                                    "Hurtownia Owoców Sadownik", "Przedsiębiorstwo Handlowe Żuraw",
@@ -102,18 +145,41 @@ class Generator {
     int number = 1;
     for (const char* name : kNames) {
       const auto& town = kTowns[Between(0, 7)];
+      m_domestic.push_back(m_firms.size());
       m_firms.push_back({number++, name, ValidNip(), 0, town[0], town[1], town[2], std::to_string(Between(1, 120))});
     }
+    // Branches whose documents another firm pays: the shop "Pod Lipą" by
+    // Market Społem, the café Młynek by the restaurant.
+    m_firms[2].payer = 11;
+    m_firms[12].payer = 12;
+    m_eu = {m_firms.size(), m_firms.size() + 1};
     m_firms.push_back(
         {number++, "Müller Lebensmittel GmbH", "DE811128135", 1, "Berlin;Niemcy", "10115", "Hauptstraße", "12"});
     m_firms.push_back(
         {number++, "Potraviny Novák s.r.o.", "CZ25596641", 1, "Praha;Czechy", "11000", "Václavské náměstí", "3"});
+    m_nonEu = {m_firms.size()};
+    m_firms.push_back({number++, "Highland Provisions Ltd", "GB220430231", 1, "Edinburgh;Wielka Brytania", "EH2 2ER",
+                       "Princes Street", "25"});
+    // Generated domestic firms, for months with many contractors.
+    static const char* kTrades[] = {"Sklep",  "Hurtownia", "Piekarnia", "Delikatesy",
+                                    "Bistro", "Kiosk",     "Market",    "Cukiernia"};
+    static const char* kOwners[] = {"Nowak",    "Kowalski",    "Wiśniewski", "Wójcik",    "Kowalczyk",
+                                    "Kamiński", "Lewandowski", "Zieliński",  "Szymański", "Woźniak"};
+    while (static_cast<int>(m_firms.size()) < contractors) {
+      const auto& town = kTowns[Between(0, 7)];
+      std::string name =
+          std::string(kTrades[Between(0, 7)]) + " " + kOwners[Between(0, 9)] + " " + std::to_string(number);
+      m_domestic.push_back(m_firms.size());
+      m_firms.push_back({number++, name, ValidNip(), 0, town[0], town[1], town[2], std::to_string(Between(1, 120))});
+    }
   }
 
-  const Firm& AnyDomesticFirm() { return m_firms[Between(0, static_cast<int>(m_firms.size()) - 3)]; }
-  const Firm& AnyForeignFirm() {
-    return m_firms[Between(static_cast<int>(m_firms.size()) - 2, static_cast<int>(m_firms.size()) - 1)];
+  const Firm& AnyOf(const std::vector<size_t>& pool) {
+    return m_firms[pool[Between(0, static_cast<int>(pool.size()) - 1)]];
   }
+  const Firm& AnyDomesticFirm() { return AnyOf(m_domestic); }
+  const Firm& AnyForeignFirm() { return AnyOf(m_eu); }
+  const Firm& AnyNonEuFirm() { return AnyOf(m_nonEu); }
 
   static Date AddDays(Date d, int days) {
     using namespace std::chrono;
@@ -173,23 +239,23 @@ class Generator {
         F("House", FieldKind::Text, 10), F("ZipCode", FieldKind::Text, 10),   F("NIP", FieldKind::Text, 20)};
     std::vector<std::vector<Value>> rows;
     for (const Firm& f : m_firms) {
-      std::string shortName = f.name.substr(0, f.name.find(' '));
-      rows.push_back(
-          {I(f.number), T(f.name), T(shortName), T(f.city), I(f.options), T(f.street), T(f.house), T(f.zip), T(f.nip)});
+      rows.push_back({I(f.number), T(f.name), T(f.ShortName()), T(f.city), I(f.options), T(f.street), T(f.house),
+                      T(f.zip), T(f.nip)});
     }
     kx::tables::WriteParadoxTable(dir / "Users.db", users, rows, {1250, 1});
   }
 
+  // The period copies UR and UC of the contractors, keyed on Number; their
+  // PayerNumber is the Users number of the firm that pays.
   void WriteContractors(const std::filesystem::path& dir) {
-    std::vector<FieldDef> period{F("Number", FieldKind::Integer),      F("Firm Name", FieldKind::Text, 60),
-                                 F("Identifier", FieldKind::Text, 20), F("City", FieldKind::Text, 40),
-                                 F("Options", FieldKind::Short),       F("Address", FieldKind::Text, 60),
-                                 F("ZipCode", FieldKind::Text, 10),    F("NIP", FieldKind::Text, 20)};
+    std::vector<FieldDef> period{
+        F("Number", FieldKind::Integer),   F("Firm Name", FieldKind::Text, 60), F("Identifier", FieldKind::Text, 20),
+        F("City", FieldKind::Text, 40),    F("Options", FieldKind::Short),      F("Address", FieldKind::Text, 60),
+        F("ZipCode", FieldKind::Text, 10), F("NIP", FieldKind::Text, 20),       F("PayerNumber", FieldKind::Integer)};
     std::vector<std::vector<Value>> periodRows;
     for (const Firm& f : m_firms) {
-      std::string shortName = f.name.substr(0, f.name.find(' '));
-      periodRows.push_back({I(f.number), T(f.name), T(shortName), T(f.city), I(f.options), T(f.street + " " + f.house),
-                            T(f.zip), T(f.nip)});
+      periodRows.push_back({I(f.number), T(f.name), T(f.ShortName()), T(f.city), I(f.options),
+                            T(f.street + " " + f.house), T(f.zip), T(f.nip), I(f.PayerNumber())});
     }
     kx::tables::ParadoxWriteOptions keyed{1250, 1};
     std::string prefix = kx::PeriodTableName(false, "", m_month);
@@ -258,48 +324,348 @@ class Generator {
     kx::tables::WriteParadoxTable(dir / (prefix + "WS.db"), ws, wsRows, {1250, 3});
   }
 
-  // The rows of one document: WT rows appended, amounts per rate and the
-  // value at cost returned.
-  Amounts DocumentRows(int cls, int number, bool purchase, bool foreign, std::vector<std::vector<Value>>& wt,
-                       double& costValue) {
-    const auto& goods = Catalogue();
-    double net23 = 0, net8 = 0, net5 = 0;
-    Amounts a;
-    costValue = 0;
-    int lines = Between(1, 6);
-    for (int pos = 1; pos <= lines; ++pos) {
-      const Goods& g = goods[Between(0, static_cast<int>(goods.size()) - (purchase || foreign ? 4 : 1))];
-      int series = g.series > 0 ? Between(1, g.series) : 0;
-      double qty = std::string(g.unit) == "kg" ? Between(5, 400) / 2.0 : g.series == 0 ? 1 : Between(6, 240);
-      double cost = series > 0 ? SeriesCost(g, series) : kx::RoundAmount(2, g.price * 0.7);
-      double price = purchase ? cost : g.price;
-      int vat = foreign ? 0 : g.vat;
-      double net = kx::RoundAmount(2, qty * price);
-      costValue = kx::RoundAmount(2, costValue + qty * cost);
-      switch (vat) {
-        case 23: net23 += net; break;
-        case 8: net8 += net; break;
-        case 5: net5 += net; break;
-        case 0: a.zero += net; break;
-        default: a.exempt += net; break;
-      }
-      wt.push_back({I(cls), I(m_month.year), I(1), I(number), I(pos), I(g.group), I(g.index), I(series), N(qty),
-                    N(price), I(vat)});
+  // Warehouse document kinds (WI Type, REG Class). Of the invoice kinds an
+  // odd code is the correction of the even code below it.
+  enum Kind : int {
+    kInvoice = 0,
+    kInvoiceCorrection = 1,
+    kExport = 2,  // export of goods outside the EU
+    kExportCorrection = 3,
+    kReceiptInvoice = 4,  // invoice to a receipt
+    kReceiptInvoiceCorrection = 5,
+    kReceipt = 6,
+    kTransfer = 8,  // MM, between warehouses
+    kEuSupply = 22,
+    kEuSupplyCorrection = 23,
+    kIssueToInvoice = 24,     // WZ issued against an invoice
+    kInternalIssue = 32,      // RW
+    kPurchase = 128,          // purchase invoice, goods received with it
+    kReceiptToInvoice = 152,  // PZ against a purchase invoice
+  };
+  static constexpr int kWiLeftOut = 0x10;    // WI Flags: not a stock document
+  static constexpr int kWiCancelled = 0x01;  // WI Flags: cancelled
+  static constexpr int kGrossPrices = 0x40;  // WI Options
+  static constexpr int kRegSkip = 0x08;      // REG Flags: left out of the register and the exports
+  static constexpr int kRegHalved = 0x40;    // REG Flags: purchase amounts halved
+  static constexpr int kRegSplitPayment = 0x80;
+  static constexpr int kRegTP = 0x100;
+  static constexpr int kRegGoods = 0x200;  // REG Flags: foreign sale of goods
+  enum PayForm : int { kCash = 0, kCard = 1, kTransferPay = 2, kCashOnDelivery = 4, kPrepayment = 5 };
+
+  // The kind a document refers to through its Master fields; -1: none.
+  static int MasterKind(int kind) {
+    switch (kind) {
+      case kInvoiceCorrection:
+      case kIssueToInvoice: return kInvoice;
+      case kExportCorrection: return kExport;
+      case kReceiptInvoiceCorrection: return kReceiptInvoice;
+      case kEuSupplyCorrection: return kEuSupply;
+      case kReceiptToInvoice: return kPurchase;
+      default: return -1;
     }
-    a.n23 = kx::RoundAmount(2, net23);
-    a.t23 = kx::TaxFromNet(a.n23, 23);
-    a.n8 = kx::RoundAmount(2, net8);
-    a.t8 = kx::TaxFromNet(a.n8, 8);
-    a.n5 = kx::RoundAmount(2, net5);
-    a.t5 = kx::TaxFromNet(a.n5, 5);
+  }
+  static bool IsCorrection(int kind) { return kind % 2 == 1 && kind < kInternalIssue; }
+  static bool IsForeign(int kind) { return kind == kExport || kind == kExportCorrection || kind / 2 == kEuSupply / 2; }
+  // Documents without VAT amounts of their own: their register row carries
+  // only the value at cost.
+  static bool IsStockOnly(int kind) {
+    return kind == kTransfer || kind == kIssueToInvoice || kind == kInternalIssue || kind == kReceiptToInvoice;
+  }
+
+  // One row of a warehouse document.
+  struct Line {
+    const Goods* goods;
+    int series;       // 0: none (services)
+    double quantity;  // below 0 in a correction: goods returned
+    double price;     // unit price: net, or gross on a document with gross prices
+    int vat;
+    double unitCost;  // value of one unit at cost (0 for services)
+  };
+
+  // One document: its header (WI), rows (WT) and register row (REG).
+  struct WarehouseDoc {
+    int kind = 0;
+    int number = 0;
+    std::string name;
+    Date date{}, saleDate{};
+    int wiFlags = 0, options = 0, regFlags = 0, gtu = 0;
+    const Firm* firm = nullptr;  // none: an internal document
+    std::string comment, ksef;
+    int masterKind = 0, masterNumber = 0;  // 0, 0: refers to nothing
+    int payInfo = kCash, payDelay = 0;
+    std::vector<Line> lines;
+  };
+
+  // The month opens with documents of every kind (so that a small month
+  // holds them all, masters before the documents that refer to them); the
+  // rest are drawn.
+  // clang-format off
+  static constexpr int kOpening[] = {
+      kInvoice, kInvoice, kExport, kReceiptInvoice, kReceipt, kReceipt, kEuSupply, kPurchase, kPurchase,
+      kInternalIssue, kInternalIssue, kTransfer, kTransfer,
+      kInvoiceCorrection, kInvoiceCorrection, kExportCorrection, kReceiptInvoiceCorrection, kEuSupplyCorrection,
+      kIssueToInvoice, kReceiptToInvoice};
+  // clang-format on
+  int DrawKind() {
+    // Kind and share in percent.
+    static const int kShares[][2] = {{kInvoice, 38},         {kInvoiceCorrection, 3}, {kExport, 2},
+                                     {kExportCorrection, 1}, {kReceiptInvoice, 4},    {kReceiptInvoiceCorrection, 1},
+                                     {kReceipt, 4},          {kEuSupply, 3},          {kEuSupplyCorrection, 1},
+                                     {kIssueToInvoice, 3},   {kInternalIssue, 2},     {kTransfer, 2},
+                                     {kPurchase, 32},        {kReceiptToInvoice, 4}};
+    int roll = Between(1, 100);
+    for (const auto& [kind, share] : kShares) {
+      if ((roll -= share) <= 0) return kind;
+    }
+    return kInvoice;
+  }
+
+  std::vector<WarehouseDoc> WarehouseMonth() {
+    std::vector<WarehouseDoc> docs;
+    docs.reserve(m_rows);
+    std::vector<size_t> ofKind[256];  // documents of each kind, by index
+    std::vector<int> referred;        // per document: how many refer to it
+    int counters[256] = {};
+    for (int i = 0; i < m_rows; ++i) {
+      int kind = i < static_cast<int>(std::size(kOpening)) ? kOpening[i] : DrawKind();
+      int masterKind = MasterKind(kind);
+      // Nothing to refer to yet: a document of the master's kind instead.
+      if (masterKind >= 0 && ofKind[masterKind].empty()) {
+        kind = masterKind;
+        masterKind = -1;
+      }
+      WarehouseDoc d;
+      d.kind = kind;
+      d.number = ++counters[kind];
+      if (masterKind >= 0) {
+        // A few tries for a document nothing refers to yet.
+        const auto& pool = ofKind[masterKind];
+        size_t master = pool[Between(0, static_cast<int>(pool.size()) - 1)];
+        for (int tries = 0; tries < 3 && referred[master] > 0; ++tries) {
+          master = pool[Between(0, static_cast<int>(pool.size()) - 1)];
+        }
+        ++referred[master];
+        FollowMaster(d, docs[master]);
+      } else {
+        NewDocument(d);
+      }
+      d.name = DocumentName(d.kind, d.number);
+      ofKind[kind].push_back(docs.size());
+      docs.push_back(std::move(d));
+      referred.push_back(0);
+    }
+    return docs;
+  }
+
+  // Document number as printed: the kind's prefix, the number, and the
+  // month and year, the year or the month.
+  std::string DocumentName(int kind, int number) const {
+    struct Form {
+      int kind;
+      const char* prefix;
+      bool month, year;
+    };
+    static const Form kForms[] = {{kInvoice, "FV", true, true},        {kInvoiceCorrection, "KFV", true, true},
+                                  {kExport, "FE", false, true},        {kExportCorrection, "KFE", false, true},
+                                  {kReceiptInvoice, "FP", true, true}, {kReceiptInvoiceCorrection, "KFP", true, true},
+                                  {kReceipt, "PAR", true, false},      {kTransfer, "MM", true, true},
+                                  {kEuSupply, "WDT", false, true},     {kEuSupplyCorrection, "KWDT", false, true},
+                                  {kIssueToInvoice, "WZ", true, true}, {kInternalIssue, "RW", true, true},
+                                  {kPurchase, "FZ", true, true},       {kReceiptToInvoice, "PZ", true, true}};
+    char buf[40] = "";
+    for (const Form& f : kForms) {
+      if (f.kind != kind) continue;
+      int n = std::snprintf(buf, sizeof buf, "%s %d", f.prefix, number);
+      if (f.month) n += std::snprintf(buf + n, sizeof buf - n, "/%02d", m_month.month);
+      if (f.year) std::snprintf(buf + n, sizeof buf - n, "/%04d", m_month.year);
+    }
+    return buf;
+  }
+
+  int RowCount() { return m_rowsPerDocument > 0 ? m_rowsPerDocument : Between(1, 6); }
+
+  // Rows of a new document from the goods cards: sales at the card's price
+  // (gross when the document has gross prices), foreign sales at 0 %, and
+  // purchases and internal documents at the series' cost.
+  void AddLines(WarehouseDoc& d) {
+    const auto& goods = Catalogue();
+    bool foreign = IsForeign(d.kind);
+    bool atCost = d.kind == kPurchase || d.kind == kInternalIssue || d.kind == kTransfer;
+    bool internal = d.kind == kInternalIssue || d.kind == kTransfer;
+    // The last three cards are services: sold at home only.
+    int last = static_cast<int>(goods.size()) - (foreign || atCost ? 4 : 1);
+    for (int n = RowCount(); n > 0; --n) {
+      const Goods& g = goods[Between(0, last)];
+      int series = g.series > 0 ? Between(1, g.series) : 0;
+      bool byWeight = std::string(g.unit) == "kg";
+      double qty = g.series == 0 ? 1
+                   : internal    ? (byWeight ? Between(1, 20) / 2.0 : Between(1, 24))
+                                 : (byWeight ? Between(5, 400) / 2.0 : Between(6, 240));
+      double cost = series > 0 ? SeriesCost(g, series) : 0;
+      int vat = foreign ? 0 : g.vat;
+      double price = atCost ? cost : g.price;
+      if ((d.options & kGrossPrices) != 0 && vat > 0) price = kx::RoundAmount(2, price * (100 + vat) / 100);
+      d.lines.push_back({&g, series, qty, price, vat, cost});
+    }
+  }
+
+  // Payment form and term of a new document.
+  void DrawPayment(WarehouseDoc& d) {
+    if (d.kind == kReceipt || d.kind == kReceiptInvoice) {
+      d.payInfo = Chance(60) ? kCash : kCard;
+      return;
+    }
+    if (d.kind == kInternalIssue || d.kind == kTransfer) return;
+    int roll = Between(1, 100);
+    if (roll <= 70) {
+      d.payInfo = kTransferPay;
+      d.payDelay = std::vector<int>{7, 14, 30}[Between(0, 2)];
+    } else {
+      d.payInfo = roll <= 80 ? kCash : roll <= 90 ? kCard : roll <= 95 ? kCashOnDelivery : kPrepayment;
+    }
+  }
+
+  void NewDocument(WarehouseDoc& d) {
+    static const char* kIssuePurposes[] = {"Zużycie na potrzeby własne", "Degustacja w sklepie", "Ubytek naturalny",
+                                           "Towar przeterminowany"};
+    static const char* kTransferPurposes[] = {"Przesunięcie między magazynami", "Uzupełnienie zapasu sklepu"};
+    d.date = Day();
+    d.saleDate = Chance(80) ? d.date : Date{d.date.year, d.date.month, std::max(1, d.date.day - Between(1, 5))};
+    switch (d.kind) {
+      case kInvoice:
+        d.firm = &AnyDomesticFirm();
+        if (d.number % 5 == 2) d.options |= kGrossPrices;
+        if (d.number % 10 == 4) d.regFlags |= kRegSkip;   // left out of the register and the exports
+        if (d.number % 10 == 7) d.wiFlags |= kWiLeftOut;  // left out of the stock report
+        if (d.number % 6 == 3) d.regFlags |= kRegSplitPayment;
+        if (Chance(10)) d.regFlags |= kRegTP;
+        d.gtu = Chance(20) ? 1 << Between(0, 12) : Chance(5) ? 0x1001 : 0;
+        d.ksef = Chance(85) ? Ksef(m_ownNip, d.date) : Chance(50) ? "OFF" : "BFK";
+        break;
+      case kExport:
+      case kEuSupply:
+        d.firm = d.kind == kExport ? &AnyNonEuFirm() : &AnyForeignFirm();
+        d.regFlags |= kRegGoods;
+        d.ksef = "BFK";
+        break;
+      case kReceiptInvoice:
+      case kReceipt:
+        d.firm = &AnyDomesticFirm();
+        d.options |= kGrossPrices;
+        d.ksef = "DI";
+        if (d.kind == kReceipt && d.number % 3 == 2) {
+          d.regFlags |= kRegSkip;
+          d.wiFlags |= kWiCancelled;
+          d.comment = "Paragon anulowany";
+        }
+        break;
+      case kPurchase:
+        d.firm = &AnyDomesticFirm();
+        d.ksef = Chance(80) ? Ksef(d.firm->nip, d.saleDate) : "BFK";
+        if (Chance(5)) d.regFlags |= kRegHalved;
+        break;
+      case kInternalIssue:
+        d.saleDate = d.date;
+        d.comment = kIssuePurposes[Between(0, 3)];
+        if (d.number % 3 == 2) d.wiFlags |= kWiLeftOut;
+        break;
+      default:  // kTransfer: every other one to a firm, the rest to the target warehouse of the settings
+        d.saleDate = d.date;
+        if (d.number % 2 == 0) d.firm = &AnyDomesticFirm();
+        d.comment = kTransferPurposes[Between(0, 1)];
+        break;
+    }
+    DrawPayment(d);
+    AddLines(d);
+    // Large invoices are paid in the split payment.
+    if (d.kind == kInvoice && Totals(d).Gross() >= 15000) d.regFlags |= kRegSplitPayment;
+  }
+
+  // A document that refers to another through its Master fields: a
+  // correction returns part of the goods, a WZ or PZ takes the rows of its
+  // invoice.
+  void FollowMaster(WarehouseDoc& d, const WarehouseDoc& m) {
+    static const char* kReasons[] = {"Zwrot towaru uszkodzonego w transporcie", "Błędna ilość na fakturze",
+                                     "Reklamacja jakościowa", "Zwrot towaru po terminie przydatności"};
+    d.masterKind = m.kind;
+    d.masterNumber = m.number;
+    d.firm = m.firm;
+    d.options = m.options;
+    d.payInfo = m.payInfo;
+    d.payDelay = m.payDelay;
+    d.date = {m.date.year, m.date.month, Between(m.date.day, 28)};
+    if (!IsCorrection(d.kind)) {
+      // A WZ keeps its invoice's date of sale; a PZ's goods arrive on its own date.
+      d.saleDate = d.kind == kIssueToInvoice ? m.saleDate : d.date;
+      d.lines = m.lines;
+      return;
+    }
+    d.saleDate = d.date;
+    d.gtu = m.gtu;
+    d.regFlags = m.regFlags & (kRegSplitPayment | kRegTP | kRegGoods);
+    d.ksef = d.kind == kInvoiceCorrection          ? (Chance(85) ? Ksef(m_ownNip, d.date) : "OFF")
+             : d.kind == kReceiptInvoiceCorrection ? "DI"
+                                                   : "BFK";
+    if (d.number % 2 == 0) d.comment = kReasons[Between(0, 3)];
+    // Up to a quarter of a row's goods come back; a service is taken back whole.
+    for (const Line& l : m.lines) {
+      if (m_rowsPerDocument == 0 && !Chance(50)) continue;
+      Line r = l;
+      if (l.series == 0) {
+        r.quantity = -l.quantity;
+      } else if (std::string(l.goods->unit) == "kg") {
+        r.quantity = -Between(1, std::max(1, static_cast<int>(l.quantity / 2))) / 2.0;
+      } else {
+        r.quantity = -Between(1, std::max(1, static_cast<int>(l.quantity / 4)));
+      }
+      d.lines.push_back(r);
+    }
+    if (d.lines.empty()) {
+      d.lines.push_back(m.lines.front());
+      d.lines.back().quantity = -d.lines.back().quantity;
+    }
+  }
+
+  // Amounts per rate of a document from its rows. With gross prices a row's
+  // net is taken from its gross value and a rate's tax is gross less net.
+  Amounts Totals(const WarehouseDoc& d) const {
+    bool gross = (d.options & kGrossPrices) != 0;
+    double net[3] = {}, grossSum[3] = {};  // 23, 8 and 5 %; 0 % and exempt go to the amounts directly
+    Amounts a;
+    for (const Line& l : d.lines) {
+      double value = kx::RoundAmount(2, l.quantity * l.price);
+      double n = gross ? kx::NetFromGross(value, l.vat) : value;
+      int slot = l.vat == 23 ? 0 : l.vat == 8 ? 1 : l.vat == 5 ? 2 : 3;
+      if (slot == 3) {
+        (l.vat == 0 ? a.zero : a.exempt) += n;
+        continue;
+      }
+      net[slot] += n;
+      grossSum[slot] += value;
+    }
+    static const int kRates[] = {23, 8, 5};
+    double* nets[] = {&a.n23, &a.n8, &a.n5};
+    double* taxes[] = {&a.t23, &a.t8, &a.t5};
+    for (int i = 0; i < 3; ++i) {
+      *nets[i] = kx::RoundAmount(2, net[i]);
+      *taxes[i] = gross ? kx::RoundAmount(2, grossSum[i] - *nets[i]) : kx::TaxFromNet(*nets[i], kRates[i]);
+    }
     a.zero = kx::RoundAmount(2, a.zero);
     a.exempt = kx::RoundAmount(2, a.exempt);
     return a;
   }
 
+  // Value of a document at cost: the sum of its rows' values at cost.
+  static double CostValue(const WarehouseDoc& d) {
+    double sum = 0;
+    for (const Line& l : d.lines) sum += kx::RoundAmount(2, l.quantity * l.unitCost);
+    return kx::RoundAmount(2, sum);
+  }
+
   // The month's documents: headers WI and rows WT over the goods W and their
   // series WS, and for each document its VAT register row in REG (same key,
-  // amounts summed from the rows).
+  // amounts summed from the rows; a stock document's row holds only its value
+  // at cost).
   void WriteTowix(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
     WriteContractors(dir);
@@ -327,60 +693,30 @@ class Generator {
         F("Index", FieldKind::Integer),  F("Series", FieldKind::Integer), F("Quantity", FieldKind::Number),
         F("Price", FieldKind::Currency), F("VAT", FieldKind::Short)};
     std::vector<std::vector<Value>> rows, wi, wt;
-    int counters[256] = {};
-    for (int i = 0; i < m_rows; ++i) {
-      int roll = Between(1, 100);
-      int cls = roll <= 55 ? 0 : roll <= 62 ? 4 : roll <= 67 ? 6 : roll <= 72 ? 22 : 128;
-      int flags = 0;
-      int number = ++counters[cls];
-      const Firm& firm = cls == 22 ? AnyForeignFirm() : AnyDomesticFirm();
-      Date issued = Day();
-      Date sold = Chance(80) ? issued : Date{issued.year, issued.month, std::max(1, issued.day - Between(1, 5))};
-      double costValue = 0;
-      Amounts a = DocumentRows(cls, number, cls == 128, cls == 22, wt, costValue);
-      std::string doc;
-      std::string ksef;
-      char buf[40];
-      switch (cls) {
-        case 0:
-          std::snprintf(buf, sizeof buf, "FV %d/%02d/%04d", number, m_month.month, m_month.year);
-          ksef = Chance(85) ? Ksef(m_ownNip, issued) : Chance(50) ? "OFF" : "BFK";
-          if (Chance(10)) flags |= 0x100;
-          break;
-        case 4:
-          std::snprintf(buf, sizeof buf, "FP %d/%02d/%04d", number, m_month.month, m_month.year);
-          ksef = "DI";
-          break;
-        case 6:
-          std::snprintf(buf, sizeof buf, "PAR %d/%02d", number, m_month.month);
-          ksef = "DI";
-          if (Chance(30)) flags |= 0x08;  // cancelled receipt
-          break;
-        case 22:
-          std::snprintf(buf, sizeof buf, "WDT %d/%04d", number, m_month.year);
-          ksef = "BFK";
-          flags |= 0x200;
-          break;
-        default:
-          std::snprintf(buf, sizeof buf, "FZ %d/%02d/%04d", number, m_month.month, m_month.year);
-          ksef = Chance(80) ? Ksef(firm.nip, sold) : "BFK";
-          if (Chance(5)) flags |= 0x40;
-          break;
+    const std::vector<WarehouseDoc> docs = WarehouseMonth();
+    rows.reserve(docs.size());
+    wi.reserve(docs.size());
+    for (const WarehouseDoc& d : docs) {
+      int user = d.firm ? d.firm->number : 0;
+      int payer = d.firm ? d.firm->PayerNumber() : 0;
+      bool referring = d.masterNumber != 0;
+      wi.push_back({I(d.kind), I(m_month.year), I(1), I(d.number), T(d.name), D(d.date), D(d.saleDate), I(d.wiFlags),
+                    I(d.options), I(user), T(d.comment), I(d.masterKind), I(referring ? m_month.year : 0),
+                    I(referring ? 1 : 0), I(d.masterNumber), I(d.payInfo), I(d.payDelay)});
+      int pos = 0;
+      for (const Line& l : d.lines) {
+        wt.push_back({I(d.kind), I(m_month.year), I(1), I(d.number), I(++pos), I(l.goods->group), I(l.goods->index),
+                      I(l.series), N(l.quantity), N(l.price), I(l.vat)});
       }
-      doc = buf;
-      double value = cls == 22 ? a.zero : a.Gross();
-      int payDelay = cls == 6 ? 0 : std::vector<int>{0, 7, 14, 30}[Between(0, 3)];
-      Date payDate = AddDays(issued, payDelay);
+      Amounts a = IsStockOnly(d.kind) ? Amounts{} : Totals(d);
+      bool foreign = IsForeign(d.kind);
+      double value = foreign ? a.zero : a.Gross();
       // clang-format off
-      rows.push_back({I(cls), I(m_month.year), I(1), I(number), I(flags), T(doc), I(firm.number), I(firm.number),
-                      D(issued), D(sold), D(payDate), T(ksef), I(cls == 0 && Chance(20) ? 1 << Between(0, 12) : 0),
-                      N(a.exempt), N(cls == 22 ? 0 : a.zero), N(a.n5), N(a.t5), N(a.n8), N(a.t8), N(a.n23),
-                      N(a.t23), N(value), N(a.Tax()), N(costValue)});
+      rows.push_back({I(d.kind), I(m_month.year), I(1), I(d.number), I(d.regFlags), T(d.name), I(user), I(payer),
+                      D(d.date), D(d.saleDate), D(AddDays(d.date, d.payDelay)), T(d.ksef), I(d.gtu),
+                      N(a.exempt), N(foreign ? 0 : a.zero), N(a.n5), N(a.t5), N(a.n8), N(a.t8), N(a.n23), N(a.t23),
+                      N(value), N(a.Tax()), N(CostValue(d))});
       // clang-format on
-      // A cancelled receipt stays out of the stock report.
-      wi.push_back({I(cls), I(m_month.year), I(1), I(number), T(doc), D(issued), D(sold), I(flags & 0x08 ? 0x01 : 0),
-                    I(0), I(firm.number), T(flags & 0x08 ? "Paragon anulowany" : ""), I(0), I(0), I(0), I(0),
-                    I(payDelay == 0 ? 0 : 1), I(payDelay)});
     }
     kx::tables::WriteParadoxTable(dir / (prefix + "REG.db"), fields, rows, {1250, 4});
     kx::tables::WriteParadoxTable(dir / (prefix + "WI.db"), wiFields, wi, {1250, 4});
@@ -622,10 +958,13 @@ class Generator {
   }
 
   std::mt19937 m_rng;
+  unsigned m_seed;
   Date m_month;
   int m_rows;
+  int m_rowsPerDocument;
   bool m_rejkoRegisters;
   std::vector<Firm> m_firms;
+  std::vector<size_t> m_domestic, m_eu, m_nonEu;  // indices into m_firms
   std::string m_ownNip = "7270120002";
 };
 
@@ -636,35 +975,42 @@ int main(int argc, char** argv) {
   // (such as --help) is a mistake, not a folder to fill.
   if (argc < 2 || argv[1][0] == '-' || argc % 2 != 0) {
     std::cerr << "Użycie: gen_demo_data FOLDER [--month RRRR-MM] [--rows N] [--seed S]"
-                 " [--rejko-layout single|registers]\n";
+                 " [--rejko-layout single|registers] [--rows-per-document N] [--contractors N]\n";
     return 2;
   }
   std::filesystem::path out = argv[1];
-  Date month{2026, 11, 1};
-  int rows = 60;
-  unsigned seed = 2026;
-  bool rejkoRegisters = false;
+  Options o;
+  // A whole number of at least 1, the whole text.
+  auto count = [](const std::string& text, int& n) {
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < 1 || v > 100000000) return false;
+    n = static_cast<int>(v);
+    return true;
+  };
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string opt = argv[i];
     std::string val = argv[i + 1];
-    if (opt == "--month" && std::sscanf(val.c_str(), "%4d-%2d", &month.year, &month.month) == 2 && month.month >= 1 &&
-        month.month <= 12) {
+    if (opt == "--month" && std::sscanf(val.c_str(), "%4d-%2d", &o.month.year, &o.month.month) == 2 &&
+        o.month.month >= 1 && o.month.month <= 12) {
       continue;
     }
-    if (opt == "--rows" && (rows = std::atoi(val.c_str())) > 0) continue;
+    if (opt == "--rows" && count(val, o.rows)) continue;
+    if (opt == "--rows-per-document" && count(val, o.rowsPerDocument)) continue;
+    if (opt == "--contractors" && count(val, o.contractors)) continue;
     if (opt == "--rejko-layout" && (val == "single" || val == "registers")) {
-      rejkoRegisters = val == "registers";
+      o.rejkoRegisters = val == "registers";
       continue;
     }
     if (opt == "--seed") {
-      seed = static_cast<unsigned>(std::strtoul(val.c_str(), nullptr, 10));
+      o.seed = static_cast<unsigned>(std::strtoul(val.c_str(), nullptr, 10));
       continue;
     }
     std::cerr << "Błędna opcja: " << opt << " " << val << "\n";
     return 2;
   }
   try {
-    Generator(seed, month, rows, rejkoRegisters).Write(out);
+    Generator(o).Write(out);
   } catch (const kx::Error& e) {
     std::cerr << e.what() << "\n";
     return 1;
