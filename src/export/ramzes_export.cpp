@@ -3,7 +3,7 @@
 
 #include "app/contractor.h"
 #include "app/source_tables.h"
-#include "export/ramzes_document.h"
+#include "app/ramzes_document.h"
 #include "export/towix_export.h"
 
 namespace kx::exports {

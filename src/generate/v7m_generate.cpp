@@ -2,8 +2,9 @@
 
 #include <exception>
 
-#include "platform/error.h"
 #include "jpk/files/jpkTools.h"
+#include "jpk/v7m/ksef_question.h"
+#include "platform/error.h"
 
 namespace kx::generate {
 
@@ -17,16 +18,7 @@ std::string KsefReference(AppContext& ctx, GenJpkVatState& state, const std::str
                           tables::Table& reg) {
   std::string ref = reg.FieldByName("KSeF").AsString();
   if (!ref.empty()) return ref;
-  if (state.AlwaysMarkBFK) return "BFK";
-  ui::Button answer =
-      ctx.ui.Ask(ui::BoxKind::Confirmation, messagePrefix + "\rPuste pole KSeF. Oznaczyć jako BFK?",
-                 {ui::Button::Yes, ui::Button::No, ui::Button::Cancel, ui::Button::YesToAll}, ui::Button::Yes);
-  switch (answer) {
-    case ui::Button::Yes: return "BFK";
-    case ui::Button::YesToAll: state.AlwaysMarkBFK = true; return "BFK";
-    case ui::Button::No: return "";
-    default: throw Error("Przerwano tworzenie JPK_V7M");
-  }
+  return jpk::v7m::AskEmptyKsef(ctx, state.AlwaysMarkBFK, messagePrefix);
 }
 
 namespace {

@@ -115,6 +115,47 @@ TempFile::~TempFile() {
   UnregisterPrivateFile(m_path);
 }
 
+namespace {
+
+// The finished file keeps the mode of the one it replaces (a new one: the usual mode).
+void GiveFinalMode(const std::filesystem::path& work, const std::filesystem::path& target) {
+  struct stat old;
+  mode_t mode = 0;
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    mode = old.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::chmod(work.c_str(), mode);
+}
+
+}  // namespace
+
+StagedFiles::~StagedFiles() = default;
+
+std::filesystem::path StagedFiles::Stage(const std::filesystem::path& target) {
+  m_entries.push_back({target, std::make_unique<TempFile>(target)});
+  return m_entries.back().work->Path();
+}
+
+void StagedFiles::Commit() {
+  for (Entry& e : m_entries) {
+    std::error_code ec;
+    if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
+    if (!ec) {
+      GiveFinalMode(e.work->Path(), e.target);
+      std::filesystem::rename(e.work->Path(), e.target, ec);
+    }
+    if (ec) {
+      throw Error(
+          Format("Nie można zapisać pliku %s: %s", e.target.string().c_str(), SystemErrorText(ec.value()).c_str()));
+    }
+  }
+  m_entries.clear();
+}
+
 void ReplaceFileWhole(const std::filesystem::path& target, std::string_view bytes) {
   try {
     TempFile work(target);
@@ -130,17 +171,7 @@ void ReplaceFileWhole(const std::filesystem::path& target, std::string_view byte
       if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
     }
     if (!ec) {
-      // The finished file keeps the mode of the one it replaces (a new one: the usual mode).
-      struct stat old;
-      mode_t mode = 0;
-      if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        mode = old.st_mode & 07777;
-      } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-      }
-      ::chmod(work.Path().c_str(), mode);
+      GiveFinalMode(work.Path(), target);
       std::filesystem::rename(work.Path(), target, ec);
     }
     if (ec) throw Error(SystemErrorText(ec.value()));

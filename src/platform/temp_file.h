@@ -5,7 +5,9 @@
 // was moved away meanwhile.
 
 #include <filesystem>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 namespace kx {
 
@@ -31,6 +33,33 @@ class TempFile {
 // file beside it, renamed over it only when complete, so an older file stays
 // whole after any failure. Fails with kx::Error "Nie można zapisać pliku …".
 void ReplaceFileWhole(const std::filesystem::path& target, std::string_view bytes);
+
+// The output files of one job, written first as private files beside their
+// targets and moved into place together by Commit, when the whole job has
+// succeeded; without Commit (a failure) they are removed and the targets stay
+// as they were.
+class StagedFiles {
+ public:
+  StagedFiles() = default;
+  ~StagedFiles();
+  StagedFiles(const StagedFiles&) = delete;
+  StagedFiles& operator=(const StagedFiles&) = delete;
+
+  // The private file to write in place of target (created empty). Fails with
+  // kx::Error naming the target's folder.
+  std::filesystem::path Stage(const std::filesystem::path& target);
+  // Renames every staged file over its target, in the order staged; the
+  // finished files get the usual mode of a new file (or the replaced one's).
+  // Fails with kx::Error "Nie można zapisać pliku …".
+  void Commit();
+
+ private:
+  struct Entry {
+    std::filesystem::path target;
+    std::unique_ptr<TempFile> work;
+  };
+  std::vector<Entry> m_entries;
+};
 
 // Fails with kx::Error naming the folder when no file can be created in it.
 void RequireWritableFolder(const std::filesystem::path& folder);

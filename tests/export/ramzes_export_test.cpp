@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/contractor.h"
-#include "export/ramzes_document.h"
+#include "app/ramzes_document.h"
 #include "export/towix_export.h"
 #include "fixtures/warehouse_fixture.h"
 #include "platform/error.h"
@@ -12,10 +12,10 @@
 #include "support/temp_dir.h"
 
 using namespace kxtest;
-using kx::exports::AddRamzesContractor;
-using kx::exports::AddRamzesDocument;
-using kx::exports::AddRamzesRate;
-using kx::exports::NewRamzesDocument;
+using kx::AddRamzesContractor;
+using kx::AddRamzesDocument;
+using kx::AddRamzesRate;
+using kx::NewRamzesDocument;
 using kx::ui::Button;
 using kx::xml::XmlNode;
 using kx::xml::XmlNodeKind;
@@ -95,7 +95,7 @@ TEST(RamzesDocument, RecordsInTheirOrderIndentedWithTabs) {
                           .operationDate = "2026-11-04",
                           .paymentDate = "2026-11-05",
                           .description = "zwrot",
-                          .type = kx::exports::kRamzesCorrection});
+                          .type = kx::kRamzesCorrection});
   AddRamzesRate(doc, 12, 23, 100.1, 23.02);
 
   EXPECT_EQ(doc.Xml(),

@@ -1,8 +1,8 @@
-#include "export/ramzes_document.h"
+#include "app/ramzes_document.h"
 
 #include "platform/decimal_text.h"
 
-namespace kx::exports {
+namespace kx {
 
 namespace {
 
@@ -65,4 +65,4 @@ void AddRamzesRate(xml::XmlDocument& document, int64_t documentId, int rate, dou
   AddText(record, "dod_PozBru", DecimalText(net + tax));
 }
 
-}  // namespace kx::exports
+}  // namespace kx

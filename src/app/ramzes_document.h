@@ -14,7 +14,7 @@
 
 #include "platform/xml/xml_document.h"
 
-namespace kx::exports {
+namespace kx {
 
 // One knt_Kontrahenci record (its knt_DMP and knt_CPV are always "F").
 struct RamzesContractor {
@@ -55,4 +55,4 @@ void AddRamzesDocument(xml::XmlDocument& document, const RamzesDocument& header)
 // One dod_Dekrety: the rate as "23%", the net, the tax and their sum.
 void AddRamzesRate(xml::XmlDocument& document, int64_t documentId, int rate, double net, double tax);
 
-}  // namespace kx::exports
+}  // namespace kx
