@@ -61,5 +61,6 @@ void AddJpkCommands(CLI::App& app, CliEnv& env);
 void AddV7MCommands(CLI::App& app, CliEnv& env);
 void AddGenerateCommands(CLI::App& app, CliEnv& env);
 void AddExportCommand(CLI::App& app, CliEnv& env);
+void AddConvertCommand(CLI::App& app, CliEnv& env);
 
 }  // namespace kx::cli

@@ -36,6 +36,7 @@ struct QueryOptions {
   std::string file;
   std::vector<std::string> params;
   int codePage = 0;
+  int timeout = tables::Query::kDefaultTimeLimitSeconds;
 };
 
 tables::OpenOptions MakeOpenOptions(int codePage) {
@@ -104,6 +105,7 @@ void RunQuery(CliEnv& env, const QueryOptions& o) {
   query.SetOpenOptions(MakeOpenOptions(o.codePage));
   query.SetDatabaseName(FromWorkingDir(env, o.folder));
   query.LoadFromFile(FromWorkingDir(env, o.file));
+  query.SetTimeLimit(o.timeout);
   for (const std::string& param : o.params) {
     size_t eq = param.find('=');
     int64_t value = 0;
@@ -174,6 +176,12 @@ void AddTableCommands(CLI::App& app, CliEnv& env) {
       ->expected(1)
       ->take_all();
   queryCmd->add_option("--codepage", query->codePage, "Strona kodowa tekstu tabel zamiast tej, którą podają pliki");
+  queryCmd
+      ->add_option("--timeout", query->timeout,
+                   "Najdłuższy czas wykonania zapytania w sekundach (domyślnie " +
+                       std::to_string(tables::Query::kDefaultTimeLimitSeconds) + ")")
+      ->check(CLI::Range(1, 86400))
+      ->option_text("SEKUNDY");
   queryCmd->callback([&env, query] { RunQuery(env, *query); });
 }
 

@@ -45,6 +45,38 @@ void PolishHelp(CLI::App& app) {
 
 }  // namespace
 
+// The command-line library's complaint in Polish, its own words after it.
+static std::string PolishParseError(const CLI::ParseError& e) {
+  const std::string own = e.what();
+  const std::string kind = e.get_name();
+  auto between = [&](const std::string& from, const std::string& to) {
+    const size_t a = own.find(from);
+    if (a == std::string::npos) return std::string();
+    const size_t b = to.empty() ? std::string::npos : own.find(to, a + from.size());
+    return own.substr(a + from.size(), b == std::string::npos ? std::string::npos : b - a - from.size());
+  };
+  std::string polish;
+  if (kind == "ConversionError") {
+    // "Could not convert: --codepage = abc"
+    polish = "niepoprawna wartość opcji " + between("convert: ", " = ") + ": " + between(" = ", "");
+  } else if (kind == "RequiredError") {
+    polish = "brak wymaganej opcji lub argumentu " + between("", " is required");
+  } else if (kind == "ExtrasError" || own.find("not expected") != std::string::npos) {
+    polish = "nieoczekiwany argument: " + between(": ", "");
+  } else if (kind == "ExcludesError") {
+    polish = "opcji " + between("", " excludes ") + " nie można łączyć z " + between(" excludes ", "");
+  } else if (kind == "ValidationError") {
+    polish = "niepoprawna wartość opcji";
+  } else if (kind == "ArgumentMismatch") {
+    polish = "niewłaściwa liczba wartości opcji";
+  } else if (kind == "RequiresError") {
+    polish = "opcja wymaga innej opcji";
+  } else {
+    return own;
+  }
+  return polish + " (" + own + ")";
+}
+
 int main(int argc, char** argv) {
   // A signal (a shutdown, Ctrl+C) removes the files a command was writing;
   // the files it was replacing stay whole.
@@ -87,6 +119,7 @@ int main(int argc, char** argv) {
   kx::cli::AddV7MCommands(app, env);
   kx::cli::AddGenerateCommands(app, env);
   kx::cli::AddExportCommand(app, env);
+  kx::cli::AddConvertCommand(app, env);
   for (CLI::App* sub : app.get_subcommands({})) {
     sub->group("POLECENIA");
     sub->option_defaults()->group("OPCJE");
@@ -103,7 +136,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << "Błędne wywołanie: " << e.what() << "\nPolecenia i opcje: kx2jpk-cli --help\n";
+    std::cerr << "Błędne wywołanie: " << PolishParseError(e) << "\nPolecenia i opcje: kx2jpk-cli --help\n";
     return 2;
   } catch (const kx::Error& e) {
     std::cerr << e.what() << "\n";

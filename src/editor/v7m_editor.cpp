@@ -261,6 +261,12 @@ IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
     m_ctx.ui.Show(ui::BoxKind::Error, kWrongStructure);
     return {};
   }
+  if (document.DroppedDoctype()) {
+    m_ctx.ui.Show(ui::BoxKind::Warning,
+                  Format("Plik %s zawiera deklarację DOCTYPE, której plik JPK nie może mieć; przy zapisie zostanie "
+                         "pominięta",
+                         fileName.c_str()));
+  }
   IXMLJPK loaded = jpk::v7m::GetJPKRoot(document);
   jpk::RepairV7MPrefixes(m_ctx, loaded, fileName);
   xml::XmlNode subject = loaded.Node().FindChild("Podmiot1");

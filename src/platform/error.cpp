@@ -45,6 +45,7 @@ std::string SystemErrorText(int code) {
       return "brak miejsca na dysku";
     case EFBIG: return "przekroczony dopuszczalny rozmiar pliku";
     case EISDIR: return "pod tą nazwą jest folder";
+    case ENOTEMPTY: return "pod tą nazwą jest folder, który nie jest pusty";
     case ENOTDIR: return "ścieżka prowadzi przez plik, a nie folder";
     case ENAMETOOLONG: return "za długa nazwa";
     case EIO: return "błąd wejścia-wyjścia";

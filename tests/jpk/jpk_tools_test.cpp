@@ -324,7 +324,9 @@ TEST(Backup, MovesReplacesAndReports) {
     BackupJpkFile((dir / "zajety.xml").string(), '_');
     FAIL();
   } catch (const kx::Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to delete backup file:\r" + (dir / "backup" / "_zajety.xml").string());
+    EXPECT_EQ(std::string(e.what()), "Nie można usunąć starej kopii zapasowej " +
+                                         (dir / "backup" / "_zajety.xml").string() +
+                                         ": pod tą nazwą jest folder, który nie jest pusty");
   }
   EXPECT_EQ(kxtest::ReadFile(dir / "zajety.xml"), "dane");
 

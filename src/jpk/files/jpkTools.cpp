@@ -335,11 +335,15 @@ std::string BackupJpkFile(const std::string& fileName, char prefix) {
   std::error_code ec;
   if (std::filesystem::exists(backupName, ec)) {
     if (!std::filesystem::remove(backupName, ec) || ec) {
-      throw Error("Unable to delete backup file:\r" + backupName);
+      throw Error(Format("Nie można usunąć starej kopii zapasowej %s: %s", backupName.c_str(),
+                         SystemErrorText(ec ? ec.value() : EACCES).c_str()));
     }
   }
   std::filesystem::rename(file, backupName, ec);
-  if (ec) throw Error("Unable to create backup file:\r" + backupName);
+  if (ec) {
+    throw Error(
+        Format("Nie można utworzyć kopii zapasowej %s: %s", backupName.c_str(), SystemErrorText(ec.value()).c_str()));
+  }
   return backupName;
 }
 

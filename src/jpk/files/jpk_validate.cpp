@@ -5,6 +5,8 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlschemas.h>
 
+#include <algorithm>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -93,6 +95,17 @@ xmlSchemaPtr CompiledSchema(const std::filesystem::path& schemaDir, const std::f
 
 }  // namespace
 
+// The line of the file's "<!DOCTYPE" (1 when not found in its first part).
+static int DoctypeLine(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string head(1 << 16, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  const size_t at = head.find("<!DOCTYPE");
+  if (at == std::string::npos) return 1;
+  return 1 + static_cast<int>(std::count(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+}
+
 std::string JpkKindOfNamespace(const std::string& namespaceUri) {
   for (const auto& k : kSchemas) {
     if (namespaceUri == k.namespaceUri) return k.kind;
@@ -115,6 +128,13 @@ std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, cons
   if (kind.empty()) {
     throw Error(
         Format("Plik %s nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)", file.string().c_str()));
+  }
+  if (document.DroppedDoctype()) {
+    // The schema validator cannot walk a tree with entity references; the
+    // declaration itself is what is wrong.
+    return {{DoctypeLine(file),
+             "plik JPK nie może zawierać deklaracji DOCTYPE (<!DOCTYPE …>); program zapisuje plik bez niej, "
+             "np. kx2jpk-cli v7m recalc PLIK"}};
   }
   std::lock_guard lock(g_mutex);
   xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));

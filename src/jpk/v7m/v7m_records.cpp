@@ -124,6 +124,25 @@ void CheckPurchaseK46(const xml::XmlNode& ewidencja) {
 
 // ---------------------------------------------------------------- readers
 
+namespace {
+
+// The amount of a record's element; a text that is no number is named with
+// the element, the record and its document.
+int64_t RecordAmountCents(const xml::XmlNode& record, const xml::XmlNode& element, const char* kind, const char* lpName,
+                          const char* documentName) {
+  try {
+    return AmountCents(element.Text());
+  } catch (const Error& e) {
+    xml::XmlNode lp = record.FindChild(lpName);
+    xml::XmlNode document = record.FindChild(documentName);
+    throw Error(Format("Wiersz %s nr %s (dokument %s), element %s: %s", kind,
+                       lp.IsNull() ? "?" : Trim(lp.Text()).c_str(),
+                       document.IsNull() ? "?" : Trim(document.Text()).c_str(), element.LocalName().c_str(), e.what()));
+  }
+}
+
+}  // namespace
+
 std::string ChildText(const xml::XmlNode& element, std::string_view name) {
   if (element.IsNull()) return {};
   xml::XmlNode child = element.FindChild(name);
@@ -229,7 +248,7 @@ SaleRecordFields ReadSaleRecord(const xml::XmlNode& record) {
     int k = SaleAmountIndex(local);
     if (k >= 0) {
       if (!f.present[k]) {
-        f.cents[k] = AmountCents(c.Text());
+        f.cents[k] = RecordAmountCents(record, c, "sprzedaży", "LpSprzedazy", "DowodSprzedazy");
         f.present[k] = true;
       }
     } else if (local == "LpSprzedazy") {
@@ -258,7 +277,7 @@ PurchaseRecordFields ReadPurchaseRecord(const xml::XmlNode& record) {
     int k = PurchaseAmountIndex(local);
     if (k >= 0) {
       if (!f.present[k]) {
-        f.cents[k] = AmountCents(c.Text());
+        f.cents[k] = RecordAmountCents(record, c, "zakupu", "LpZakupu", "DowodZakupu");
         f.present[k] = true;
       }
     } else if (local == "LpZakupu") {

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -190,6 +192,95 @@ void Query::Fail(const std::string& what) const {
   throw Error(Format("Błąd zapytania SQL %s: %s", DisplayName().c_str(), what.c_str()));
 }
 
+namespace {
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Called every thousand steps of the SQL engine: stops the query beyond its
+// bounds.
+int OnProgress(void* data) {
+  auto* budget = static_cast<Query::Budget*>(data);
+  if (++budget->steps > budget->limit) {
+    budget->stop = Query::Budget::Stop::Steps;
+    return 1;
+  }
+  if ((budget->steps & 0xFF) == 0 && NowMs() > budget->deadlineMs) {
+    budget->stop = Query::Budget::Stop::Time;
+    return 1;
+  }
+  return 0;
+}
+
+// Only reading: the folder's tables, functions (without loading extensions)
+// and recursive common table expressions.
+int Authorize(void*, int action, const char* what, const char*, const char*, const char*) {
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_RECURSIVE: return SQLITE_OK;
+    case SQLITE_FUNCTION: return what && LowerCase(what) == "load_extension" ? SQLITE_DENY : SQLITE_OK;
+    // Declaring a folder table's columns touches the schema table; a user's
+    // statement that would is refused before it runs (it is no SELECT).
+    case SQLITE_UPDATE: return what && std::string_view(what) == "sqlite_master" ? SQLITE_OK : SQLITE_DENY;
+    default: return SQLITE_DENY;
+  }
+}
+
+// The first word of the SQL text, skipping blanks and comments.
+std::string FirstWord(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    if (std::isspace(static_cast<unsigned char>(text[i]))) {
+      ++i;
+    } else if (text.compare(i, 2, "--") == 0) {
+      i = text.find('\n', i);
+      if (i == std::string::npos) return {};
+    } else if (text.compare(i, 2, "/*") == 0) {
+      i = text.find("*/", i + 2);
+      if (i == std::string::npos) return {};
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  size_t end = i;
+  while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
+  return LowerCase(text.substr(i, end - i));
+}
+
+}  // namespace
+
+// SQLite's message in Polish, its own words after it for experts.
+std::string Query::SqlMessage(int code) const {
+  const std::string own = m_db ? sqlite3_errmsg(m_db) : "";
+  const int primary = code & 0xFF;
+  if (primary == SQLITE_INTERRUPT) {
+    if (m_budget.stop == Budget::Stop::Time) {
+      return Format("przerwano po %d s (limit czasu zapytania; opcja --timeout)", m_timeLimitSeconds);
+    }
+    return "przerwano: zapytanie wykonało zbyt wiele kroków (zbyt duży wynik pośredni)";
+  }
+  if (primary == SQLITE_AUTH || own.find("not authorized") != std::string::npos ||
+      own.find("may not be modified") != std::string::npos) {
+    return "polecenie niedozwolone: zapytanie może tylko odczytywać tabele folderu (" + own + ")";
+  }
+  if (primary == SQLITE_NOMEM) return "brak pamięci (zamknij inne programy)";
+  if (own.find("syntax error") != std::string::npos || own.find("incomplete input") != std::string::npos) {
+    return "błąd składni SQL (" + own + ")";
+  }
+  const std::pair<const char*, const char*> prefixes[] = {{"no such table: ", "nie ma tabeli "},
+                                                          {"no such column: ", "nie ma pola "},
+                                                          {"no such function: ", "nie ma funkcji "},
+                                                          {"ambiguous column name: ", "niejednoznaczna nazwa pola "}};
+  for (const auto& [english, polish] : prefixes) {
+    if (own.rfind(english, 0) == 0) return polish + own.substr(std::string(english).size()) + " (" + own + ")";
+  }
+  return "błąd SQL (" + own + ")";
+}
+
 void Query::Open() {
   if (Active()) return;
   if (!m_session.Active()) m_session.Activate();
@@ -199,14 +290,22 @@ void Query::Open() {
     throw Error(Format("Nie ma folderu bazy danych %s zapytania %s.", folder.string().c_str(), DisplayName().c_str()));
   }
   try {
-    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-      Fail(m_db ? sqlite3_errmsg(m_db) : "brak pamięci");
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      Fail(m_db ? SqlMessage(sqlite3_errcode(m_db)) : "brak pamięci");
     }
+    sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     // "Name" is always a name: a misspelt field must fail, not turn into the
     // text 'Name' as SQLite would otherwise allow.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     RegisterTableFolder(m_db, folder, m_openOptions);
+    sqlite3_set_authorizer(m_db, Authorize, nullptr);
+    m_budget = Budget{};
+    m_budget.limit = m_stepLimit;
+    m_budget.deadlineMs = NowMs() + int64_t{m_timeLimitSeconds} * 1000;
+    sqlite3_progress_handler(m_db, 1000, OnProgress, &m_budget);
     Prepare();
     BindParams();
     DescribeColumns();
@@ -231,10 +330,15 @@ void Query::Open() {
 void Query::Prepare() {
   std::string text = SqlText();
   const char* tail = nullptr;
-  if (sqlite3_prepare_v2(m_db, text.c_str(), static_cast<int>(text.size()), &m_statement, &tail) != SQLITE_OK) {
-    Fail(sqlite3_errmsg(m_db));
+  if (int rc = sqlite3_prepare_v2(m_db, text.c_str(), static_cast<int>(text.size()), &m_statement, &tail);
+      rc != SQLITE_OK) {
+    Fail(SqlMessage(sqlite3_extended_errcode(m_db)));
   }
   if (!m_statement) throw Error(Format("Zapytanie %s nie zawiera polecenia SQL.", DisplayName().c_str()));
+  const std::string word = FirstWord(text);
+  if (!sqlite3_stmt_readonly(m_statement) || (word != "select" && word != "with" && word != "values")) {
+    Fail(Format("polecenie niedozwolone: zapytanie może tylko odczytywać tabele folderu (%s)", word.c_str()));
+  }
   // A second statement would be silently ignored: refuse it.
   sqlite3_stmt* next = nullptr;
   const char* rest = tail;
@@ -243,7 +347,7 @@ void Query::Prepare() {
     sqlite3_finalize(next);
     throw Error(Format("Zapytanie %s zawiera więcej niż jedno polecenie SQL.", DisplayName().c_str()));
   }
-  if (rc != SQLITE_OK) Fail(sqlite3_errmsg(m_db));
+  if (rc != SQLITE_OK) Fail(SqlMessage(rc));
 }
 
 void Query::BindParams() {
@@ -306,7 +410,7 @@ void Query::Step() {
   }
   for (auto& v : m_row) v = Value::Null();
   m_eof = true;
-  if (rc != SQLITE_DONE) Fail(sqlite3_errmsg(m_db));
+  if (rc != SQLITE_DONE) Fail(SqlMessage(sqlite3_extended_errcode(m_db)));
 }
 
 void Query::Close() {

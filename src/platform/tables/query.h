@@ -59,7 +59,26 @@ class Query {
   void SetParam(const std::string& name, int64_t value);
   void ClearParams() { m_params.clear(); }
 
+  // Bounds of one query's work: wall time from Open and steps of the SQL
+  // engine (in thousands). A query beyond either is stopped with a Polish
+  // message naming the query and the bound.
+  static constexpr int kDefaultTimeLimitSeconds = 600;
+  static constexpr uint64_t kDefaultStepLimit = 50'000'000;  // thousands of steps
+  void SetTimeLimit(int seconds) { m_timeLimitSeconds = seconds; }
+  int TimeLimit() const { return m_timeLimitSeconds; }
+  void SetStepLimit(uint64_t thousands) { m_stepLimit = thousands; }
+
+  // The progress handler's count and deadline, and why it stopped the query.
+  struct Budget {
+    uint64_t steps = 0;
+    uint64_t limit = 0;
+    int64_t deadlineMs = 0;
+    enum class Stop { None, Time, Steps } stop = Stop::None;
+  };
+
   // Runs the SQL and stands on the first row. Activates an inactive session.
+  // Only reading statements on the folder's tables run: attaching databases,
+  // pragmas, VACUUM, DDL and DML and loading extensions are refused.
   // Failures (no folder, SQL errors, a table file that cannot be read) throw
   // kx::Error naming the query file and quoting SQLite's message.
   void Open();
@@ -86,6 +105,7 @@ class Query {
 
  private:
   [[noreturn]] void Fail(const std::string& what) const;
+  std::string SqlMessage(int code) const;
   void Prepare();
   void BindParams();
   void DescribeColumns();
@@ -108,6 +128,9 @@ class Query {
   bool m_eof = true;
   bool m_empty = true;
   size_t m_rowNumber = 0;
+  int m_timeLimitSeconds = kDefaultTimeLimitSeconds;
+  uint64_t m_stepLimit = kDefaultStepLimit;
+  Budget m_budget;
 };
 
 // Copies the whole result of the query (opened when it is not) into a Paradox

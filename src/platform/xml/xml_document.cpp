@@ -255,7 +255,10 @@ Tree& XmlDocument::ActiveTree(const char* operation) const {
 void XmlDocument::LoadFromFile(const std::filesystem::path& path) {
   if (!m_state) ActiveTree("LoadFromFile");  // a moved-from handle fails before any reading
   xmlDocPtr doc = detail::ParseFile(path);
-  m_state->SetTree(new Tree(doc));
+  const bool dropped = detail::DropDoctype(doc, path.string());
+  auto* tree = new Tree(doc);
+  tree->droppedDoctype = dropped;
+  m_state->SetTree(tree);
 }
 
 void XmlDocument::LoadFromString(std::string_view text) {
@@ -263,6 +266,8 @@ void XmlDocument::LoadFromString(std::string_view text) {
   xmlDocPtr doc = detail::ParseText(text, detail::Blanks::Drop);
   m_state->SetTree(new Tree(doc));
 }
+
+bool XmlDocument::DroppedDoctype() const { return m_state && m_state->tree && m_state->tree->droppedDoctype; }
 
 void XmlDocument::SaveToFile(const std::filesystem::path& path) const {
   Tree& tree = ActiveTree("SaveToFile");

@@ -48,6 +48,11 @@ class XmlDocument {
   // through a temporary file in the same folder that is renamed over the
   // target. On failure the old file is left whole. The modified flag stays.
   void SaveToFile(const std::filesystem::path& path) const;
+  // Whether the loaded file had a document type declaration (<!DOCTYPE …>).
+  // A file's declaration is never kept: loading a file removes it, the
+  // content of internal entities standing in place of their references;
+  // nothing is ever fetched. Text loaded from a string keeps it.
+  bool DroppedDoctype() const;
 
   // The whole text (UTF-8); its declaration shows Encoding() as it is.
   std::string Xml() const;

@@ -15,8 +15,11 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <random>
+#include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/file_faults.h"
@@ -165,6 +168,9 @@ std::string Describe(const CapturedError& error) {
       return kx::Format("nieznany prefiks przestrzeni nazw %s w nazwie %s", error.str1.c_str(), error.str2.c_str());
     case XML_NS_ERR_QNAME: return "niepoprawna nazwa z prefiksem";
     default: break;
+  }
+  if (error.message.find("Excessive depth") != std::string::npos) {
+    return "zbyt głębokie zagnieżdżenie elementów (ponad 256 poziomów)";
   }
   // Rare cases keep libxml2's own words.
   return error.message.empty() ? "błąd składni" : "błąd składni (" + error.message + ")";
@@ -643,6 +649,80 @@ xmlDocPtr ParseFile(const std::filesystem::path& path) {
   uintmax_t size = std::filesystem::file_size(path, sizeError);
   CheckExpansion(doc, sizeError ? 0 : static_cast<uint64_t>(size), name);
   return doc;
+}
+
+namespace {
+
+// Replaces entity references below node by copies of their content; the
+// name of the first reference without known content, if any.
+std::optional<std::pair<std::string, int>> ExpandEntityRefs(xmlDocPtr doc, xmlNodePtr node) {
+  for (xmlNodePtr child = node->children; child;) {
+    xmlNodePtr next = child->next;
+    if (child->type == XML_ENTITY_REF_NODE) {
+      xmlEntityPtr entity = xmlGetDocEntity(doc, child->name);
+      if (!entity || entity->etype != XML_INTERNAL_GENERAL_ENTITY || !entity->content) {
+        const int line = child->line != 0 ? child->line : node->line;
+        return std::make_pair(std::string(reinterpret_cast<const char*>(child->name)), line);
+      }
+      // The entity's parsed content, or its text.
+      xmlNodePtr copies =
+          entity->children ? xmlDocCopyNodeList(doc, entity->children) : xmlNewDocText(doc, entity->content);
+      // The copies are walked next: references inside an entity are expanded too.
+      if (copies) next = copies;
+      // Linked by hand: libxml2's own insertion merges adjacent text nodes
+      // and frees one of them.
+      for (xmlNodePtr c = copies; c;) {
+        xmlNodePtr after = c->next;
+        c->parent = child->parent;
+        c->prev = child->prev;
+        c->next = child;
+        if (child->prev) {
+          child->prev->next = c;
+        } else {
+          child->parent->children = c;
+        }
+        child->prev = c;
+        c = after;
+      }
+      xmlUnlinkNode(child);
+      xmlFreeNode(child);
+    } else if (child->type == XML_ELEMENT_NODE) {
+      // Attribute values hold their references as children too.
+      for (xmlAttrPtr attribute = child->properties; attribute; attribute = attribute->next) {
+        if (auto missing = ExpandEntityRefs(doc, reinterpret_cast<xmlNodePtr>(attribute))) return missing;
+      }
+      if (child->children) {
+        if (auto missing = ExpandEntityRefs(doc, child)) return missing;
+      }
+    }
+    child = next;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool DropDoctype(xmlDocPtr doc, const std::string& name) {
+  if (!doc->intSubset && !doc->extSubset) return false;
+  if (auto missing = ExpandEntityRefs(doc, reinterpret_cast<xmlNodePtr>(doc))) {
+    xmlFreeDoc(doc);
+    throw kx::Error(
+        kx::Format("Plik %s (wiersz %d) odwołuje się do encji &%s; spoza pliku; plik JPK nie może "
+                   "zawierać deklaracji DOCTYPE ani encji",
+                   name.c_str(), missing->second, missing->first.c_str()));
+  }
+  xmlDtdPtr internal = doc->intSubset;
+  xmlDtdPtr external = doc->extSubset;
+  if (internal) {
+    xmlUnlinkNode(reinterpret_cast<xmlNodePtr>(internal));
+    doc->intSubset = nullptr;
+    xmlFreeDtd(internal);
+  }
+  if (external && external != internal) {
+    doc->extSubset = nullptr;
+    xmlFreeDtd(external);
+  }
+  return true;
 }
 
 xmlDocPtr ParseText(std::string_view text, Blanks blanks) {

@@ -19,6 +19,13 @@ enum class Blanks { Drop, Keep };
 // Parses the bytes of a file, decoded as its declaration or byte-order mark
 // says. Fails with kx::Error naming the file and the line.
 xmlDocPtr ParseFile(const std::filesystem::path& path);
+// A JPK file has no document type declaration: removes it, after putting
+// the content of each internal entity in place of its references. True when
+// there was one. A reference to an entity whose content is not known (an
+// external one, which is never fetched) fails with kx::Error naming `name`
+// and the line; the document is then freed.
+bool DropDoctype(xmlDocPtr doc, const std::string& name);
+
 // Parses UTF-8 text; the declared encoding is kept as the document's label only.
 xmlDocPtr ParseText(std::string_view text, Blanks blanks);
 

@@ -55,6 +55,7 @@ struct Tree {
   xmlDocPtr doc;
   DocState* owner = nullptr;  // the document handle state holding this tree, if any
   bool modified = false;
+  bool droppedDoctype = false;  // the file had a document type declaration, removed on loading
   Settings settings;
 
   // --- ownership --------------------------------------------------------------

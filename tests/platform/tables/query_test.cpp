@@ -231,9 +231,10 @@ TEST_F(QueryTest, FailuresNameTheQueryFileAndQuoteSqlite) {
     const char* sql;
     const char* message;
   } cases[] = {
-      {"SELECT * FROM nosuch", "no such table: nosuch"},
-      {"SELECT Debit FROM details WHERE", "incomplete input"},
-      {"SELECT \"No Field\" FROM details", "no such column: No Field"},
+      {"SELECT * FROM nosuch", "nie ma tabeli nosuch (no such table: nosuch)"},
+      {"SELECT Debit FROM details WHERE", "błąd składni SQL (incomplete input)"},
+      {"SELEC 1", "błąd składni SQL (near \"SELEC\": syntax error)"},
+      {"SELECT \"No Field\" FROM details", "nie ma pola No Field (no such column: No Field)"},
       {"SELECT 1; SELECT 2", "więcej niż jedno polecenie"},
       {"-- nothing but a comment", "nie zawiera polecenia"},
       {"SELECT * FROM broken", "broken.db"},
@@ -269,6 +270,72 @@ TEST_F(QueryTest, FailuresNameTheQueryFileAndQuoteSqlite) {
     EXPECT_THAT(e.what(), HasSubstr("2019"));
   }
   EXPECT_THROW(Query(m_session).LoadFromFile(m_sql / "missing.sql"), kx::Error);
+}
+
+// Query files come from the program's folder or from a user: only reading
+// statements on the folder's tables run, and nothing is written anywhere.
+TEST_F(QueryTest, OnlyReadingStatementsRun) {
+  const std::string outside = (m_dir / "zapisany.db").string();
+  const std::string statements[] = {
+      "ATTACH DATABASE '" + outside + "' AS x",
+      "VACUUM INTO '" + outside + "'",
+      "CREATE TABLE t(a)",
+      "CREATE TEMP VIEW v AS SELECT 1",
+      "DROP TABLE details",
+      "INSERT INTO details VALUES (1)",
+      "DELETE FROM details",
+      "UPDATE sqlite_master SET type = 'x'",
+      "PRAGMA writable_schema = 1",
+      "PRAGMA table_info(details)",
+      "BEGIN",
+      "SELECT load_extension('" + outside + "')",
+      "WITH x AS (SELECT 1) DELETE FROM details",
+  };
+  for (const std::string& sql : statements) {
+    Query q(m_session);
+    q.SetDatabaseName(m_dir.Path());
+    q.SetSql({sql});
+    try {
+      q.Open();
+      ADD_FAILURE() << sql;
+    } catch (const kx::Error& e) {
+      EXPECT_THAT(e.what(), HasSubstr("polecenie niedozwolone: zapytanie może tylko odczytywać tabele folderu")) << sql;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(outside));
+  // Reading with common table expressions, recursive ones included, runs.
+  Query q(m_session);
+  q.SetDatabaseName(m_dir.Path());
+  q.SetSql({"/* licznik */ WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 5)",
+            "SELECT count(*) FROM c"});
+  q.Open();
+  EXPECT_EQ(q.CurrentRow()[0].i, 5);
+}
+
+TEST_F(QueryTest, AQueryBeyondItsBoundsIsStopped) {
+  const char* endless = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c";
+  struct Case {
+    int seconds;
+    uint64_t steps;
+    const char* message;
+  } cases[] = {
+      {1, Query::kDefaultStepLimit, "przerwano po 1 s (limit czasu zapytania; opcja --timeout)"},
+      {600, 100, "przerwano: zapytanie wykonało zbyt wiele kroków"},
+  };
+  for (const Case& c : cases) {
+    Query q(m_session);
+    q.SetDatabaseName(m_dir.Path());
+    q.SetSql({endless});
+    q.SetTimeLimit(c.seconds);
+    q.SetStepLimit(c.steps);
+    try {
+      q.Open();
+      ADD_FAILURE() << c.message;
+    } catch (const kx::Error& e) {
+      EXPECT_THAT(e.what(), HasSubstr(c.message));
+    }
+    EXPECT_FALSE(q.Active());
+  }
 }
 
 // Equality joins on the inner table (CROSS JOIN keeps the order) are answered

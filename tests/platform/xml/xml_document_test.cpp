@@ -154,6 +154,43 @@ TEST(XmlDocumentLoad, ExternalEntitiesAndDtdsAreNeverRead) {
   }
 }
 
+// A JPK file has no DOCTYPE: loading removes it, internal entities standing
+// in place of their references, so nothing of it reaches a saved file.
+TEST(XmlDocumentLoad, TheDoctypeIsDroppedAndInternalEntitiesExpanded) {
+  struct Case {
+    const char* input;
+    const char* saved;  // the document element as saved
+  } cases[] = {
+      {"<!DOCTYPE x [<!ENTITY f \"Firma &amp; Syn\">]><x><n>&f; sp.j.</n></x>", "<x><n>Firma &amp; Syn sp.j.</n></x>"},
+      {"<!DOCTYPE x [<!ENTITY a \"<b>1</b>\"><!ENTITY c \"&a;&a;\">]><x>&c;</x>", "<x><b>1</b><b>1</b></x>"},
+      {"<!DOCTYPE x SYSTEM \"http://example.invalid/x.dtd\"><x>tekst</x>", "<x>tekst</x>"},
+      {"<x>bez deklaracji</x>", "<x>bez deklaracji</x>"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    XmlDocument document;
+    document.LoadFromFile(dir.Write("in.xml", c.input));
+    EXPECT_EQ(document.DroppedDoctype(), std::string(c.input).rfind("<!DOCTYPE", 0) == 0);
+    document.SaveToFile(dir / "out.xml");
+    const std::string saved = ReadFile(dir / "out.xml");
+    EXPECT_EQ(saved.find("DOCTYPE"), std::string::npos);
+    EXPECT_EQ(saved.find("ENTITY"), std::string::npos);
+    EXPECT_NE(saved.find(c.saved), std::string::npos) << saved;
+  }
+  // A reference whose content lies outside the file is never fetched: the
+  // file is refused, naming it.
+  try {
+    XmlDocument document;
+    document.LoadFromFile(
+        dir.Write("ext.xml", "<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/hostname\">]>\n<x>\n&e;</x>"));
+    ADD_FAILURE() << "loaded";
+  } catch (const kx::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("ext.xml (wiersz 2) odwołuje się do encji &e; spoza pliku"), std::string::npos)
+        << e.what();
+  }
+}
+
 TEST(XmlDocumentLoad, BlankTextBetweenElementsIsDroppedOtherTextKept) {
   XmlDocument document = XmlDocument::FromString("<a>\n  <b> x </b>\n  <c>\n  </c>\n  <d>text <e/> more</d>\n</a>");
   XmlNode a = document.DocumentElement();

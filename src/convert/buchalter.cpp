@@ -1,0 +1,520 @@
+#include "convert/buchalter.h"
+
+#include <cmath>
+#include <memory>
+#include <optional>
+
+#include "app/data_files.h"
+#include "app/kxTools.h"
+#include "convert/buchalter_names.h"
+#include "convert/buchalter_tables.h"
+#include "convert/convert.h"
+#include "convert/mazovia.h"
+#include "jpk/v7m/v7m_records.h"
+#include "platform/decimal_text.h"
+#include "platform/error.h"
+#include "platform/tables/dbase_writer.h"
+#include "platform/text_utils.h"
+
+namespace kx::convert {
+namespace {
+
+namespace fs = std::filesystem;
+using jpk::v7m::ChildText;
+using tables::Value;
+
+// Document type codes of the register rows.
+constexpr int kTypeInvoice = 1;
+constexpr int kTypeRefund = 3;
+constexpr int kTypeReceipts = 5;   // TypDokumentu RO
+constexpr int kTypeInvoiceFP = 9;  // TypDokumentu FP
+// Kind codes of a purchase.
+constexpr int kKindDomestic = 1;
+constexpr int kKindFue = 2;
+constexpr int kGtuMarkers = 13;
+
+// One rate group of a sales record: its net element, its tax element (none
+// for the groups without tax), the rate as written, its value and code.
+struct SaleRateGroup {
+  const char* net;
+  const char* tax;
+  const char* rate;
+  int rateValue;
+  int code;
+};
+constexpr SaleRateGroup kSaleRateGroups[] = {
+    {"K_10", nullptr, "ZW", 0, 4}, {"K_11", nullptr, "0", 0, 3}, {"K_13", nullptr, "0", 0, 3},
+    {"K_15", "K_16", "5", 5, 8},   {"K_17", "K_18", "8", 8, 2},  {"K_19", "K_20", "23", 23, 1},
+};
+
+// The purchase rate inferred from the tax and the net, with its code.
+struct PurchaseRate {
+  int rate;
+  int code;
+};
+
+PurchaseRate InferPurchaseRate(double net, double tax) {
+  if (tax == 0) return {0, 3};
+  if (net == 0) return {23, 1};  // a tax without a net: the rate cannot be computed
+  const double percent = tax / net * 100;
+  if (std::fabs(percent - 5) < 0.01) return {5, 8};
+  if (std::fabs(percent - 8) < 0.01) return {8, 2};
+  return {23, 1};
+}
+
+double Gross(double net, double tax) { return RoundAmount(kAmountDecimals, net + tax); }
+
+// The text of a child, or nothing when the child is missing or empty.
+std::optional<std::string> PresentText(const xml::XmlNode& record, std::string_view name) {
+  const xml::XmlNode child = record.FindChild(name);
+  if (child.IsNull()) return std::nullopt;
+  std::string text = Trim(child.Text());
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+// An amount element of a rate group: the value of an element that must be there.
+double GroupAmount(const xml::XmlNode& record, const char* name, const char* netName) {
+  const xml::XmlNode child = record.FindChild(name);
+  const std::string text = child.IsNull() ? std::string() : Trim(child.Text());
+  if (text.empty()) {
+    if (child.IsNull()) throw Error(Format("Brak elementu %s przy elemencie %s.", name, netName));
+    throw Error(Format("Pusty element %s.", name));
+  }
+  try {
+    return static_cast<double>(jpk::v7m::AmountCents(text)) / 100;
+  } catch (const Error&) {
+    throw Error(Format("Element %s: \"%s\" nie jest poprawną liczbą.", name, text.c_str()));
+  }
+}
+
+// One output table: a staged file made from the template, rows appended to
+// it. Texts are checked against the field's width before they are written,
+// numbers and dates by the writer; every failure names the field and the table.
+class OutputTable {
+ public:
+  OutputTable(const BuchalterTable& layout, const fs::path& templateFile, const fs::path& target, StagedFiles& staged)
+      : m_name(target.filename().string()) {
+    const fs::path work = staged.Stage(target);
+    tables::CopyDbaseTemplate(templateFile, work);
+    m_writer = std::make_unique<tables::DbaseWriter>(work);
+    m_writer->SetTranslator(MazoviaLettersText);
+    for (const BuchalterField& wanted : layout.fields) {
+      const tables::FieldDef* found = nullptr;
+      for (const tables::FieldDef& def : m_writer->Fields()) {
+        if (EqualsIgnoreCase(def.name, wanted.name)) found = &def;
+      }
+      if (!found) {
+        throw Error(Format("Szablon tabeli %s nie ma pola %s.", templateFile.string().c_str(), wanted.name));
+      }
+      const char type = found->code == 'F' ? 'N' : found->code;
+      if (type != wanted.type) {
+        throw Error(Format("Pole %s szablonu tabeli %s ma typ %c, a powinno mieć typ %c.", wanted.name,
+                           templateFile.string().c_str(), found->code, wanted.type));
+      }
+    }
+  }
+
+  const std::string& Name() const { return m_name; }
+  int Rows() const { return m_rows; }
+
+  void Append() { m_writer->Append(); }
+
+  void Text(const char* field, std::string_view utf8) {
+    const tables::FieldDef& def = Field(field);
+    const size_t length = MazoviaLettersText(utf8).size();
+    if (length > static_cast<size_t>(def.size)) {
+      throw Error(Format("Wartość „%s” nie mieści się w polu %s tabeli %s (znaków: %zu, szerokość pola: %d).",
+                         std::string(utf8).c_str(), field, m_name.c_str(), length, def.size));
+    }
+    m_writer->SetText(field, utf8);
+  }
+
+  void Whole(const char* field, int64_t value) { Number(field, Value::FromInt(value)); }
+  void Decimal(const char* field, double value) { Number(field, Value::FromFloat(value)); }
+
+  void Date(const char* field, const std::string& text) {
+    if (text.empty()) throw Error(Format("Brak daty dla pola %s tabeli %s.", field, m_name.c_str()));
+    try {
+      m_writer->SetText(field, text);
+    } catch (const Error&) {
+      throw Error(Format("„%s” nie jest poprawną datą w postaci rrrr-mm-dd (pole %s tabeli %s).", text.c_str(), field,
+                         m_name.c_str()));
+    }
+  }
+
+  void Post() {
+    m_writer->Post();
+    ++m_rows;
+  }
+
+  void Close() { m_writer->Close(); }
+
+ private:
+  const tables::FieldDef& Field(const char* name) const {
+    for (const tables::FieldDef& def : m_writer->Fields()) {
+      if (EqualsIgnoreCase(def.name, name)) return def;
+    }
+    throw Error(Format("Brak pola %s w tabeli %s.", name, m_name.c_str()));
+  }
+
+  void Number(const char* field, const Value& value) {
+    const tables::FieldDef& def = Field(field);
+    try {
+      m_writer->Set(field, value);
+    } catch (const Error&) {
+      const std::string text = value.type == Value::Type::Int ? std::to_string(value.i) : DecimalText(value.f);
+      throw Error(Format("Wartość %s nie mieści się w polu %s tabeli %s (szerokość %d, miejsc po przecinku %d).",
+                         text.c_str(), field, m_name.c_str(), def.size, def.decimals));
+    }
+  }
+
+  std::string m_name;
+  std::unique_ptr<tables::DbaseWriter> m_writer;
+  int m_rows = 0;
+};
+
+// What one record of a register shares with its VAT lines.
+struct RecordContext {
+  double net = 0;
+  double tax = 0;
+  bool refund = false;
+  int typeCode = kTypeInvoice;
+};
+
+// The walk over the records of one document into the four tables.
+class BuchalterRun {
+ public:
+  BuchalterRun(const ShortNameDictionary& dictionary, OutputTable& sales, OutputTable& saleLines,
+               OutputTable& purchases, OutputTable& purchaseLines)
+      : m_dictionary(dictionary),
+        m_sales(sales),
+        m_saleLines(saleLines),
+        m_purchases(purchases),
+        m_purchaseLines(purchaseLines) {}
+
+  void Sales(const xml::XmlNode& ewidencja) {
+    m_recordNo = 0;
+    m_lineNo = 0;
+    for (xml::XmlNode r = jpk::v7m::FirstSaleRecord(ewidencja); !r.IsNull() && !r.FindChild("LpSprzedazy").IsNull();
+         r = jpk::v7m::NextSaleRecord(r)) {
+      try {
+        Sale(r);
+      } catch (const Error& e) {
+        throw Error(Format("%s\rWiersz sprzedaży nr %s, dowód %s", e.what(), ChildText(r, "LpSprzedazy").c_str(),
+                           ChildText(r, "DowodSprzedazy").c_str()));
+      }
+    }
+  }
+
+  void Purchases(const xml::XmlNode& ewidencja) {
+    m_recordNo = 0;
+    m_lineNo = 0;
+    for (xml::XmlNode r = jpk::v7m::FirstPurchaseRecord(ewidencja); !r.IsNull() && !r.FindChild("LpZakupu").IsNull();
+         r = jpk::v7m::NextPurchaseRecord(r)) {
+      try {
+        Purchase(r);
+      } catch (const Error& e) {
+        throw Error(Format("%s\rWiersz zakupu nr %s, dowód %s", e.what(), ChildText(r, "LpZakupu").c_str(),
+                           ChildText(r, "DowodZakupu").c_str()));
+      }
+    }
+  }
+
+ private:
+  // The contractor's short name and name lines.
+  void Names(OutputTable& table, const char* shortField, const std::string& name) {
+    table.Text(shortField, m_dictionary.ShortName(name));
+    const NameLines lines = SplitNameLines(name);
+    table.Text("NA1", lines.first);
+    if (!lines.rest.empty()) table.Text("NA2", lines.rest);
+  }
+
+  void Sale(const xml::XmlNode& r) {
+    ++m_recordNo;
+    RecordContext c;
+    c.net = jpk::v7m::SaleNetSum(r);
+    c.tax = jpk::v7m::SaleTaxSum(r);
+    c.refund = c.net < 0 || c.tax < 0;
+    const xml::XmlNode type = r.FindChild("TypDokumentu");
+    const std::string typeText = type.IsNull() ? std::string() : Trim(type.Text());
+    c.typeCode = typeText == "RO"   ? kTypeReceipts
+                 : typeText == "FP" ? kTypeInvoiceFP
+                 : c.refund         ? kTypeRefund
+                                    : kTypeInvoice;
+    const std::string issueDate = Trim(ChildText(r, "DataWystawienia"));
+    const std::string saleDate = PresentText(r, "DataSprzedazy").value_or(issueDate);
+    const std::string document = ChildText(r, "DowodSprzedazy");
+    const bool fiscal = IsFiscalReport(document);
+    const DocumentNumber number = SplitDocumentNumber(document);
+    const int64_t documentNo = DocumentNo(number);
+
+    OutputTable& t = m_sales;
+    t.Append();
+    t.Whole("NKO", fiscal ? 1 : 0);
+    t.Text("WER", "T");
+    t.Text("KSF", ChildText(r, "NrKSeF"));
+    t.Text("STV", "T");
+    t.Text("TTR", "N");
+    t.Whole("STM", 1);
+    t.Text("ANU", "N");
+    t.Whole("TYV", c.typeCode);
+    t.Text("PRE", number.prefix);
+    t.Whole("NRV", documentNo);
+    t.Text("POS", number.suffix);
+    t.Date("DAW", issueDate);
+    t.Date("DAS", saleDate);
+    t.Date("DAV", saleDate);
+    Names(t, "KNA", ChildText(r, "NazwaKontrahenta"));
+    t.Text("KRA", "POLSKA");
+    t.Text("NIP", ChildText(r, "NrKontrahenta"));
+    t.Text("PLA", "INNA");
+    t.Date("DPL", issueDate);
+    t.Decimal("NET", c.refund ? 0 : c.net);
+    t.Decimal("VAT", c.refund ? 0 : c.tax);
+    t.Decimal("BRU", c.refund ? 0 : Gross(c.net, c.tax));
+    t.Decimal("KRN", c.refund ? c.net : 0);
+    t.Decimal("KRV", c.refund ? c.tax : 0);
+    t.Text("OP1", c.refund ? "ZWROT" : "SPRZEDAZ");
+    t.Whole("REC", m_recordNo);
+    t.Whole("AKT", 0);
+    t.Whole("TRY", 1);
+    t.Whole("TRK", 1);
+    t.Text("OSM", fiscal ? "RAPORT FISKALNY" : document);
+    t.Whole("TYB", 1);
+    t.Text("WAL", "PLN");
+    t.Decimal("KVA", 1.0);
+    std::string gtu(kGtuMarkers, ' ');
+    bool anyGtu = false;
+    for (int i = 1; i <= kGtuMarkers; ++i) {
+      if (Trim(ChildText(r, Format("GTU_%02d", i))) == "1") {
+        gtu[i - 1] = 'T';
+        anyGtu = true;
+      }
+    }
+    t.Text("NKV", anyGtu ? "" : "      N");
+    if (anyGtu) t.Text("NKK", gtu);
+    t.Decimal("KKS", 1.0);
+    t.Text("RE4", "N");
+    t.Post();
+
+    for (const SaleRateGroup& g : kSaleRateGroups) {
+      if (r.FindChild(g.net).IsNull()) continue;
+      const double net = GroupAmount(r, g.net, g.net);
+      const double tax = g.tax ? GroupAmount(r, g.tax, g.net) : 0;
+      if (net == 0 && tax == 0) continue;
+      ++m_lineNo;
+      SaleLine(c, number, documentNo, issueDate, saleDate, g, net, tax);
+    }
+  }
+
+  void SaleLine(const RecordContext& c, const DocumentNumber& number, int64_t documentNo, const std::string& issueDate,
+                const std::string& saleDate, const SaleRateGroup& g, double net, double tax) {
+    const double gross = Gross(net, tax);
+    OutputTable& t = m_saleLines;
+    t.Append();
+    t.Text("STV", "N");
+    t.Whole("STM", 1);
+    t.Text("CSS", "T");
+    t.Whole("TYV", c.typeCode);
+    t.Text("PRE", number.prefix);
+    t.Whole("NRV", documentNo);
+    t.Text("POS", number.suffix);
+    t.Date("DAW", issueDate);
+    t.Date("DAV", saleDate);
+    t.Whole("KON", 0);
+    t.Whole("TYP", 1);
+    t.Whole("RYT", 3);
+    t.Decimal("RYS", 3.0);
+    t.Text("NA1", std::string("SPRZEDAZ ") + g.rate);
+    t.Decimal("ILO", 1.0);
+    t.Decimal("RAS", 0.0);
+    t.Decimal("CNB", c.refund ? 0 : net);
+    t.Decimal("CBB", c.refund ? 0 : gross);
+    t.Decimal("CNR", c.refund ? 0 : net);
+    t.Decimal("CBR", c.refund ? 0 : gross);
+    t.Decimal("WNE", c.refund ? 0 : net);
+    t.Decimal("WAV", c.refund ? 0 : tax);
+    t.Decimal("WAB", c.refund ? 0 : gross);
+    t.Decimal("KRN", c.refund ? net : 0);
+    t.Decimal("KRV", c.refund ? tax : 0);
+    if (c.refund) {
+      t.Decimal("KILO", 1.0);
+      t.Decimal("KCNB", net);
+      t.Decimal("KCBB", gross);
+      t.Decimal("RAS", 0.0);
+      t.Decimal("KCNR", net);
+      t.Decimal("KCBR", gross);
+      t.Whole("KVAT", g.code);
+      t.Whole("KVAS", g.rateValue);
+      t.Decimal("KWAV", tax);
+      t.Decimal("KWAB", gross);
+    }
+    t.Whole("VAT", g.code);
+    t.Whole("VAS", g.rateValue);
+    t.Whole("REK", m_recordNo);
+    t.Whole("REC", m_lineNo);
+    t.Whole("ZRP", 1);
+    t.Text("STA", "T");
+    t.Text("WAL", "PLN");
+    t.Decimal("KVA", 1.0);
+    t.Decimal("KKS", 1.0);
+    t.Post();
+  }
+
+  void Purchase(const xml::XmlNode& r) {
+    ++m_recordNo;
+    RecordContext c;
+    c.net = jpk::v7m::PurchaseNetSum(r);
+    c.tax = jpk::v7m::PurchaseTaxSum(r);
+    c.refund = c.net < 0 || c.tax < 0;
+    c.typeCode = c.refund ? kTypeRefund : kTypeInvoice;
+    const std::string document = ChildText(r, "DowodZakupu");
+    const int kind = LowerCase(document).find("fue") != std::string::npos ? kKindFue : kKindDomestic;
+    const std::string purchaseDate = Trim(ChildText(r, "DataZakupu"));
+    const std::string receiptDate = PresentText(r, "DataWplywu").value_or(purchaseDate);
+
+    OutputTable& t = m_purchases;
+    t.Append();
+    t.Text("KSF", ChildText(r, "NrKSeF"));
+    t.Text("TTR", "N");
+    t.Whole("STM", kind);
+    t.Text("ANU", "N");
+    t.Whole("TYV", c.typeCode);
+    t.Text("NRV", document);
+    t.Date("DAV", receiptDate);
+    t.Date("DZK", receiptDate);
+    Names(t, "KDO", ChildText(r, "NazwaDostawcy"));
+    t.Text("KRA", "POLSKA");
+    t.Text("NIP", ChildText(r, "NrDostawcy"));
+    if (c.refund) {
+      t.Decimal("KRN", c.net);
+      t.Decimal("KRV", c.tax);
+      t.Text("OP1", "ZWROT");
+      t.Whole("TYM", 1);
+    } else {
+      t.Decimal("NET", c.net);
+      t.Decimal("VAT", c.tax);
+      t.Decimal("BRU", Gross(c.net, c.tax));
+      t.Text("OP1", "ZAKUP TH");
+    }
+    t.Text("PLA", "INNA");
+    t.Date("DPL", purchaseDate);
+    t.Whole("REC", m_recordNo);
+    t.Whole("AKT", 0);
+    t.Whole("TRY", 1);
+    t.Whole("TRK", 1);
+    t.Text("ZAP", "N");
+    t.Decimal("KZA", 0.0);
+    t.Date("DAM", purchaseDate);
+    t.Text("STA", "T");
+    t.Text("WAL", "PLN");
+    t.Decimal("KVA", 1.0);
+    t.Decimal("KKS", 1.0);
+    t.Whole("TKO", 1);
+    t.Post();
+
+    ++m_lineNo;
+    PurchaseLine(c, kind, document, receiptDate);
+  }
+
+  void PurchaseLine(const RecordContext& c, int kind, const std::string& document, const std::string& receiptDate) {
+    const PurchaseRate rate = InferPurchaseRate(c.net, c.tax);
+    const double gross = Gross(c.net, c.tax);
+    OutputTable& t = m_purchaseLines;
+    t.Append();
+    t.Text("STV", "N");
+    t.Whole("STM", kind);
+    t.Text("ANU", "N");
+    t.Whole("TYV", c.typeCode);
+    t.Text("NRV", document);
+    t.Date("DAV", receiptDate);
+    t.Whole("KON", 0);
+    t.Whole("TYW", 1);
+    t.Whole("TYZ", 1);
+    t.Whole("TYS", 1);
+    t.Text("NA1", "ZAKUP " + std::to_string(rate.rate));
+    t.Whole("VAT", rate.code);
+    t.Whole("VAS", rate.rate);
+    t.Text("CZO", "1");
+    t.Whole("REK", m_recordNo);
+    t.Whole("REC", m_lineNo);
+    if (c.refund) {
+      for (const char* field : {"ILO", "CEN", "CEB", "WAN", "WAV", "WAB"}) t.Decimal(field, 0.0);
+      t.Decimal("KRN", c.net);
+      t.Decimal("KRV", c.tax);
+    } else {
+      t.Decimal("ILO", 1.0);
+      t.Decimal("CEN", c.net);
+      t.Decimal("CEB", gross);
+      t.Decimal("WAN", c.net);
+      t.Decimal("WAV", c.tax);
+      t.Decimal("WAB", gross);
+      t.Decimal("ILK", -1.0);
+      t.Decimal("KRN", 0.0);
+      t.Decimal("KRV", 0.0);
+    }
+    t.Text("WAL", "PLN");
+    t.Decimal("KVA", 1.0);
+    t.Decimal("KKS", 1.0);
+    t.Text("RE3", "N");
+    t.Post();
+  }
+
+  // The whole number NRV of a sales document: its digit run, which must fit
+  // the field (a longer run is refused, never cut).
+  int64_t DocumentNo(const DocumentNumber& number) const {
+    constexpr size_t kMaxDigits = 18;
+    if (number.digits.size() > kMaxDigits) {
+      throw Error(Format("Wartość %s nie mieści się w polu NRV tabeli %s (najwyżej %zu cyfr).", number.digits.c_str(),
+                         m_sales.Name().c_str(), kMaxDigits));
+    }
+    return std::stoll(number.digits);
+  }
+
+  const ShortNameDictionary& m_dictionary;
+  OutputTable& m_sales;
+  OutputTable& m_saleLines;
+  OutputTable& m_purchases;
+  OutputTable& m_purchaseLines;
+  int64_t m_recordNo = 0;
+  int64_t m_lineNo = 0;
+};
+
+}  // namespace
+
+fs::path FindBuchalterTemplate(const std::vector<fs::path>& folders, std::string_view base) {
+  const fs::path relative = fs::path(kBuchalterTemplateFolder) / (std::string(base) + ".dbf");
+  std::string searched;
+  for (const fs::path& folder : folders) {
+    std::error_code ec;
+    if (fs::is_regular_file(folder / relative, ec)) return folder / relative;
+    searched += (searched.empty() ? "" : ", ") + folder.string();
+  }
+  throw Error(Format("Nie znaleziono szablonu tabeli %s. Szukano w folderach: %s", relative.string().c_str(),
+                     searched.empty() ? "(brak)" : searched.c_str()));
+}
+
+BuchalterCounts ConvertV7MToBuchalter(AppContext& ctx, jpk::v7m::IXMLJPK input, const fs::path& outputDir,
+                                      StagedFiles& staged) {
+  const xml::XmlNode root = input.Node();
+  const xml::XmlNode ewidencja = root.IsNull() ? xml::XmlNode() : root.FindChild("Ewidencja");
+  if (ewidencja.IsNull()) throw Error("Brak elementu \"Ewidencja\" w pliku JPK");
+  const std::string year = Trim(ChildText(root.FindChild("Naglowek"), "Rok"));
+  const std::string yy = year.size() > 2 ? year.substr(2, 2) : std::string();
+  const ShortNameDictionary dictionary(ctx.CutDict);
+
+  const std::vector<fs::path> folders = DataFolders(ctx);
+  std::vector<std::unique_ptr<OutputTable>> tables;
+  for (const BuchalterTable& layout : BuchalterTables()) {
+    tables.push_back(std::make_unique<OutputTable>(layout, FindBuchalterTemplate(folders, layout.base),
+                                                   outputDir / (std::string(layout.base) + yy + ".dbf"), staged));
+  }
+  BuchalterRun run(dictionary, *tables[0], *tables[1], *tables[2], *tables[3]);
+  run.Sales(ewidencja);
+  run.Purchases(ewidencja);
+  for (auto it = tables.rbegin(); it != tables.rend(); ++it) (*it)->Close();
+  return {tables[0]->Rows(), tables[1]->Rows(), tables[2]->Rows(), tables[3]->Rows()};
+}
+
+}  // namespace kx::convert
