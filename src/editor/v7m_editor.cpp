@@ -306,7 +306,11 @@ bool V7MEditor::LinkFile(const std::string& fileName) {
     m_ctx.ui.Show(ui::BoxKind::Information, "Pomyślnie połączono pliki JPK:\r" + m_fileName);
   } else {
     // Recalculated before it becomes active: a failure leaves the editor as it was.
-    Recalc(loaded);
+    try {
+      Recalc(loaded);
+    } catch (const Error& e) {
+      throw Error(Format("Plik %s: %s", fileName.c_str(), e.what()));
+    }
     m_jpk = loaded;
     SetFileName(fileName);
     m_ctx.SaveDlg.fileName = fileName;

@@ -124,7 +124,7 @@ TEST(HostileInput, MessagesArePolishAndNameTheFile) {
     const char* message;
   } cases[] = {
       {{"v7m", "open", "gleboki.xml"}, 1, "gleboki.xml nie jest poprawnym plikiem XML (wiersz 1): zbyt głębokie"},
-      {{"v7m", "recalc", "przecinek.xml", "-o", "x.xml"}, 1, "element K_19: \"12,50\" nie jest poprawną liczbą"},
+      {{"v7m", "recalc", "przecinek.xml", "-o", "x.xml"}, 1, "Plik przecinek.xml: Wiersz sprzedaży nr 1"},
       {{"table", "dump", "x.db", "--codepage", "abc"}, 2, "niepoprawna wartość opcji --codepage: abc"},
       {{"export", "--month", "2026-11", "--format", "fa"}, 2, "brak wymaganej opcji lub argumentu --output"},
   };
