@@ -309,6 +309,9 @@ bool V7MEditor::LinkFile(const std::string& fileName) {
     try {
       Recalc(loaded);
     } catch (const Error& e) {
+      // A number the file holds in a wrong form is named with the file; the
+      // system's own checks keep their texts.
+      if (std::string(e.what()).find("nie jest poprawną liczbą") == std::string::npos) throw;
       throw Error(Format("Plik %s: %s", fileName.c_str(), e.what()));
     }
     m_jpk = loaded;
