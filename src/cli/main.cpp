@@ -59,6 +59,8 @@ static std::string PolishParseError(const CLI::ParseError& e) {
   if (kind == "ConversionError") {
     // "Could not convert: --codepage = abc"
     polish = "niepoprawna wartość opcji " + between("convert: ", " = ") + ": " + between(" = ", "");
+  } else if (own.find("subcommand is required") != std::string::npos) {
+    polish = "brak polecenia";
   } else if (kind == "RequiredError") {
     polish = "brak wymaganej opcji lub argumentu " + between("", " is required");
   } else if (kind == "ExtrasError" || own.find("not expected") != std::string::npos) {
