@@ -15,7 +15,7 @@ if [ $# -lt 2 ]; then
   cmake --build "$build" --target kx2jpk-cli -j2 >/dev/null
 fi
 gen="$build/tools/gen_demo_data"
-cli="$build/src/cli/kx2jpk-cli"
+cli="$build/bin/kx2jpk-cli"
 rows=10
 
 for n in $((5000 / scale)) $((50000 / scale)); do

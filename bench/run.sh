@@ -37,7 +37,7 @@ for extra in "$bin"/editor_bench "$bin"/generate_bench; do
   [ -x "$extra" ] && [ -f "bench/$(basename "$extra").sh" ] && bash "bench/$(basename "$extra").sh" "$bin" "$work" "$scale"
 done
 # The exports run the command line program on a month of the demo data tool.
-if [ -x build-bench/tools/gen_demo_data ] && [ -x build-bench/src/cli/kx2jpk-cli ]; then
+if [ -x build-bench/tools/gen_demo_data ] && [ -x build-bench/bin/kx2jpk-cli ]; then
   bash bench/export_bench.sh "$bin" "$work" "$scale"
 fi
 exit 0

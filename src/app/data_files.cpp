@@ -19,9 +19,6 @@ std::vector<std::filesystem::path> DataFolders(const AppContext& ctx) {
   if (!ctx.RunDir.empty()) folders.emplace_back(ctx.RunDir);
   const std::filesystem::path exe = RunningExecutable();
   if (!exe.empty()) folders.push_back(exe.parent_path().parent_path() / "share" / "kx2jpk");
-#ifdef KX_SOURCE_DATA_DIR
-  folders.emplace_back(KX_SOURCE_DATA_DIR);
-#endif
   return folders;
 }
 

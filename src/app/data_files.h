@@ -1,9 +1,9 @@
 #pragma once
-// The program's own data files (templates, query files) and where they are
-// looked up, in order: the folder of the configuration file (RunDir), the
-// data folder of the installed program (share/kx2jpk beside the bin folder
-// of the running executable), and the data folder of the source tree the
-// program was built from.
+// The program's own data files (schemas, templates, query files, the demo
+// firm) and where they are looked up, in order: the folder of the
+// configuration file (RunDir), then the program's data folder share/kx2jpk
+// beside the folder of the running executable (bin/ when installed; the build
+// folder lays the programs and their data out the same way).
 
 #include <filesystem>
 #include <optional>

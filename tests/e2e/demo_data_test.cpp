@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path ToolPath() { return CliPath().parent_path().parent_path().parent_path() / "tools" / "gen_demo_data"; }
+fs::path ToolPath() { return GenDemoDataPath(); }
 
 int RunTool(const std::vector<std::string>& args) {
   std::string cmd = "'" + ToolPath().string() + "'";

@@ -118,10 +118,15 @@ TEST(CliValidate, SamplesAndErrors) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.out.find("KodUrzedu"), std::string::npos) << r.out;
 
-  // Without schemas: where to put them.
-  auto none = RunCli({"validate", "kr.xml"}, dir.Path());
+  // Without a schema folder: the schemas that come with the program.
+  auto bundled = RunCli({"validate", "kr.xml"}, dir.Path());
+  EXPECT_EQ(bundled.exitCode, 1);
+  EXPECT_NE(bundled.out.find("KodUrzedu"), std::string::npos) << bundled.out << bundled.err;
+  // A folder named but empty: where to put them.
+  fs::create_directories(dir / "puste");
+  auto none = RunCli({"validate", "kr.xml", "--schemas", (dir / "puste").string()}, dir.Path());
   EXPECT_EQ(none.exitCode, 1);
-  EXPECT_NE(none.err.find("Brak schematów JPK w folderze " + (dir / "xsd").string()), std::string::npos) << none.err;
+  EXPECT_NE(none.err.find("Brak schematów JPK w folderze " + (dir / "puste").string()), std::string::npos) << none.err;
   // The folder from the firm's configuration.
   dir.Write("kx2jpk.ini",
             "[System]\nNIP=1\nNazwa=N\nEmail=e\nUSCode=1009\nNazwaSystemu=s\nSchemaDir=" + Schemas() + "\n");
