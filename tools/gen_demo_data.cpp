@@ -9,7 +9,7 @@
 // W, series WS and the VAT register REG, with the per-period contractor
 // tables UR, UC and the Users table), rejko/ (Users and the year folder with
 // the single table Register or the nine registers REGS ... REGBP, and the
-// ledger tables accounts, journal and details) and folvo/ (Users and
+// ledger of the whole year: accounts, journal and details) and folvo/ (Users and
 // YYYY/Register). The bookkeeping and register tables also hold a few rows
 // of another period, which a month's run must leave out.
 //
@@ -33,6 +33,7 @@
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -817,9 +818,11 @@ class Generator {
     }
   }
 
-  // The ledger of the year folder: the chart of accounts "accounts", the
-  // journal "journal" (one row per booking) and its entries "details", for
-  // the month and the month before (earlier turnover of the year).
+  // The ledger of the year folder: the chart of accounts "accounts" (three
+  // levels: 201, 201-1, 201-1-<firm>; result, off-balance and left-out
+  // accounts), the journal "journal" (one row per booking) and its entries
+  // "details" for every month of the year, and in December the closing
+  // period (period number + 10) that moves the result accounts to 860.
   void WriteLedger(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
     std::vector<FieldDef> accFields{F("Primary", FieldKind::Short),         F("Secondary1", FieldKind::Short),
@@ -851,7 +854,9 @@ class Generator {
     account(700, 0, 0, "Sprzedaż towarów", 4, 0, 0);
     account(731, 0, 0, "Wartość sprzedanych towarów", 4, 0, 0);
     account(801, 0, 0, "Kapitał zakładowy", 0, 0, 289090.55);
+    account(860, 0, 0, "Wynik finansowy", 0, 0, 0);
     account(976, 0, 0, "Zobowiązania warunkowe", 2, 0, 0);
+    account(990, 0, 0, "Rozliczenie zobowiązań warunkowych", 2, 0, 0);
     account(999, 0, 0, "Konto archiwalne", 1, 0, 0);
 
     std::vector<FieldDef> jrnFields{
@@ -863,18 +868,20 @@ class Generator {
                                     F("Secondary2 Account", FieldKind::Short), F("Description", FieldKind::Text, 60),
                                     F("Debit", FieldKind::Currency),           F("Credit", FieldKind::Currency)};
     std::vector<std::vector<Value>> journal, details;
+    std::map<int, double> result;  // balance (debit - credit) of each result account
     int seq = 0;
     auto side = [&](int period, const std::string& no, int p, int s1, int s2, const std::string& text, double debit,
                     double credit) {
       details.push_back({I(period), T(no), I(p), I(s1), I(s2), T(text), debit != 0 ? N(debit) : Value::Null(),
                          credit != 0 ? N(credit) : Value::Null()});
+      if (p >= 400 && p < 800) result[p] = kx::RoundAmount(2, result[p] + debit - credit);
     };
     static const char* kOperators[] = {"AKOW", "MNOW", "JWIS"};
-    for (int m : {m_month.month - 1, m_month.month}) {
-      if (m < 1) continue;
+    const int otherMonthEntries = std::max(1, std::min(m_rows / 2, 30));
+    for (int m = 1; m <= 12; ++m) {
       int fv = 0, fz = 0, wb = 0, pk = 0;
       int period = (m_month.year - 1900) * 100 + 5 * m;
-      int entries = m == m_month.month ? m_rows : std::max(1, m_rows / 2);
+      int entries = m == m_month.month ? m_rows : otherMonthEntries;
       for (int i = 0; i < entries; ++i) {
         char no[32];
         std::snprintf(no, sizeof no, "%d/%02d", ++seq, m);
@@ -923,6 +930,36 @@ class Generator {
         journal.push_back(
             {I(period), T(no), T(type), T(buf), T(id), D(d), D(booked), T(kOperators[Between(0, 2)]), T(comment)});
       }
+      // Off-balance: a guarantee given at the end of each quarter.
+      if (m % 3 == 0) {
+        char no[32], buf[40];
+        std::snprintf(no, sizeof no, "%d/%02d", ++seq, m);
+        std::snprintf(buf, sizeof buf, "PK %d/%02d", ++pk, m);
+        const double guarantee = Amount(5000, 20000);
+        side(period, no, 976, 0, 0, "Poręczenie kredytu odbiorcy", guarantee, 0);
+        side(period, no, 990, 0, 0, "Poręczenie kredytu odbiorcy", 0, guarantee);
+        journal.push_back({I(period), T(no), T("Polecenie księgowania"), T(buf), T("PK"), D(Date{m_month.year, m, 28}),
+                           D(Date{m_month.year, m, 28}), T("AKOW"), T("Poręczenie - zobowiązanie warunkowe")});
+      }
+    }
+    // Closing period of the year: the result accounts' balances go to 860.
+    {
+      int period = (m_month.year - 1900) * 100 + 5 * 12 + 10;
+      char no[32];
+      std::snprintf(no, sizeof no, "%d/%02d", ++seq, 12);
+      const std::map<int, double> balances = result;
+      for (const auto& [p, balance] : balances) {
+        if (balance > 0) {
+          side(period, no, 860, 0, 0, "Przeniesienie kosztów", balance, 0);
+          side(period, no, p, 0, 0, "Zamknięcie konta", 0, balance);
+        } else if (balance < 0) {
+          side(period, no, p, 0, 0, "Zamknięcie konta", -balance, 0);
+          side(period, no, 860, 0, 0, "Przeniesienie przychodów", 0, -balance);
+        }
+      }
+      Date end{m_month.year, 12, 31};
+      journal.push_back({I(period), T(no), T("Zamknięcie roku"), T("PK Z/12"), T("PK"), D(end), D(end), T("AKOW"),
+                         T("Zamknięcie kont wynikowych")});
     }
     kx::tables::WriteParadoxTable(dir / "accounts.db", accFields, accounts);
     kx::tables::WriteParadoxTable(dir / "journal.db", jrnFields, journal);

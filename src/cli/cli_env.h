@@ -62,5 +62,6 @@ void AddV7MCommands(CLI::App& app, CliEnv& env);
 void AddGenerateCommands(CLI::App& app, CliEnv& env);
 void AddExportCommand(CLI::App& app, CliEnv& env);
 void AddConvertCommand(CLI::App& app, CliEnv& env);
+void AddKrCommands(CLI::App& app, CliEnv& env);
 
 }  // namespace kx::cli

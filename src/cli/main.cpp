@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
   kx::cli::AddGenerateCommands(app, env);
   kx::cli::AddExportCommand(app, env);
   kx::cli::AddConvertCommand(app, env);
+  kx::cli::AddKrCommands(app, env);
   for (CLI::App* sub : app.get_subcommands({})) {
     sub->group("POLECENIA");
     sub->option_defaults()->group("OPCJE");

@@ -15,6 +15,7 @@
 #include "jpk/files/jpkTools.h"
 #include "platform/error.h"
 #include "platform/file_faults.h"
+#include "platform/temp_file.h"
 #include "platform/xml/xml_document.h"
 #include "support/scripted_user_port.h"
 #include "support/shared_paths.h"
@@ -79,6 +80,24 @@ TEST(SaveFaults, EveryFailingStepLeavesTheOldFileWhole) {
          auto root = jpk::v7m::LoadJPK(file.string());
          jpk::RepairV7MPrefixes(ctx, root, file.string());
        }},
+      {"JPK_FA saved whole", [](const kxtest::TempDir& dir) { return dir.Write("fa.xml", "starsza wersja"); },
+       [](const fs::path& file, kxtest::ScriptedUserPort&) {
+         auto fa = jpk::fa::LoadJPKFA(kxtest::SharedDir() / "samples" / "JPK_FA" / "jpk_fa4_synthetic_default_ns.xml");
+         jpk::SaveFAFile(fa, file.string());
+       }},
+      {"JPK_MAG saved whole", [](const kxtest::TempDir& dir) { return dir.Write("mag.xml", "starsza wersja"); },
+       [](const fs::path& file, kxtest::ScriptedUserPort&) {
+         auto mag =
+             jpk::mag::LoadJPKMAG(kxtest::SharedDir() / "samples" / "JPK_MAG" / "jpk_mag1_synthetic_default_ns.xml");
+         jpk::SaveMAGFile(mag, file.string());
+       }},
+      {"JPK_KR saved whole", [](const kxtest::TempDir& dir) { return dir.Write("kr.xml", "starsza wersja"); },
+       [](const fs::path& file, kxtest::ScriptedUserPort&) {
+         auto kr = jpk::kr::LoadJPKKR(kxtest::SharedDir() / "samples" / "JPK_KR" / "jpk_kr1_synthetic_default_ns.xml");
+         jpk::SaveKRFile(kr, file.string());
+       }},
+      {"text file replaced whole", [](const kxtest::TempDir& dir) { return dir.Write("kx2sage.txt", "stary"); },
+       [](const fs::path& file, kxtest::ScriptedUserPort&) { ReplaceFileWhole(file, "INFO{\r\n}\r\n"); }},
       {"line-break clean-up",
        [&](const kxtest::TempDir& dir) { return dir.Write("split.xml", kxtest::V7MFile(records)); },
        [](const fs::path& file, kxtest::ScriptedUserPort& port) { editor::CleanLineBreaks(file.string(), port); }},

@@ -522,6 +522,10 @@ void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName) {
   SaveWhole(root, fileName, [](mag::IXMLJPKMAG& r, const std::string& f) { FormatAndSaveMAG(r, f); });
 }
 
+void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName) {
+  SaveWhole(root, fileName, [](kr::IXMLJPKKR& r, const std::string& f) { FormatAndSaveKR(r, f); });
+}
+
 void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName) {
   FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_V7M",
                 [](const std::string& f) { return v7m::LoadJPK(f); });

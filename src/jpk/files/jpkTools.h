@@ -82,6 +82,7 @@ bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& f
 void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName);
 void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName);
 void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName);
+void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName);
 
 // The second pass of every save: the file (already written by the caller) is
 // read back, pretty-printed and written again; root becomes the document read
