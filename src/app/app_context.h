@@ -2,6 +2,7 @@
 // The application context: what the main window shares with every dialog and
 // command. Created once at start, passed by reference.
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ struct AppContext {
   std::vector<std::string> RejkoAccSet;
   std::vector<std::string> ConfigWarnings;  // lines of the configuration file that were ignored
   std::string SchemaDir;                    // folder of the official JPK schemas (optional key SchemaDir)
+  // Set while the JPK_KR task uses the table engine on its own thread: no
+  // other command may use the engine meanwhile.
+  std::atomic<bool> LedgerTaskRunning{false};
   ui::UserPort& ui;
 };
 

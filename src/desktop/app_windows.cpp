@@ -35,16 +35,22 @@ void AppWindows::Create(AppContext& ctx, const std::vector<std::string>& args) {
   commands.editV7M = [this] {
     if (JpkVatDlg) JpkVatDlg->exec();
   };
-  commands.exportData = [this](const QString& format) {
-    if (!GenFromTowixDlg) return;
+  // While the JPK_KR task uses the table engine, no other command may.
+  auto engineFree = [&ctx] {
+    if (!ctx.LedgerTaskRunning) return true;
+    ctx.ui.Show(ui::BoxKind::Information, "Trwa tworzenie JPK_KR. Poczekaj na jego zakończenie.");
+    return false;
+  };
+  commands.exportData = [this, engineFree](const QString& format) {
+    if (!GenFromTowixDlg || !engineFree()) return;
     if (!format.isEmpty()) GenFromTowixDlg->cbToFormat()->setCurrentText(format);
     GenFromTowixDlg->exec();
   };
   commands.generateKR = [this] {
     if (GenFromRejkoDlg) GenFromRejkoDlg->exec();
   };
-  commands.exchangeFormat = [this] {
-    if (ExchFormatDlg) ExchFormatDlg->exec();
+  commands.exchangeFormat = [this, engineFree] {
+    if (ExchFormatDlg && engineFree()) ExchFormatDlg->exec();
   };
   commands.endProgram = [](int code) { Application::Terminate(code); };
   commands.closeQuery = [this] { return !JpkVatDlg || JpkVatDlg->ProgramCloseQuery(); };
@@ -60,7 +66,8 @@ void AppWindows::Create(AppContext& ctx, const std::vector<std::string>& args) {
   TJpkVatDlg::Collaborators editor;
   editor.askNewOrLink = [this] { return static_cast<ui::ModalResult>(dlgLinkAsk->exec()); };
   editor.editReceipt = [this](editor::ReceiptFields& fields) { return ParagonDlg->Edit(fields); };
-  editor.generate = [this](const TJpkVatDlg::Collaborators::HandOver& handOver) {
+  editor.generate = [this, engineFree](const TJpkVatDlg::Collaborators::HandOver& handOver) {
+    if (!engineFree()) return false;
     return GenJpkVatDlg && GenJpkVatDlg->Execute(handOver) == QDialog::Accepted;
   };
   JpkVatDlg = std::make_unique<TJpkVatDlg>(ctx, std::move(editor), owner);
