@@ -1,12 +1,10 @@
 #include "ledger/ui/GenFromRejko.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDate>
 #include <QLayout>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QThread>
-#include <QThreadPool>
+#include <QScreen>
 #include <QTimer>
 #include <exception>
 #include <filesystem>
@@ -20,7 +18,8 @@
 namespace {
 
 constexpr int kProgressSteps = 5;
-constexpr const char* kCancelled = "Przerwano tworzenie JPK_KR";
+constexpr int kProgressInterval = 200;  // ms
+constexpr int kWaitStep = 1000;         // ms, at program end
 
 }  // namespace
 
@@ -35,25 +34,38 @@ TGenFromRejkoDlg::TGenFromRejkoDlg(kx::AppContext& ctx, QWidget* parent)
   m_ui->dtp->setDate(month);
   m_ui->ProgressBarKR->setVisible(false);
   m_ui->lblProgMsg->setVisible(false);
+  m_pool.setMaxThreadCount(1);
   m_timer = new QTimer(this);
-  m_timer->setInterval(200);
+  m_timer->setObjectName(QStringLiteral("tmrProgress"));
+  m_timer->setInterval(kProgressInterval);
   connect(m_timer, &QTimer::timeout, this, &TGenFromRejkoDlg::OnTimer);
   connect(m_ui->btnDoIt, &QPushButton::clicked, this, &TGenFromRejkoDlg::btnDoItClick);
+  if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
 TGenFromRejkoDlg::~TGenFromRejkoDlg() {
   if (!m_running) return;
-  // The task hands its progress to this thread and waits for it: keep
-  // handling that work while waiting.
+  // The task may be waiting for this thread to take its progress: keep
+  // handling that between the steps of the wait. Its next report ends it.
   m_cancel = true;
-  while (m_running) {
-    QApplication::processEvents(QEventLoop::AllEvents, 1000);
-    QThread::msleep(5);
+  hide();  // nothing is offered any more
+  do {
+    QCoreApplication::processEvents();
+  } while (!m_pool.waitForDone(kWaitStep));
+  // The task's end is no longer shown: the window goes.
+  QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+  if (m_running) {
+    m_running = false;
+    SetInProgresState(false, "", 100);
   }
-  QThreadPool::globalInstance()->waitForDone(1000);
 }
 
 void TGenFromRejkoDlg::btnDoItClick() {
+  // A second start leaves the running task's month and result alone.
+  if (m_running) {
+    m_ctx.ui.Show(kx::ui::BoxKind::Information, "Task is already running.");
+    return;
+  }
   m_madeSuccessfully = false;
   const QDate d = m_ui->dtp->date();
   m_ctx.AppSettings.CurDate = {d.year(), d.month(), d.day()};
@@ -61,87 +73,81 @@ void TGenFromRejkoDlg::btnDoItClick() {
 }
 
 void TGenFromRejkoDlg::DoFromRejko() {
-  if (m_running) {
-    QMessageBox::information(this, QString(), QStringLiteral("Task is already running."));
-    return;
-  }
   SetInProgresState(true, "Proszę czekać...", kProgressSteps);
   m_jpkkr = kx::jpk::kr::NewJPKKR();
   m_cancel = false;
   m_taskCur = 0;
   m_running = true;
+  // Until the task ends no other command may use the table engine.
   m_ctx.LedgerTaskRunning = true;
   const std::filesystem::path workingDir = std::filesystem::current_path();
-  QThreadPool::globalInstance()->start([this, workingDir] {
+  m_pool.start([this, workingDir] {
+    bool succeeded = false;
     std::string failure;
     try {
       kx::ledger::GenerateJpkKR(m_ctx, workingDir, m_jpkkr, [this](const std::string& message, int position) {
         ThreadProgress(message, position);
       });
-      m_madeSuccessfully = true;
+      succeeded = true;
     } catch (const std::exception& e) {
       failure = e.what();
+    } catch (...) {
+      failure = "Nieznany błąd";
     }
+    m_ctx.LedgerTaskRunning = false;
     QMetaObject::invokeMethod(
-        this, [this, failure] { TaskEnded(failure); }, Qt::QueuedConnection);
+        this, [this, succeeded, failure] { TaskEnded(succeeded, failure); }, Qt::QueuedConnection);
   });
 }
 
 void TGenFromRejkoDlg::ThreadProgress(const std::string& message, int position) {
-  if (m_cancel) throw kx::Error(kCancelled);
-  if (position == -1) {
-    ++m_taskCur;
-  } else {
-    m_taskCur = position;
-  }
-  if (!message.empty()) {
-    std::lock_guard lock(m_messageMutex);
-    m_progMsg = message;
-  }
+  if (m_cancel) throw kx::Error("Przerwano tworzenie JPK_KR");
+  m_taskCur = position == -1 ? m_taskCur + 1 : position;
+  // The window's thread takes copies; the task goes on once it has them.
   QMetaObject::invokeMethod(
-      this, [this] { m_progCur = m_taskCur; }, Qt::BlockingQueuedConnection);
+      this,
+      [this, message, position = m_taskCur] {
+        m_progCur = position;
+        if (!message.empty()) m_progMsg = message;
+      },
+      Qt::BlockingQueuedConnection);
 }
 
-void TGenFromRejkoDlg::TaskEnded(const std::string& failure) {
+void TGenFromRejkoDlg::TaskEnded(bool succeeded, const std::string& failure) {
   m_running = false;
-  // The engine is free once this thread knows the task has ended.
-  m_ctx.LedgerTaskRunning = false;
+  const bool cancelled = m_cancel;
   SetInProgresState(false, "", 100);
-  // The Part closes silently after a failure; the user is told why.
-  if (!failure.empty() && failure != kCancelled) m_ctx.ui.Show(kx::ui::BoxKind::Error, failure);
+  // A dialog closed during the run does not offer its result.
+  m_madeSuccessfully = succeeded && isVisible();
+  // The user learns why nothing was made; a cancellation needs no message.
+  if (!succeeded && !cancelled) m_ctx.ui.Show(kx::ui::BoxKind::Error, failure);
   if (isVisible()) accept();
 }
 
 void TGenFromRejkoDlg::OnTimer() {
   m_ui->ProgressBarKR->setValue(m_progCur);
-  std::string message;
-  {
-    std::lock_guard lock(m_messageMutex);
-    message = m_progMsg;
-  }
-  if (!message.empty()) m_ui->lblProgMsg->setText(QString::fromStdString(message));
+  if (!m_progMsg.empty()) m_ui->lblProgMsg->setText(QString::fromStdString(m_progMsg));
 }
 
 void TGenFromRejkoDlg::SetInProgresState(bool enabled, const std::string& message, int progMax) {
   m_progCur = 0;
-  {
-    std::lock_guard lock(m_messageMutex);
-    m_progMsg = message;
-  }
-  if (enabled) m_timer->start();
+  m_progMsg = message;
   m_ui->GroupBox1->setEnabled(!enabled);
   m_ui->lblProgMsg->setVisible(enabled);
   m_ui->ProgressBarKR->setVisible(enabled);
   if (enabled) {
+    m_timer->start();
     m_ui->ProgressBarKR->setMaximum(progMax);
     m_ui->ProgressBarKR->setValue(0);
     m_ui->lblProgMsg->setText(QString::fromStdString(message));
-    m_ctx.ui.BeginBusy();
+    if (!m_busy) m_ctx.ui.BeginBusy();
+    m_busy = true;
   } else {
-    m_ctx.ui.EndBusy();
+    m_timer->stop();
+    if (m_busy) m_ctx.ui.EndBusy();
+    m_busy = false;
     m_ui->lblProgMsg->clear();
   }
-  QApplication::processEvents();
 }
 
 void TGenFromRejkoDlg::done(int result) {

@@ -3,9 +3,9 @@
 // on a background task while the dialog shows its progress.
 
 #include <QDialog>
+#include <QThreadPool>
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "app/app_context.h"
@@ -22,37 +22,40 @@ class TGenFromRejkoDlg : public QDialog {
  public:
   // Created once at program start: the month of CurDate.
   explicit TGenFromRejkoDlg(kx::AppContext& ctx, QWidget* parent = nullptr);
-  // At program end a running task is asked to cancel and waited for.
+  // At program end a running task is asked to stop and waited for.
   ~TGenFromRejkoDlg() override;
 
-  // "&Generuj": the month becomes CurDate and the task starts; the handler
-  // returns at once. While a task runs: "Task is already running.".
+  // "&Generuj": while a task runs only "Task is already running."; otherwise
+  // the month becomes CurDate and the task starts. Returns at once.
   void btnDoItClick();
-  bool Running() const { return m_running.load(); }
+  bool Running() const { return m_running; }
   // The last run finished all its steps; its document awaits the save question.
   bool MadeSuccessfully() const { return m_madeSuccessfully; }
-  // The state shown: locked with the bar and the status, or idle.
+  // Locked with the bar and the status line, or idle.
   void SetInProgresState(bool enabled, const std::string& message, int progMax);
 
-  // Closing asks "Zapisać wygenerowany plik?" after a successful run.
+  // Closing after a successful run asks "Zapisać wygenerowany plik?".
   void done(int result) override;
 
  private:
   void DoFromRejko();
-  // Called by the task: cancellation, the step, the hand-over to the window.
+  // On the task's thread: stops a cancelled run, counts the step and hands
+  // position and message to the window's thread, waiting for it.
   void ThreadProgress(const std::string& message, int position);
-  void TaskEnded(const std::string& failure);
+  // On the window's thread once the task has ended.
+  void TaskEnded(bool succeeded, const std::string& failure);
   void OnTimer();
 
   std::unique_ptr<Ui::TGenFromRejkoDlg> m_ui;
   kx::AppContext& m_ctx;
-  QTimer* m_timer = nullptr;
-  std::atomic<bool> m_running{false};
+  QTimer* m_timer = nullptr;  // tmrProgress
+  QThreadPool m_pool;         // one task at a time
+  bool m_running = false;     // Task: set from the start until the end is handled on the window's thread
   std::atomic<bool> m_cancel{false};
-  std::atomic<int> m_taskCur{0};
-  int m_progCur = 0;
-  std::mutex m_messageMutex;
+  int m_taskCur = 0;  // FTaskCur, the task's own
+  int m_progCur = 0;  // FProgCur and FProgMsg: the window thread's copies
   std::string m_progMsg;
   bool m_madeSuccessfully = false;
-  kx::jpk::kr::IXMLJPKKR m_jpkkr;
+  bool m_busy = false;             // the hourglass is on
+  kx::jpk::kr::IXMLJPKKR m_jpkkr;  // the task's alone while it runs
 };
