@@ -11,45 +11,6 @@ namespace {
 // Lines of a name are broken at this column.
 constexpr size_t kNameLineWidth = 70;
 
-std::u32string ToU32(std::string_view utf8) {
-  std::u32string out;
-  out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    if (i + len > utf8.size()) len = 1;
-    char32_t cp = len == 1 ? c : c & (0xFF >> (len + 1));
-    for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out += cp;
-    i += len;
-  }
-  return out;
-}
-
-std::string ToUtf8(std::u32string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 bool IsDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
 // Latin letters: ASCII, Latin-1 and Latin Extended-A and -B (the Polish ones among them).
@@ -59,7 +20,7 @@ bool IsLetter(char32_t c) {
 
 bool IsUpperLetter(char32_t c) {
   if (!IsLetter(c)) return false;
-  const std::string one = ToUtf8(std::u32string_view(&c, 1));
+  const std::string one = U32ToUtf8(std::u32string_view(&c, 1));
   return LowerCase(one) != one;
 }
 
@@ -168,7 +129,7 @@ void JoinLeadingInitials(std::u32string& t) {
 // slashes and line feeds to blanks, initials joined, blanks around hyphens and
 // double blanks removed, company forms shortened.
 std::string CleanName(std::string_view name) {
-  std::u32string t = ToU32(name);
+  std::u32string t = Utf8ToU32(name);
   for (char32_t& c : t) {
     if (c == '\n' || c == '[' || c == ']' || c == '"' || c == '/') c = ' ';
   }
@@ -178,7 +139,7 @@ std::string CleanName(std::string_view name) {
   ReplaceAll(t, U"  ", U" ");
   ReplaceAll(t, U" -", U"-");
   ReplaceAll(t, U"- ", U"-");
-  std::string text = ToUtf8(t);
+  std::string text = U32ToUtf8(t);
   text = LimitedPartnership().ReplaceAll(text, "sp.k.");
   return LimitedLiabilityCompany().ReplaceAll(text, "sp.zoo");
 }
@@ -201,10 +162,10 @@ std::vector<std::string> SplitWords(std::string_view text) {
 // The abbreviation an entry gives: its leading upper-case letters, with a
 // full stop after two or more of them when more of the entry follows.
 std::string AbbreviationOf(std::string_view entry) {
-  const std::u32string e = ToU32(entry);
+  const std::u32string e = Utf8ToU32(entry);
   size_t n = 0;
   while (n < e.size() && IsUpperLetter(e[n])) ++n;
-  std::string out = ToUtf8(std::u32string_view(e).substr(0, n));
+  std::string out = U32ToUtf8(std::u32string_view(e).substr(0, n));
   if (n >= 2 && n < e.size()) out += '.';
   return out;
 }
@@ -218,11 +179,11 @@ bool IsFiscalReport(std::string_view documentNumber) {
 }
 
 DocumentNumber SplitDocumentNumber(std::string_view documentNumber) {
-  const std::u32string t = ToU32(IsFiscalReport(documentNumber) ? std::string_view("FISK") : documentNumber);
+  const std::u32string t = Utf8ToU32(IsFiscalReport(documentNumber) ? std::string_view("FISK") : documentNumber);
   size_t i = 0;
   while (i < t.size() && IsLetter(t[i])) ++i;
   DocumentNumber parts;
-  parts.prefix = UpperCase(ToUtf8(std::u32string_view(t).substr(0, i)));
+  parts.prefix = UpperCase(U32ToUtf8(std::u32string_view(t).substr(0, i)));
   while (i < t.size() && !IsDigit(t[i])) ++i;
   while (i < t.size() && IsDigit(t[i])) {
     if (!parts.digits.empty() || t[i] != '0') parts.digits += static_cast<char>(t[i]);
@@ -230,7 +191,7 @@ DocumentNumber SplitDocumentNumber(std::string_view documentNumber) {
   }
   if (parts.digits.empty()) parts.digits = "0";
   while (i < t.size() && !IsDigit(t[i]) && !IsLetter(t[i])) ++i;
-  parts.suffix = UpperCase(ToUtf8(std::u32string_view(t).substr(i)));
+  parts.suffix = UpperCase(U32ToUtf8(std::u32string_view(t).substr(i)));
   return parts;
 }
 
@@ -266,7 +227,7 @@ std::string ShortNameDictionary::ShortName(std::string_view name) const {
       }
     }
     if (!match) {
-      const std::u32string remaining = ToU32(rest);
+      const std::u32string remaining = Utf8ToU32(rest);
       if (!abbreviation.empty() && abbreviation.back() != '.' && !remaining.empty() && IsLetter(remaining[0])) {
         abbreviation += ' ';
       }
@@ -276,7 +237,7 @@ std::string ShortNameDictionary::ShortName(std::string_view name) const {
     abbreviation += match->abbreviation;
     const size_t at = rest.find(word);
     rest.erase(0, at == std::string::npos ? 0 : at + word.size());
-    rest = ToUtf8(TrimLeft(ToU32(rest)));
+    rest = U32ToUtf8(TrimLeft(Utf8ToU32(rest)));
   }
   return UpperCase(abbreviation);
 }
@@ -284,8 +245,8 @@ std::string ShortNameDictionary::ShortName(std::string_view name) const {
 // ---------------------------------------------------------------- name lines
 
 NameLines SplitNameLines(std::string_view name) {
-  const std::u32string t = ToU32(UpperCase(name));
-  if (t.size() <= kNameLineWidth) return {ToUtf8(t), ""};
+  const std::u32string t = Utf8ToU32(UpperCase(name));
+  if (t.size() <= kNameLineWidth) return {U32ToUtf8(t), ""};
   // The break goes after the last break character seen once the line is full
   // (not at the first character, not inside quotation marks).
   bool quoted = false;
@@ -299,11 +260,11 @@ NameLines SplitNameLines(std::string_view name) {
     }
     if (!quoted && i + 1 >= kNameLineWidth && lastBreak > 0) {
       const std::u32string_view view(t);
-      return {ToUtf8(TrimRight(view.substr(0, lastBreak + 1))),
-              ToUtf8(TrimRight(TrimLeft(view.substr(lastBreak + 1))))};
+      return {U32ToUtf8(TrimRight(view.substr(0, lastBreak + 1))),
+              U32ToUtf8(TrimRight(TrimLeft(view.substr(lastBreak + 1))))};
     }
   }
-  return {ToUtf8(t), ""};
+  return {U32ToUtf8(t), ""};
 }
 
 }  // namespace kx::convert

@@ -75,6 +75,53 @@ std::string FromUtf16(std::string_view bytes, const char* encoding) {
 
 }  // namespace
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+char32_t NextUtf8(std::string_view s, size_t& pos) {
+  unsigned char c = static_cast<unsigned char>(s[pos++]);
+  if (c < 0x80) return c;
+  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+  if (extra < 0 || pos + extra > s.size()) return 0xFFFD;
+  char32_t cp = c & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    unsigned char d = static_cast<unsigned char>(s[pos]);
+    if ((d & 0xC0) != 0x80) return 0xFFFD;
+    cp = (cp << 6) | (d & 0x3F);
+    ++pos;
+  }
+  return cp;
+}
+
+std::u32string Utf8ToU32(std::string_view utf8) {
+  std::u32string out;
+  out.reserve(utf8.size());
+  for (size_t pos = 0; pos < utf8.size();) out += NextUtf8(utf8, pos);
+  return out;
+}
+
+std::string U32ToUtf8(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : text) AppendUtf8(out, c);
+  return out;
+}
+
 std::string Trim(std::string_view s) {
   const char* blanks = " \t\r\n";
   size_t b = s.find_first_not_of(blanks);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/text_utils.h"
 
 namespace kx::tables {
 namespace {
@@ -22,40 +23,6 @@ std::string IconvName(int codePage) {
   if (codePage == kUtf8) return "UTF-8";
   if (codePage == 936) return "GBK";
   return "CP" + std::to_string(codePage);
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Decodes one UTF-8 character at pos; invalid bytes give U+FFFD.
-char32_t NextUtf8(std::string_view s, size_t& pos) {
-  unsigned char c = static_cast<unsigned char>(s[pos++]);
-  if (c < 0x80) return c;
-  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-  if (extra < 0 || pos + extra > s.size()) return 0xFFFD;
-  char32_t cp = c & (0x3F >> extra);
-  for (int k = 0; k < extra; ++k) {
-    unsigned char d = static_cast<unsigned char>(s[pos]);
-    if ((d & 0xC0) != 0x80) return 0xFFFD;
-    cp = (cp << 6) | (d & 0x3F);
-    ++pos;
-  }
-  return cp;
 }
 
 // Mazovia: the CP437 layout with Polish letters in 18 places.
