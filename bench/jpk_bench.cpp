@@ -48,8 +48,7 @@ void BuildV7M(const AppContext& ctx, size_t n, const std::string& out) {
   records.SprzedazCtrl().SetPodatekNalezny(RoundAmount(2, tax));
   records.ZakupCtrl().SetLiczbaWierszyZakupow(0);
   records.ZakupCtrl().SetPodatekNaliczony(0);
-  root.OwnerDocument().SaveToFile(out);
-  FormatAndSaveV7M(root, out);
+  SaveV7MFile(root, out);
 }
 
 double Since(std::chrono::steady_clock::time_point& t) {
@@ -85,10 +84,8 @@ void BuildKR(const AppContext& ctx, size_t n, const std::string& out) {
     ctrl.SetSumaMa(sum);
   }
   std::printf("  built %.2f s\n", Since(t));
-  root.OwnerDocument().SaveToFile(out);
+  SaveKRFile(root, out);
   std::printf("  saved %.2f s\n", Since(t));
-  FormatAndSaveKR(root, out);
-  std::printf("  formatted and reloaded %.2f s\n", Since(t));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "support/scripted_user_port.h"
 #include "support/shared_paths.h"
 #include "support/temp_dir.h"
+#include "support/two_pass_save.h"
 
 using namespace kx;
 using namespace kx::jpk;
@@ -64,13 +65,17 @@ std::string ChildNames(const xml::XmlNode& node) {
   return names;
 }
 
-// Saves a document of the kind through its format-and-save pass and returns
-// the file's text.
-template <typename Root, typename Format>
-std::string SaveAndFormat(Root& root, const fs::path& file, Format format) {
-  root.OwnerDocument().SaveToFile(file);
-  format(root, file.string());
-  return kxtest::ReadFile(file);
+// Saves a document of the kind as a whole and returns the file's text, which
+// must be byte for byte what the former two-pass save wrote.
+template <typename Root, typename Save>
+std::string SaveAndFormat(Root& root, const fs::path& file, Save save) {
+  fs::path reference = file;
+  reference += ".dwa";
+  const std::string twoPasses = kxtest::TwoPassSave(root.OwnerDocument(), reference);
+  save(root, file.string());
+  std::string text = kxtest::ReadFile(file);
+  EXPECT_EQ(text, twoPasses) << file;
+  return text;
 }
 
 // One invoice with its line and both control sums: a JPK_FA with a header
@@ -134,7 +139,7 @@ TEST(V7MHeader, CompanyAndNaturalPerson) {
   records.ZakupCtrl().SetLiczbaWierszyZakupow(0);
   records.ZakupCtrl().SetPodatekNaliczony(0);
   kxtest::TempDir dir;
-  SaveAndFormat(root, dir / "v7m.xml", FormatAndSaveV7M);
+  SaveAndFormat(root, dir / "v7m.xml", SaveV7MFile);
   EXPECT_EQ(kxtest::SchemaErrors(dir / "v7m.xml"), "");
 
   Firm person;
@@ -156,7 +161,7 @@ TEST(V7MHeader, CompanyAndNaturalPerson) {
   p.Ewidencja().SprzedazCtrl().SetPodatekNalezny(0);
   p.Ewidencja().ZakupCtrl().SetLiczbaWierszyZakupow(0);
   p.Ewidencja().ZakupCtrl().SetPodatekNaliczony(0);
-  SaveAndFormat(p, dir / "person.xml", FormatAndSaveV7M);
+  SaveAndFormat(p, dir / "person.xml", SaveV7MFile);
   EXPECT_EQ(kxtest::SchemaErrors(dir / "person.xml"), "");
 }
 
@@ -205,7 +210,7 @@ TEST(FAHeader, PeriodAddressAndSchema) {
 
   AddOneInvoice(root);
   kxtest::TempDir dir;
-  SaveAndFormat(root, dir / "fa.xml", FormatAndSaveFA);
+  SaveAndFormat(root, dir / "fa.xml", SaveFAFile);
   EXPECT_EQ(kxtest::SchemaErrors(dir / "fa.xml"), "") << kxtest::ReadFile(dir / "fa.xml");
 }
 
@@ -255,7 +260,7 @@ TEST(MAGAndKRHeader, OfficeCodeWithFourDigits) {
   line.SetWartoscPozycjiWZ(10);
   wz.WZCtrl().SetLiczbaWZ(1);
   wz.WZCtrl().SetSumaWZ(10);
-  SaveAndFormat(m, dir / "mag.xml", FormatAndSaveMAG);
+  SaveAndFormat(m, dir / "mag.xml", SaveMAGFile);
   EXPECT_EQ(kxtest::SchemaErrors(dir / "mag.xml"), "") << kxtest::ReadFile(dir / "mag.xml");
 
   auto k = kr::NewJPKKR();
@@ -302,7 +307,7 @@ TEST(MAGAndKRHeader, OfficeCodeWithFourDigits) {
   k.KontoZapisCtrl().SetLiczbaWierszyKontoZapisj(1);
   k.KontoZapisCtrl().SetSumaWinien(500);
   k.KontoZapisCtrl().SetSumaMa(500);
-  SaveAndFormat(k, dir / "kr.xml", FormatAndSaveKR);
+  SaveAndFormat(k, dir / "kr.xml", SaveKRFile);
   EXPECT_EQ(kxtest::SchemaErrors(dir / "kr.xml"), "");
 }
 
@@ -603,10 +608,7 @@ TEST(FormatAndSave, WholeSaveReplacesInOneStepAndLeavesNothingAfterAFailure) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_FALSE(root.OwnerDocument().Modified());
   EXPECT_EQ(root.OwnerDocument().Xml(), kx::xml::XmlDocument::FromFile(file).Xml());
-  auto twoPass = dir / "b.xml";
-  root.OwnerDocument().SaveToFile(twoPass);
-  FormatAndSaveV7M(root, twoPass.string());
-  EXPECT_EQ(kxtest::ReadFile(twoPass), whole);
+  EXPECT_EQ(kxtest::TwoPassSave(root.OwnerDocument(), dir / "b.xml"), whole);
   EXPECT_EQ(leftovers(), 0);
 
   // The last step fails (the name is taken by a folder): the message, the

@@ -14,7 +14,6 @@
 #include "platform/file_faults.h"
 #include "platform/temp_file.h"
 #include "platform/text_utils.h"
-#include "platform/xml/pretty_print.h"
 
 namespace kx::jpk {
 namespace {
@@ -101,37 +100,32 @@ void Fill2016Header(const AppContext& ctx, Root root, const char* code, const ch
   if (!s.Poczta.empty()) address.SetPoczta(s.Poczta);
 }
 
-// The formatting pass shared by the four kinds; load gives the kind's root.
-template <typename Root, typename Load>
-void FormatAndSave(Root& root, const std::string& fileName, const char* failure, Load load) {
+// Indents a file written earlier, shared by the four kinds: the file is read,
+// written again indented and held by the caller; wrap gives the kind's root of
+// the document, load reads the file again after a failure.
+template <typename Root, typename Wrap, typename Load>
+void FormatAndSave(Root& root, const std::string& fileName, const char* failure, Wrap wrap, Load load) {
   if (root.IsNull() || fileName.empty()) throw Error(failure);
   // The caller's document is released first: only one tree is held at a time.
   root = Root();
-  std::exception_ptr problem;
   try {
     xml::XmlDocument work;
     work.SetVersion("1.0");
     work.LoadFromFile(fileName);
-    std::string pretty = xml::PrettyPrintXml(work.Xml());
-    work.SetXml(pretty);
-    pretty.clear();
-    pretty.shrink_to_fit();
-    work.SetActive(true);
-    work.SetEncoding("UTF-8");
-    work.SaveToFile(fileName);
+    work.SaveFormatted(fileName);
+    root = wrap(work);
   } catch (...) {
-    problem = std::current_exception();
+    root = load(fileName);
+    throw;
   }
-  root = load(fileName);
-  if (problem) std::rethrow_exception(problem);
 }
 
-// The save of a document as a whole: both passes work on a private file
-// beside the target, and one rename puts the finished file in place. Until
-// then the old file is untouched; after a failure nothing is left behind. The
-// caller keeps the document as read back from the finished file.
-template <typename Root, typename FormatAndSaveKind>
-void SaveWhole(Root& root, const std::string& fileName, FormatAndSaveKind formatAndSave) {
+// The save of a document as a whole: the indented file is written to a
+// private file beside the target, and one rename puts it in place. Until then
+// the old file is untouched; after a failure nothing is left behind. The
+// caller keeps the document as reading the finished file back would give it.
+template <typename Root>
+void SaveWhole(Root& root, const std::string& fileName) {
   namespace fs = std::filesystem;
   const fs::path target(fileName);
   try {
@@ -147,21 +141,24 @@ void SaveWhole(Root& root, const std::string& fileName, FormatAndSaveKind format
       mode = 0666 & ~mask;
     }
     ::chmod(work.Path().c_str(), mode);
-    root.OwnerDocument().SaveToFile(work.Path().string());
-    formatAndSave(root, work.Path().string());
+    xml::XmlDocument document = root.OwnerDocument();
+    document.SaveFormatted(work.Path());
+    // The same tree, or the one read back when the document needed the longer way.
+    root = Root(document.DocumentElement());
     std::error_code ec;
     if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
     if (!ec) fs::rename(work.Path(), target, ec);
     if (ec) throw Error(SystemErrorText(ec.value()));
+    document.SetModified(false);
   } catch (const Error& e) {
     // The message names the user's file, not the private one.
     throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ErrorReason(e).c_str()));
   }
 }
 
-template <typename Root, typename Prepare, typename FormatAndSaveKind>
+template <typename Root, typename Prepare>
 bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, const char* mainNamespace,
-                    Root (*newDocument)(), Prepare prepare, FormatAndSaveKind formatAndSave) {
+                    Root (*newDocument)(), Prepare prepare) {
   xml::XmlNode oldRoot = root.Node();
   xml::XmlNode declaration = oldRoot.FindNamespaceDecl(oldRoot.NamespaceURI());
   bool prefixed = !declaration.IsNull() && declaration.NodeName().find(':') != std::string::npos;
@@ -179,13 +176,12 @@ bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, co
   CopyJpkFileToBackup(fileName, '~');
   root = Root();
   root = fresh;
-  SaveWhole(root, fileName, formatAndSave);
+  SaveWhole(root, fileName);
   return true;
 }
 
-template <typename Root, typename FormatAndSaveKind>
-bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::string& suffix, bool proposeEveryTime,
-            FormatAndSaveKind formatAndSave) {
+template <typename Root>
+bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::string& suffix, bool proposeEveryTime) {
   if (root.IsNull() || !root.OwnerDocument().Active()) throw Error(missingMessage);
   auto chosen = AskSaveFileName(ctx, suffix, proposeEveryTime);
   if (!chosen) return false;
@@ -197,7 +193,7 @@ bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::
     ~WaitGuard() { port.HideWait(); }
   } waitGuard{ctx.ui};
   ui::BusyCursor busy(ctx.ui);
-  SaveWhole(root, fileName, formatAndSave);
+  SaveWhole(root, fileName);
   ctx.JpkFileName = fileName;
   return true;
 }
@@ -465,15 +461,13 @@ void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespa
 }
 
 bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName) {
-  return RepairPrefixes(
-      ctx, root, fileName, v7m::kTargetNamespace, &v7m::NewJPK, [](v7m::IXMLJPK r) { PrepareV7MDocument(r); },
-      [](v7m::IXMLJPK& r, const std::string& f) { FormatAndSaveV7M(r, f); });
+  return RepairPrefixes(ctx, root, fileName, v7m::kTargetNamespace, &v7m::NewJPK,
+                        [](v7m::IXMLJPK r) { PrepareV7MDocument(r); });
 }
 
 bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& fileName) {
-  return RepairPrefixes(
-      ctx, root, fileName, fa::kTargetNamespace, &fa::NewJPKFA, [](fa::IXMLJPKFA r) { PrepareFADocument(r); },
-      [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
+  return RepairPrefixes(ctx, root, fileName, fa::kTargetNamespace, &fa::NewJPKFA,
+                        [](fa::IXMLJPKFA r) { PrepareFADocument(r); });
 }
 
 // ---------------------------------------------------------------- saving
@@ -510,40 +504,36 @@ bool ReplaceExistingFile(AppContext& ctx, const std::string& fileName) {
 
 }  // namespace
 
-void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName) {
-  SaveWhole(root, fileName, [](v7m::IXMLJPK& r, const std::string& f) { FormatAndSaveV7M(r, f); });
-}
+void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName) { SaveWhole(root, fileName); }
 
-void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName) {
-  SaveWhole(root, fileName, [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
-}
+void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName) { SaveWhole(root, fileName); }
 
-void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName) {
-  SaveWhole(root, fileName, [](mag::IXMLJPKMAG& r, const std::string& f) { FormatAndSaveMAG(r, f); });
-}
+void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName) { SaveWhole(root, fileName); }
 
-void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName) {
-  SaveWhole(root, fileName, [](kr::IXMLJPKKR& r, const std::string& f) { FormatAndSaveKR(r, f); });
-}
+void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName) { SaveWhole(root, fileName); }
 
 void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName) {
-  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_V7M",
-                [](const std::string& f) { return v7m::LoadJPK(f); });
+  FormatAndSave(
+      root, fileName, "Błąd formatowania pliku JPK_V7M", [](xml::XmlDocument d) { return v7m::GetJPKRoot(d); },
+      [](const std::string& f) { return v7m::LoadJPK(f); });
 }
 
 void FormatAndSaveFA(fa::IXMLJPKFA& root, const std::string& fileName) {
-  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_FA",
-                [](const std::string& f) { return fa::LoadJPKFA(f); });
+  FormatAndSave(
+      root, fileName, "Błąd formatowania pliku JPK_FA", [](xml::XmlDocument d) { return fa::GetJPKRoot(d); },
+      [](const std::string& f) { return fa::LoadJPKFA(f); });
 }
 
 void FormatAndSaveMAG(mag::IXMLJPKMAG& root, const std::string& fileName) {
-  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_MAG",
-                [](const std::string& f) { return mag::LoadJPKMAG(f); });
+  FormatAndSave(
+      root, fileName, "Błąd formatowania pliku JPK_MAG", [](xml::XmlDocument d) { return mag::GetJPKRoot(d); },
+      [](const std::string& f) { return mag::LoadJPKMAG(f); });
 }
 
 void FormatAndSaveKR(kr::IXMLJPKKR& root, const std::string& fileName) {
-  FormatAndSave(root, fileName, "Błąd formatowania pliku JPK_KR",
-                [](const std::string& f) { return kr::LoadJPKKR(f); });
+  FormatAndSave(
+      root, fileName, "Błąd formatowania pliku JPK_KR", [](xml::XmlDocument d) { return kr::GetJPKRoot(d); },
+      [](const std::string& f) { return kr::LoadJPKKR(f); });
 }
 
 std::optional<std::string> AskSaveFileName(AppContext& ctx, const std::string& suffix, bool proposeEveryTime) {
@@ -571,18 +561,15 @@ std::string ProposedFileName(const AppContext& ctx, const std::string& suffix) {
 }
 
 bool SaveFAAs(AppContext& ctx, fa::IXMLJPKFA& root) {
-  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_FA", "_JPK_FA", false,
-                [](fa::IXMLJPKFA& r, const std::string& f) { FormatAndSaveFA(r, f); });
+  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_FA", "_JPK_FA", false);
 }
 
 bool SaveMAGAs(AppContext& ctx, mag::IXMLJPKMAG& root) {
-  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_MAG", "_JPK_MAG", false,
-                [](mag::IXMLJPKMAG& r, const std::string& f) { FormatAndSaveMAG(r, f); });
+  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_MAG", "_JPK_MAG", false);
 }
 
 bool SaveKRAs(AppContext& ctx, kr::IXMLJPKKR& root) {
-  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_KR", "_JPK_KR", true,
-                [](kr::IXMLJPKKR& r, const std::string& f) { FormatAndSaveKR(r, f); });
+  return SaveAs(ctx, root, "Brak aktywnego pliku JPK_KR", "_JPK_KR", true);
 }
 
 }  // namespace kx::jpk

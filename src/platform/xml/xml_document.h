@@ -48,6 +48,14 @@ class XmlDocument {
   // through a temporary file in the same folder that is renamed over the
   // target. On failure the old file is left whole. The modified flag stays.
   void SaveToFile(const std::filesystem::path& path) const;
+  // Writes the document the same way, every element on its own line indented
+  // by two spaces per level (elements holding text stay on one line, mixed
+  // content as it is), in one pass from memory. The document becomes what
+  // reading the written file back gives: blank text between elements dropped,
+  // adjacent text joined; a document type declaration is dropped, the content
+  // of its entities standing in place of their references. The modified flag
+  // stays.
+  void SaveFormatted(const std::filesystem::path& path);
   // Whether the loaded file had a document type declaration (<!DOCTYPE …>).
   // A file's declaration is never kept: loading a file removes it, the
   // content of internal entities standing in place of their references;

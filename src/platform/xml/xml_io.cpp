@@ -767,9 +767,15 @@ std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node) {
   return out;
 }
 
-void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path) {
+void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool format) {
   AtomicFile file(path);
-  if (!Serialize(doc, file, "UTF-8", false, {})) file.Fail(file.Error() ? file.Error() : EIO);
+  if (!Serialize(doc, file, "UTF-8", format, format ? "  " : "")) file.Fail(file.Error() ? file.Error() : EIO);
+  file.Commit();
+}
+
+void WriteTextFile(const std::filesystem::path& path, std::string_view bytes) {
+  AtomicFile file(path);
+  if (!file.Write(bytes.data(), bytes.size())) file.Fail(file.Error() ? file.Error() : EIO);
   file.Commit();
 }
 

@@ -35,8 +35,11 @@ xmlDocPtr ParseText(std::string_view text, Blanks blanks);
 std::string SerializeDocument(xmlDocPtr doc, std::string_view encodingLabel, bool format, std::string_view indent);
 std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node);
 // Writes the document as UTF-8 declared "UTF-8" through a temporary file in
-// the target's folder, renamed over the target.
-void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path);
+// the target's folder, renamed over the target; with format, indented by two
+// spaces per level.
+void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool format = false);
+// Writes the bytes the same way.
+void WriteTextFile(const std::filesystem::path& path, std::string_view bytes);
 
 // Checks of what callers put into a document; each fails with kx::Error.
 void CheckName(std::string_view name);  // a qualified name

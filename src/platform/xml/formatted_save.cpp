@@ -1,0 +1,174 @@
+// The indented save in one pass: the tree is brought to the shape a parser
+// gives when it reads the tree's own text back with blank text dropped, and
+// is then written indented straight from memory. The bytes are those of the
+// longer way (write, read back, indent, read again, write), which stays for
+// documents whose blank text the parser treats by rules this walk does not
+// follow (a document type declaration, xml:space).
+
+#include <libxml/tree.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_io.h"
+#include "platform/xml/xml_tree.h"
+
+namespace kx::xml {
+
+namespace detail {
+
+namespace {
+
+bool IsSpaceChar(xmlChar c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// Only spaces, tabs and line feeds (a carriage return is written as a
+// character reference, which the parser always keeps).
+bool IsBlankText(const xmlChar* text) {
+  if (!text || !*text) return false;
+  for (; *text; ++text) {
+    if (!IsSpaceChar(*text)) return false;
+  }
+  return true;
+}
+
+// Whether the parser, reading this kept text, marks its element so that all
+// later blank text in it is kept: it does so when a run of characters it
+// delivers starts with a blank (at the start, or after a character written as
+// a reference) or when the text holds characters outside ASCII.
+bool MarksElementAsMixed(const xmlChar* text) {
+  if (!text || !*text) return false;
+  if (IsSpaceChar(*text)) return true;
+  for (const xmlChar* p = text; *p; ++p) {
+    if (*p >= 0x80) return true;
+    const bool reference = *p == '<' || *p == '>' || *p == '&' || *p == '\r';
+    if (reference && IsSpaceChar(p[1])) return true;
+  }
+  return false;
+}
+
+bool HasXmlSpace(const xmlNode* element) {
+  for (const xmlAttr* a = element->properties; a; a = a->next) {
+    if (a->ns && a->ns->prefix && xmlStrEqual(a->ns->prefix, BAD_CAST "xml") &&
+        xmlStrEqual(a->name, BAD_CAST "space")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the one-pass walk follows the parser for this document.
+bool WalkFollowsParser(xmlDocPtr doc) {
+  if (doc->intSubset || doc->extSubset) return false;
+  std::vector<xmlNodePtr> stack{xmlDocGetRootElement(doc)};
+  while (!stack.empty()) {
+    xmlNodePtr node = stack.back();
+    stack.pop_back();
+    if (HasXmlSpace(node)) return false;
+    for (xmlNodePtr child = node->children; child; child = child->next) {
+      if (child->type == XML_ENTITY_REF_NODE) return false;
+      if (child->type == XML_ELEMENT_NODE) stack.push_back(child);
+    }
+  }
+  return true;
+}
+
+// One element's children as the parser rebuilds them.
+void RereadChildren(Tree& tree, xmlNodePtr element, std::vector<xmlNodePtr>& elements) {
+  bool mixed = false;  // a kept text has marked the element
+  xmlNodePtr firstKept = nullptr;
+  for (xmlNodePtr child = element->children; child;) {
+    xmlNodePtr next = child->next;
+    const bool text = child->type == XML_TEXT_NODE;
+    if (text || child->type == XML_CDATA_SECTION_NODE) {
+      // Adjacent text of one kind is read back as one node; empty text is not
+      // read back at all (an empty CDATA section is).
+      while (next && next->type == child->type) {
+        if (next->content && *next->content) xmlTextConcat(child, next->content, xmlStrlen(next->content));
+        xmlNodePtr joined = next;
+        next = next->next;
+        tree.Remove(joined);
+      }
+      if (text && (!child->content || !*child->content)) {
+        tree.Remove(child);
+        child = next;
+        continue;
+      }
+    }
+    if (text && IsBlankText(child->content)) {
+      bool keep;
+      if (mixed) {
+        keep = true;
+      } else if (!firstKept) {
+        keep = !next;  // the only child: kept
+      } else {
+        keep = firstKept->type == XML_TEXT_NODE;
+      }
+      if (!keep) {
+        tree.Remove(child);
+        child = next;
+        continue;
+      }
+      mixed = true;
+    } else if (text && MarksElementAsMixed(child->content)) {
+      mixed = true;
+    }
+    if (!firstKept) firstKept = child;
+    if (child->type == XML_ELEMENT_NODE) elements.push_back(child);
+    child = next;
+  }
+}
+
+void ReadBackShape(Tree& tree) {
+  std::vector<xmlNodePtr> elements{xmlDocGetRootElement(tree.doc)};
+  while (!elements.empty()) {
+    xmlNodePtr element = elements.back();
+    elements.pop_back();
+    RereadChildren(tree, element, elements);
+  }
+}
+
+}  // namespace
+
+}  // namespace detail
+
+void XmlDocument::SaveFormatted(const std::filesystem::path& path) {
+  detail::Tree& tree = ActiveTree("SaveFormatted");
+  if (!xmlDocGetRootElement(tree.doc)) {
+    throw kx::Error(kx::Format("Dokument XML jest pusty; nie zapisano pliku %s", path.string().c_str()));
+  }
+  const bool modified = tree.modified;
+  if (detail::WalkFollowsParser(tree.doc)) {
+    detail::ReadBackShape(tree);
+    tree.modified = modified;
+    detail::WriteDocumentFile(tree.doc, path, true);
+    // Read back, the file declares its character coding.
+    if (!tree.doc->encoding || !xmlStrEqual(tree.doc->encoding, BAD_CAST "UTF-8")) {
+      if (tree.doc->encoding) xmlFree(const_cast<xmlChar*>(tree.doc->encoding));
+      tree.doc->encoding = xmlStrdup(BAD_CAST "UTF-8");
+    }
+    return;
+  }
+  // The longer way, in memory: the text read back (the document type
+  // declaration dropped, as when a file is loaded), indented, written, and
+  // read back again as the document's new tree.
+  std::string text = detail::SerializeDocument(tree.doc, "UTF-8", false, {});
+  xmlDocPtr reread = detail::ParseText(text, detail::Blanks::Drop);
+  text.clear();
+  text.shrink_to_fit();
+  detail::DropDoctype(reread, path.string());
+  std::string pretty;
+  try {
+    pretty = detail::SerializeDocument(reread, "UTF-8", true, "  ");
+  } catch (...) {
+    xmlFreeDoc(reread);
+    throw;
+  }
+  xmlFreeDoc(reread);
+  detail::WriteTextFile(path, pretty);
+  m_state->SetTree(new detail::Tree(detail::ParseText(pretty, detail::Blanks::Drop)));
+  m_state->tree->modified = modified;
+}
+
+}  // namespace kx::xml

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/xml/xml_document.h"
+#include "support/shared_paths.h"
+#include "support/temp_dir.h"
+#include "support/two_pass_save.h"
+
+using kx::xml::XmlDocument;
+using kx::xml::XmlNode;
+using kxtest::ReadFile;
+using kxtest::TempDir;
+
+namespace {
+
+// Saves a document made by `make` both ways: the bytes must be the same, and
+// the document kept after the one-pass save must be what reading the file
+// back gives.
+template <typename Make>
+void ExpectSameAsTwoPasses(const TempDir& dir, Make make) {
+  const std::string reference = kxtest::TwoPassSave(make(), dir / "two.xml");
+  XmlDocument document = make();
+  document.SetModified(true);
+  document.SaveFormatted(dir / "one.xml");
+  EXPECT_EQ(ReadFile(dir / "one.xml"), reference);
+  EXPECT_EQ(document.Xml(), XmlDocument::FromFile(dir / "one.xml").Xml());
+  EXPECT_TRUE(document.Modified());
+}
+
+// Text kept as written, white space included: the blank text between
+// elements reaches the save.
+XmlDocument Kept(const std::string& text) {
+  XmlDocument document;
+  document.SetXml(text);
+  return document;
+}
+
+}  // namespace
+
+TEST(FormattedSave, SameBytesAsTwoPassesOnMixedContentCommentsNamespacesAndLineEnds) {
+  const std::vector<std::string> cases = {
+      "<a>\n  <b>x</b>\n  <c/>\n</a>",
+      "<a>\r\n\t<b>x</b>\r\n\t<c/>\r\n</a>",
+      "<a>x<b/>  <c/>  </a>",
+      "<a><b/>x<c/>  <d/>\n</a>",
+      "<a><b/> x<c/>  <d/></a>",
+      "<a><b/>x \n<c/>  <d/></a>",
+      "<a><b/>\xc5\xbc\xc3\xb3\xc5\x82w<c/>  <d/></a>",
+      "<a><b/>x&amp; y<c/>  <d/></a>",
+      "<a><b/>x&amp;y<c/>  <d/></a>",
+      "<a><b/>x&lt;\ty<c/>  <d/></a>",
+      "<a>   </a>",
+      "<a> <!-- uwaga --> </a>",
+      "<a> <?pi dane?> <b/> </a>",
+      "<a><![CDATA[x]]>  <b/>  </a>",
+      "<a>  <![CDATA[]]><![CDATA[y]]>  <b/></a>",
+      "<a><![CDATA[a]]]]><![CDATA[>b]]></a>",
+      "<a><b>1&#13;\n2</b>&#13;\n<c/>&#13;</a>",
+      "<a>\t<b/>\t</a>",
+      "<a>&#13;<b/> </a>",
+      "<a xmlns=\"urn:a\" xmlns:f=\"urn:f\"><f:b f:at=\"1\">t</f:b><!-- k --><?pi x?><c xmlns=\"urn:c\"><d/></c></a>",
+      "<a at=\"x&#9;y&#10;z&#13;\">\n  <b at='&lt;&quot;'/>\n</a>",
+      "<?xml version=\"1.0\" standalone=\"yes\"?>\n<!-- przed --><a><b/></a><!-- po -->",
+      "<a>\n<b>\n<c>\n<d>tekst</d>\n</c>\n</b>\n<e></e></a>",
+      // The longer way: xml:space and a document type declaration.
+      "<a xml:space=\"preserve\">  <b/>  <c xml:space=\"default\"> <d/> </c></a>",
+      "<!DOCTYPE a [<!ENTITY e \"ee\">]><a>&e; <b/>  <c>&e;</c></a>",
+  };
+  TempDir dir;
+  for (const std::string& text : cases) {
+    SCOPED_TRACE(text);
+    ExpectSameAsTwoPasses(dir, [&] { return Kept(text); });
+  }
+}
+
+TEST(FormattedSave, SameBytesAsTwoPassesOnDocumentsBuiltInMemory) {
+  TempDir dir;
+  // Auto-indented building leaves blank text; texts added one by one, empty
+  // ones among them; CDATA and comments.
+  ExpectSameAsTwoPasses(dir, [] {
+    XmlDocument document;
+    document.SetAutoIndent(true);
+    XmlNode root = document.AddDocumentElement("JPK", "urn:jpk");
+    root.DeclareNamespace("etd", "urn:etd");
+    for (int i = 0; i < 3; ++i) {
+      XmlNode row = root.AddChild("Wiersz");
+      row.AddChild("Nazwa").SetText("Firma \xc5\x81\xc3\xb3" + std::to_string(i));
+      row.AddChildNS("etd:Kod", "urn:etd").SetText("PL");
+    }
+    XmlNode mixed = root.AddChild("Opis");
+    mixed.AppendChild(document.CreateTextNode("  "));
+    mixed.AppendChild(document.CreateTextNode(""));
+    mixed.AppendChild(document.CreateElement("b", "urn:jpk"));
+    mixed.AppendChild(document.CreateTextNode("  "));
+    mixed.AppendChild(document.CreateTextNode("x"));
+    mixed.AppendChild(document.CreateCDataSection("c"));
+    mixed.AppendChild(document.CreateCDataSection("d"));
+    mixed.AppendChild(document.CreateComment(" uwaga "));
+    XmlNode empty = root.AddChild("Pusty");
+    empty.AppendChild(document.CreateTextNode(""));
+    XmlNode blank = root.AddChild("Blank");
+    blank.AppendChild(document.CreateTextNode(" "));
+    blank.AppendChild(document.CreateTextNode("\n"));
+    return document;
+  });
+}
+
+TEST(FormattedSave, SameBytesAsTwoPassesOnEverySample) {
+  TempDir dir;
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(kxtest::SharedDir() / "samples")) {
+    if (entry.path().extension() == ".xml") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  ASSERT_FALSE(files.empty());
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.string());
+    ExpectSameAsTwoPasses(dir, [&] { return XmlDocument::FromFile(file); });
+    // As written by their producers, indentation and line ends included.
+    const std::string bytes = ReadFile(file);
+    XmlDocument probe;
+    bool utf8 = true;
+    try {
+      probe.SetXml(bytes);
+    } catch (const kx::Error&) {
+      utf8 = false;  // another character coding: read as a file only
+    }
+    if (utf8) ExpectSameAsTwoPasses(dir, [&] { return Kept(bytes); });
+  }
+}
+
+TEST(FormattedSave, HandlesStayValidAndFailuresLeaveNoFile) {
+  TempDir dir;
+  XmlDocument document = Kept("<a>\n  <b>x</b>\n  <c/>\n</a>");
+  XmlNode b = document.DocumentElement().FirstChild().NextSibling();
+  ASSERT_EQ(b.NodeName(), "b");
+  document.SaveFormatted(dir / "a.xml");
+  EXPECT_EQ(b.Text(), "x");
+  EXPECT_EQ(document.DocumentElement().FirstChild().NodeName(), "b");
+  EXPECT_EQ(ReadFile(dir / "a.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>\n  <b>x</b>\n  <c/>\n</a>\n");
+
+  EXPECT_THROW(document.SaveFormatted(dir / "brak" / "a.xml"), kx::Error);
+  EXPECT_FALSE(std::filesystem::exists(dir / "brak"));
+  XmlDocument empty;
+  EXPECT_THROW(empty.SaveFormatted(dir / "pusty.xml"), kx::Error);
+  EXPECT_FALSE(std::filesystem::exists(dir / "pusty.xml"));
+}
