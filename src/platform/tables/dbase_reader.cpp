@@ -1,6 +1,7 @@
 #include "platform/tables/dbase_reader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/file_bytes.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/dbase_format.h"
 
@@ -44,6 +46,15 @@ uint64_t Le64(const unsigned char* p) {
 }
 
 const unsigned char* U(const char* p) { return reinterpret_cast<const unsigned char*>(p); }
+
+// The file mapped (see FileBytes).
+FileBytes MapWholeFile(const fs::path& file, const char* what) {
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) throw Error(Format("Nie znaleziono %s %s.", what, DisplayName(file).c_str()));
+  FileBytes bytes;
+  if (bytes.Map(file) != 0) throw Error(Format("Nie można otworzyć %s %s.", what, DisplayName(file).c_str()));
+  return bytes;
+}
 
 std::string ReadWholeFile(const fs::path& file, const char* what) {
   std::error_code ec;
@@ -580,7 +591,7 @@ namespace {
 
 class DbaseTable final : public TableSource {
  public:
-  DbaseTable(const fs::path& file, Header header, std::string bytes, int codePage, MemoFile memo)
+  DbaseTable(const fs::path& file, Header header, FileBytes bytes, int codePage, MemoFile memo)
       // clang-format off
       : m_path(file.string()), m_file(file), m_header(std::move(header)), m_bytes(std::move(bytes)),
         m_codePage(codePage), m_memo(std::move(memo)) {
@@ -592,13 +603,19 @@ class DbaseTable final : public TableSource {
     }
     // Only '*' marks a deleted record; some writers put 0x00 in live ones.
     const char* data = m_bytes.data() + m_header.headerSize;
-    auto deleted = [&](uint32_t r) { return data[static_cast<uint64_t>(r) * m_header.recordSize] == '*'; };
+    auto deleted = [&](uint32_t r) {
+      const uint64_t at = static_cast<uint64_t>(r) * m_header.recordSize;
+      FollowScan(m_header.headerSize + at);
+      return data[at] == '*';
+    };
     for (uint32_t r = 0; r < m_header.recordCount && !m_anyDeleted; ++r) m_anyDeleted = deleted(r);
     if (m_anyDeleted) {
       for (uint32_t r = 0; r < m_header.recordCount; ++r) {
         if (!deleted(r)) m_live.push_back(r);
       }
     }
+    // The look for deleted records touched every record: given back until read again.
+    m_bytes.Release(0, m_bytes.size());
   }
 
   const std::string& FilePath() const override { return m_path; }
@@ -610,7 +627,9 @@ class DbaseTable final : public TableSource {
       throw Error(Format("Odwołanie poza tabelą %s: rekord %zu, pole %zu.", m_path.c_str(), record + 1, field + 1));
     }
     uint64_t physical = m_anyDeleted ? m_live[record] : record;
-    const char* rec = m_bytes.data() + m_header.headerSize + physical * m_header.recordSize;
+    const uint64_t at = m_header.headerSize + physical * m_header.recordSize;
+    FollowScan(at);
+    const char* rec = m_bytes.data() + at;
     return Decode(m_header.fields[m_visible[field]], rec, record);
   }
 
@@ -746,10 +765,25 @@ class DbaseTable final : public TableSource {
     }
   }
 
+  // A scan through the table keeps only a window of the file in memory: the
+  // pages well behind the record read are given back.
+  void FollowScan(uint64_t at) const {
+    constexpr uint64_t kWindow = uint64_t{8} << 20;
+    constexpr uint64_t kKeep = uint64_t{1} << 20;
+    const uint64_t start = m_windowStart.load(std::memory_order_relaxed);
+    if (at < start) {
+      m_windowStart.store(at, std::memory_order_relaxed);
+    } else if (at - start > kWindow) {
+      m_bytes.Release(static_cast<size_t>(start), static_cast<size_t>(at - kKeep));
+      m_windowStart.store(at - kKeep, std::memory_order_relaxed);
+    }
+  }
+
   std::string m_path;
   fs::path m_file;
   Header m_header;
-  std::string m_bytes;
+  FileBytes m_bytes;
+  mutable std::atomic<uint64_t> m_windowStart{0};
   int m_codePage;
   MemoFile m_memo;
   std::vector<size_t> m_visible;
@@ -764,9 +798,9 @@ using MemoSource = std::function<MemoFile(uint8_t tableVersion)>;
 
 // Opens a table from the bytes of its .dbf file; file names the table in
 // messages. The files beside it come from cpg and memo.
-std::unique_ptr<TableSource> OpenTable(const fs::path& file, std::string bytes, const CpgSource& cpg,
+std::unique_ptr<TableSource> OpenTable(const fs::path& file, FileBytes bytes, const CpgSource& cpg,
                                        const MemoSource& memoSource, const OpenOptions& options) {
-  Header header = ParseHeader(bytes, bytes.size(), file);
+  Header header = ParseHeader(bytes.View(), bytes.size(), file);
   int codePage = ResolveCodePageWith(header, cpg, options);
   DecodeFieldNames(header, codePage);
   MemoFile memo;
@@ -780,7 +814,7 @@ std::unique_ptr<TableSource> OpenTable(const fs::path& file, std::string bytes, 
 }  // namespace dbase
 
 std::unique_ptr<TableSource> OpenDbaseTable(const std::filesystem::path& dbfFile, const OpenOptions& options) {
-  std::string bytes = dbase::ReadWholeFile(dbfFile, "tabeli");
+  FileBytes bytes = dbase::MapWholeFile(dbfFile, "tabeli");
   auto cpg = [&] { return dbase::ReadCpgFile(dbfFile); };
   auto memo = [&](uint8_t version) {
     std::filesystem::path memoPath = dbase::FindMemoFile(dbfFile, version);
@@ -803,7 +837,7 @@ std::unique_ptr<TableSource> OpenDbaseBytes(const std::string& name, const Dbase
       return dbase::MemoFile(memoPath, std::string(*files.memo), version);
     };
   }
-  return dbase::OpenTable(file, std::string(files.dbf), cpg, memo, options);
+  return dbase::OpenTable(file, FileBytes(std::string(files.dbf)), cpg, memo, options);
 }
 
 }  // namespace kx::tables

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/file_bytes.h"
 #include "platform/tables/codepage.h"
 #include "platform/tables/paradox_format.h"
 
@@ -36,21 +38,18 @@ std::string PathText(const fs::path& path) {
   throw Error(Format("Plik %s nie jest poprawnym plikiem notatek tabeli Paradox: %s", file.c_str(), reason.c_str()));
 }
 
-// Reads a whole file; nullopt-like empty result with found=false when absent.
-bool ReadWholeFile(const fs::path& path, std::string& out) {
+// Maps a whole file; false when there is no such file.
+bool ReadWholeFile(const fs::path& path, FileBytes& out) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(Format("Nie można otworzyć pliku %s", PathText(path).c_str()));
-  in.seekg(0, std::ios::end);
-  std::streamoff size = in.tellg();
-  if (size < 0) throw Error(Format("Nie można odczytać pliku %s", PathText(path).c_str()));
-  if (static_cast<uint64_t>(size) > std::numeric_limits<uint32_t>::max())
+  const uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size > std::numeric_limits<uint32_t>::max())
     throw Error(Format("Plik %s jest za duży na tabelę Paradox", PathText(path).c_str()));
-  out.resize(static_cast<size_t>(size));
-  in.seekg(0);
-  if (size > 0 && !in.read(out.data(), size))
-    throw Error(Format("Nie można odczytać pliku %s", PathText(path).c_str()));
+  if (int error = out.Map(path)) {
+    throw Error(Format("Nie można otworzyć pliku %s: %s", PathText(path).c_str(), SystemErrorText(error).c_str()));
+  }
+  if (out.size() > std::numeric_limits<uint32_t>::max())
+    throw Error(Format("Plik %s jest za duży na tabelę Paradox", PathText(path).c_str()));
   return true;
 }
 
@@ -139,7 +138,7 @@ fs::path MbPathOf(const fs::path& dbPath) {
 
 // Gives the bytes of the .mb file and the name it goes by; false when the
 // table has none. Called once, at the first value kept there.
-using MbLoader = std::function<bool(std::string& bytes, fs::path& found)>;
+using MbLoader = std::function<bool(FileBytes& bytes, fs::path& found)>;
 
 struct FieldLayout {
   uint8_t code = 0;
@@ -150,7 +149,7 @@ struct FieldLayout {
 class ParadoxFile final : public ParadoxTable {
  public:
   // The name stands for the .db file in messages; the .mb file is named after it.
-  ParadoxFile(const fs::path& dbPath, std::string data, MbLoader loadMb, const OpenOptions& options)
+  ParadoxFile(const fs::path& dbPath, FileBytes data, MbLoader loadMb, const OpenOptions& options)
       : m_dbPath(dbPath), m_path(PathText(dbPath)), m_data(std::move(data)), m_loadMb(std::move(loadMb)) {
     // Records are kept as 32-bit offsets.
     if (m_data.size() > std::numeric_limits<uint32_t>::max())
@@ -158,6 +157,8 @@ class ParadoxFile final : public ParadoxTable {
     ParseHeader(options);
     ReadChain();
     OrderByKey();
+    // Reading the chain touched every block: given back until read again.
+    m_data.Release(0, m_data.size());
   }
 
   const std::string& FilePath() const override { return m_path; }
@@ -178,6 +179,7 @@ class ParadoxFile final : public ParadoxTable {
   Value Get(size_t record, size_t field) const override {
     CheckIndex(record, field);
     const FieldLayout& f = m_layout[field];
+    FollowScan(m_records[record]);
     const unsigned char* p = Bytes() + m_records[record] + f.offset;
     switch (f.code) {
       case kAlpha: {
@@ -256,6 +258,21 @@ class ParadoxFile final : public ParadoxTable {
 
  private:
   const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(m_data.data()); }
+
+  // A scan through the table keeps only a window of the file in memory: the
+  // pages well behind the record read are given back (read again from the
+  // file if a record there is read later).
+  void FollowScan(size_t at) const {
+    constexpr size_t kWindow = size_t{8} << 20;
+    constexpr size_t kKeep = size_t{1} << 20;
+    const size_t start = m_windowStart.load(std::memory_order_relaxed);
+    if (at < start) {
+      m_windowStart.store(at, std::memory_order_relaxed);
+    } else if (at - start > kWindow) {
+      m_data.Release(start, at - kKeep);
+      m_windowStart.store(at - kKeep, std::memory_order_relaxed);
+    }
+  }
 
   void CheckIndex(size_t record, size_t field) const {
     if (record >= m_records.size() || field >= m_fields.size())
@@ -375,6 +392,7 @@ class ParadoxFile final : public ParadoxTable {
       seen[block] = true;
       size_t at = headerSize + (block - 1) * blockSize;
       if (at + kBlockHeaderSize > fileSize) Damaged(m_path, Format("blok danych %zu jest ucięty", block));
+      FollowScan(at);
       size_t next = Le16(d + at);
       auto lastOffset = static_cast<int16_t>(Le16(d + at + 4));
       if (lastOffset >= 0) {
@@ -406,7 +424,10 @@ class ParadoxFile final : public ParadoxTable {
     const unsigned char* d = Bytes();
     auto less = [&](uint32_t a, uint32_t b) { return std::memcmp(d + a, d + b, keyBytes) < 0; };
     bool sorted = true;
-    for (size_t k = 1; k < m_records.size() && sorted; ++k) sorted = !less(m_records[k], m_records[k - 1]);
+    for (size_t k = 1; k < m_records.size() && sorted; ++k) {
+      FollowScan(m_records[k]);
+      sorted = !less(m_records[k], m_records[k - 1]);
+    }
     if (sorted) return;
     std::vector<uint32_t> order(m_records.size());
     std::iota(order.begin(), order.end(), 0u);
@@ -421,7 +442,7 @@ class ParadoxFile final : public ParadoxTable {
   fs::path MbPath() const { return MbPathOf(m_dbPath); }
 
   // The .mb file, loaded at its first use; nullptr when there is none.
-  const std::string* MbFile() const {
+  const FileBytes* MbFile() const {
     std::lock_guard lock(m_mbMutex);
     if (!m_mbLoaded) {
       m_mbPresent = m_loadMb && m_loadMb(m_mb, m_mbFound);
@@ -441,7 +462,7 @@ class ParadoxFile final : public ParadoxTable {
     if (length <= lead) {
       out = std::string_view(reinterpret_cast<const char*>(p), length);
     } else {
-      const std::string* mb = MbFile();
+      const FileBytes* mb = MbFile();
       if (!mb) throw Error(Format("Brak pliku %s z notatkami tabeli %s", PathText(MbPath()).c_str(), m_path.c_str()));
       std::string mbName = PathText(m_mbFound);
       const auto* m = reinterpret_cast<const unsigned char*>(mb->data());
@@ -481,7 +502,8 @@ class ParadoxFile final : public ParadoxTable {
 
   fs::path m_dbPath;
   std::string m_path;
-  std::string m_data;
+  FileBytes m_data;
+  mutable std::atomic<size_t> m_windowStart{0};
   ParadoxHeaderInfo m_info;
   std::vector<FieldDef> m_fields;
   std::vector<FieldLayout> m_layout;
@@ -491,17 +513,17 @@ class ParadoxFile final : public ParadoxTable {
   mutable std::mutex m_mbMutex;
   mutable bool m_mbLoaded = false;
   mutable bool m_mbPresent = false;
-  mutable std::string m_mb;
+  mutable FileBytes m_mb;
   mutable fs::path m_mbFound;
 };
 
 }  // namespace
 
 std::unique_ptr<ParadoxTable> OpenParadoxFile(const std::filesystem::path& dbFile, const OpenOptions& options) {
-  std::string db;
+  FileBytes db;
   if (!ReadWholeFile(dbFile, db)) throw Error(Format("Brak pliku %s", PathText(dbFile).c_str()));
   // The .mb file is looked for in any letter case of its extension.
-  MbLoader loadMb = [first = MbPathOf(dbFile)](std::string& bytes, fs::path& found) {
+  MbLoader loadMb = [first = MbPathOf(dbFile)](FileBytes& bytes, fs::path& found) {
     for (const char* ext : {"", ".mb", ".MB", ".Mb", ".mB"}) {
       fs::path candidate = first;
       if (*ext) candidate.replace_extension(ext);
@@ -520,13 +542,13 @@ std::unique_ptr<ParadoxTable> OpenParadoxBytes(const std::string& name, std::str
   fs::path dbPath(name);
   MbLoader loadMb;
   if (mb) {
-    loadMb = [bytes = std::string(*mb), mbPath = MbPathOf(dbPath)](std::string& out, fs::path& found) mutable {
-      out = std::move(bytes);
+    loadMb = [bytes = std::string(*mb), mbPath = MbPathOf(dbPath)](FileBytes& out, fs::path& found) mutable {
+      out = FileBytes(std::move(bytes));
       found = mbPath;
       return true;
     };
   }
-  return std::make_unique<ParadoxFile>(dbPath, std::string(db), std::move(loadMb), options);
+  return std::make_unique<ParadoxFile>(dbPath, FileBytes(std::string(db)), std::move(loadMb), options);
 }
 
 std::unique_ptr<TableSource> OpenParadoxTable(const std::filesystem::path& dbFile, const OpenOptions& options) {

@@ -58,24 +58,12 @@ bool HasXmlSpace(const xmlNode* element) {
   return false;
 }
 
-// Whether the one-pass walk follows the parser for this document.
-bool WalkFollowsParser(xmlDocPtr doc) {
-  if (doc->intSubset || doc->extSubset) return false;
-  std::vector<xmlNodePtr> stack{xmlDocGetRootElement(doc)};
-  while (!stack.empty()) {
-    xmlNodePtr node = stack.back();
-    stack.pop_back();
-    if (HasXmlSpace(node)) return false;
-    for (xmlNodePtr child = node->children; child; child = child->next) {
-      if (child->type == XML_ENTITY_REF_NODE) return false;
-      if (child->type == XML_ELEMENT_NODE) stack.push_back(child);
-    }
+// One element's children as the parser rebuilds them; false, with nothing
+// changed, at an entity reference.
+bool RereadChildren(Tree& tree, xmlNodePtr element, std::vector<xmlNodePtr>& elements) {
+  for (xmlNodePtr child = element->children; child; child = child->next) {
+    if (child->type == XML_ENTITY_REF_NODE) return false;
   }
-  return true;
-}
-
-// One element's children as the parser rebuilds them.
-void RereadChildren(Tree& tree, xmlNodePtr element, std::vector<xmlNodePtr>& elements) {
   bool mixed = false;  // a kept text has marked the element
   xmlNodePtr firstKept = nullptr;
   for (xmlNodePtr child = element->children; child;) {
@@ -118,15 +106,23 @@ void RereadChildren(Tree& tree, xmlNodePtr element, std::vector<xmlNodePtr>& ele
     if (child->type == XML_ELEMENT_NODE) elements.push_back(child);
     child = next;
   }
+  return true;
 }
 
-void ReadBackShape(Tree& tree) {
+// Brings the tree to the shape reading it back gives; false when it meets
+// what the walk does not follow: a document type declaration (with its
+// entities) or xml:space. The elements walked until then stand as they read
+// back, so the longer way still gives the same result from there.
+bool ReadBackShape(Tree& tree) {
+  if (tree.doc->intSubset || tree.doc->extSubset) return false;
   std::vector<xmlNodePtr> elements{xmlDocGetRootElement(tree.doc)};
   while (!elements.empty()) {
     xmlNodePtr element = elements.back();
     elements.pop_back();
-    RereadChildren(tree, element, elements);
+    if (HasXmlSpace(element)) return false;
+    if (!RereadChildren(tree, element, elements)) return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -139,9 +135,9 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path) {
     throw kx::Error(kx::Format("Dokument XML jest pusty; nie zapisano pliku %s", path.string().c_str()));
   }
   const bool modified = tree.modified;
-  if (detail::WalkFollowsParser(tree.doc)) {
-    detail::ReadBackShape(tree);
-    tree.modified = modified;
+  const bool shaped = detail::ReadBackShape(tree);
+  tree.modified = modified;
+  if (shaped) {
     detail::WriteDocumentFile(tree.doc, path, true);
     // Read back, the file declares its character coding.
     if (!tree.doc->encoding || !xmlStrEqual(tree.doc->encoding, BAD_CAST "UTF-8")) {
