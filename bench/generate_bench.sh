@@ -12,9 +12,8 @@ bench_setup generate_bench "$@"
 for n in $((10000 / scale)) $((100000 / scale)); do
   "$bin/generate_bench" gen "$n" "$work/gen$n" >/dev/null
   for program in towix rejko folvo; do
-    measure "generate: $program, $n rows, $((n / 5)) contractors" \
+    job "generate: $program, $n rows, $((n / 5)) contractors" "$work/gen$n-$program.xml" \
       "$bin/generate_bench" run "$program" "$work/gen$n" "$work/gen$n-$program.xml"
-    measure "  xmllint --format of the same file" xmllint --format --output "$work/fmt.xml" "$work/gen$n-$program.xml"
   done
   rm -rf "$work/gen$n"
 done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark job at two sizes (the second ten times the first) and
-# prints wall time and peak memory of each, beside `xmllint --format` of the
-# same output files, the floor for one parse and pretty-print.
+# prints, one line per job, its wall time and peak memory beside those of
+# `xmllint --format` of the same file, the floor for one parse and
+# pretty-print, and the ratios.
 #   bash bench/run.sh [SCALE]     SCALE 1 = full sizes (default), 10 = ten times fewer
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,12 +27,10 @@ for n in $((10000 / scale)) $((100000 / scale)); do
   measure "tables: $n documents with two details walked" "$bin/tables_bench" walk "$work/docs$n"
 done
 for n in $((10000 / scale)) $((100000 / scale)); do
-  measure "JPK_V7M: $n sale records built and saved" "$bin/jpk_bench" v7m "$n" "$work/v7m$n.xml"
-  measure "  xmllint --format of the same file" xmllint --format --output "$work/fmt.xml" "$work/v7m$n.xml"
+  job "JPK_V7M: $n sale records built and saved" "$work/v7m$n.xml" "$bin/jpk_bench" v7m "$n" "$work/v7m$n.xml"
 done
 for n in $((100000 / scale)) $((1000000 / scale)); do
-  measure "JPK_KR: $n postings built and saved" "$bin/jpk_bench" kr "$n" "$work/kr$n.xml"
-  measure "  xmllint --format of the same file" xmllint --format --output "$work/fmt.xml" "$work/kr$n.xml"
+  job "JPK_KR: $n postings built and saved" "$work/kr$n.xml" "$bin/jpk_bench" kr "$n" "$work/kr$n.xml"
 done
 for extra in "$bin"/editor_bench "$bin"/generate_bench; do
   [ -x "$extra" ] && [ -f "bench/$(basename "$extra").sh" ] && bash "bench/$(basename "$extra").sh" "$bin" "$work" "$scale"
@@ -39,5 +38,6 @@ done
 # The exports run the command line program on a month of the demo data tool.
 if [ -x build-bench/tools/gen_demo_data ] && [ -x build-bench/bin/kx2jpk-cli ]; then
   bash bench/export_bench.sh "$bin" "$work" "$scale"
+  bash bench/jobs_bench.sh "$bin" "$work" "$scale"
 fi
 exit 0
