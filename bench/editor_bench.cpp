@@ -85,7 +85,7 @@ int Run(int argc, char** argv) {
     editor.LinkFile(argv[3]);
     phases.Mark("load B, link, renumber");
     editor.SaveTo(argv[4]);
-    phases.Mark("save (two passes)");
+    phases.Mark("save");
     return 0;
   }
   if (job == "declare" && argc == 4) {
@@ -102,7 +102,7 @@ int Run(int argc, char** argv) {
                 editor.RefreshInfo().p51.c_str());
     if (result.status != editor::DeclarationResult::Status::Done) return 1;
     editor.SaveTo(argv[3]);
-    phases.Mark("save (two passes)");
+    phases.Mark("save");
     return 0;
   }
   std::fprintf(stderr, "użycie: editor_bench gen N OUT | link A B OUT | declare IN OUT\n");

@@ -75,18 +75,19 @@ void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespa
 bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName);
 bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& fileName);
 
-// A JPK_V7M document saved under fileName as a whole (both passes on a
+// A JPK_V7M document saved under fileName as a whole (written to a
 // private file beside it, one rename at the end): the old file stays whole
 // until the finished one replaces it, and nothing is left after a failure.
-// root becomes the document read back from the finished file.
+// The file is written indented in one pass from the document, and root keeps
+// the document as reading the finished file back would give it.
 void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName);
 void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName);
 void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName);
 void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName);
 
-// The second pass of every save: the file (already written by the caller) is
-// read back, pretty-printed and written again; root becomes the document read
-// from the final file, also when formatting failed.
+// Indents a file already written: it is read back and written again
+// indented; root becomes the document of the final file, also when this
+// failed.
 void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName);
 void FormatAndSaveFA(fa::IXMLJPKFA& root, const std::string& fileName);
 void FormatAndSaveMAG(mag::IXMLJPKMAG& root, const std::string& fileName);

@@ -1,5 +1,5 @@
 #pragma once
-// Pretty-printing of XML text, as every JPK file is written in its second pass.
+// Pretty-printing of XML text, as the clean-up of line breaks rewrites a file.
 
 #include <string>
 #include <string_view>
