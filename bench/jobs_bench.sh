@@ -20,7 +20,10 @@ demo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../data/demo" && pwd)"
 
 month_for() {  # folder, rows: a month of the demo firm with its configuration
   local dir=$1 rows=$2
-  "$gen" "$dir" --month 2026-11 --rows "$rows" --contractors $((rows >= 5 ? rows / 5 : 1)) >/dev/null
+  # Contractor numbers stay within the ledger's 16-bit account numbers.
+  local contractors=$((rows >= 5 ? rows / 5 : 1))
+  [ "$contractors" -gt 20000 ] && contractors=20000
+  "$gen" "$dir" --month 2026-11 --rows "$rows" --contractors "$contractors" >/dev/null
   mkdir -p "$dir/net" "$dir/out"
   cp "$demo/kx2jpk.ini" "$demo/CutDict.txt" "$demo/RejkoAccSet.txt" "$dir/"
   sed -i 's#^SaveDir=.*#SaveDir=out#' "$dir/kx2jpk.ini"
