@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iomanip>
+#include <random>
+#include <vector>
+
 #include "platform/decimal_text.h"
 #include "platform/tables/value.h"
 
@@ -31,6 +39,35 @@ TEST(DecimalText, ShortestFormWithoutExponent) {
       {123456789012.34, "123456789012.34"}};
   // clang-format on
   for (auto c : cases) EXPECT_EQ(kx::DecimalText(c.value), c.text) << c.value;
+}
+
+// Whole cents take a shorter way; the text must be what the general way gives.
+TEST(DecimalText, CentsAsTheGeneralWayWritesThem) {
+  auto general = [](double value) {
+    char digits[64];
+    std::snprintf(digits, sizeof digits, "%.15g", value);
+    double rounded = std::strtod(digits, nullptr);
+    int decimals = std::max(0, 14 - static_cast<int>(std::floor(std::log10(std::fabs(rounded)))));
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, rounded);
+    std::string s = buf;
+    if (s.find('.') != std::string::npos) {
+      while (s.back() == '0') s.pop_back();
+      if (s.back() == '.') s.pop_back();
+    }
+    return s;
+  };
+  std::mt19937_64 random(7);
+  std::vector<double> values = {0.01, -0.01, 0.1, 0.05, 1.1, 999999999999.99, -99999999999.99, 0.3, 12.3456};
+  for (int i = 0; i < 200000; ++i) {
+    const long long cents = static_cast<long long>(random() % 2000000000000000ULL) - 1000000000000000LL;
+    values.push_back(static_cast<double>(cents >> (i % 40)) / 100.0);
+    values.push_back(static_cast<double>(cents % 100000) / 100.0 * 1.23);  // not always whole cents
+  }
+  for (double v : values) {
+    if (v == 0) continue;
+    ASSERT_EQ(kx::DecimalText(v), general(v)) << std::setprecision(17) << v;
+  }
 }
 
 TEST(CivilDays, ParadoxDayNumbers) {
