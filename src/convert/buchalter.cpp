@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 #include "app/data_files.h"
 #include "app/kxTools.h"
@@ -152,8 +153,13 @@ class OutputTable {
 
  private:
   const tables::FieldDef& Field(const char* name) const {
+    // The same names come for every record: each is looked up once.
+    if (auto known = m_fieldOf.find(name); known != m_fieldOf.end()) return *known->second;
     for (const tables::FieldDef& def : m_writer->Fields()) {
-      if (EqualsIgnoreCase(def.name, name)) return def;
+      if (EqualsIgnoreCase(def.name, name)) {
+        m_fieldOf.emplace(name, &def);
+        return def;
+      }
     }
     throw Error(Format("Brak pola %s w tabeli %s.", name, m_name.c_str()));
   }
@@ -171,6 +177,7 @@ class OutputTable {
 
   std::string m_name;
   std::unique_ptr<tables::DbaseWriter> m_writer;
+  mutable std::unordered_map<std::string, const tables::FieldDef*> m_fieldOf;
   int m_rows = 0;
 };
 

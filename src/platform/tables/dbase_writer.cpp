@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <unordered_map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -238,8 +239,12 @@ class RecordCodec {
 
   // Field names are looked up without regard to case, as the table engine does.
   const FieldLayout& Field(const std::string& name) const {
+    // Callers name the same fields again and again: the names as given are
+    // remembered, so the letter case is folded once per name.
+    if (auto known = m_asGiven.find(name); known != m_asGiven.end()) return *known->second;
     auto it = m_byName.find(Lower(name));
     if (it == m_byName.end()) throw Error(Format("Brak pola %s w tabeli %s.", name.c_str(), m_table.c_str()));
+    m_asGiven.emplace(name, it->second);
     return *it->second;
   }
 
@@ -493,6 +498,7 @@ class RecordCodec {
   int m_codePage;
   std::string m_table;
   std::map<std::string, const FieldLayout*> m_byName;
+  mutable std::unordered_map<std::string, const FieldLayout*> m_asGiven;
 };
 
 uint8_t ValidVersion(uint8_t version) {
@@ -713,6 +719,8 @@ struct DbaseWriter::Impl {
 
   enum class State { Idle, Append, Edit } state = State::Idle;
   size_t editRecord = 0;
+  bool headerDirty = false;  // records posted since the header was written
+  bool trimmed = false;      // bytes after the end-of-file mark cut off
   std::string record;
   std::map<const FieldLayout*, std::string> pendingMemos;  // posted with the record
 
@@ -894,31 +902,25 @@ void DbaseWriter::Post() {
   if (append) {
     ++m.header.recordCount;
     m.file.put('\x1A');
-  }
-  // Header: record count, date of the last change; the production index flag
-  // is cleared because indexes are not kept up to date here.
-  char head[32];
-  m.file.seekg(0);
-  m.file.read(head, sizeof head);
-  m.Check(m.file, m.path);
-  PutToday(head + 1);
-  PutLe32(head + 4, m.header.recordCount);
-  head[28] = static_cast<char>(static_cast<unsigned char>(head[28]) & ~0x01);
-  m.file.seekp(0);
-  m.file.write(head, sizeof head);
-  m.file.flush();
-  m.Check(m.file, m.path);
-  if (append) {
-    // Anything after the new end-of-file mark belonged to no record.
-    uint64_t end = m.header.headerSize + static_cast<uint64_t>(m.header.recordCount) * m.header.recordSize + 1;
-    if (m.FileSize() > end) {
-      m.file.close();
-      std::error_code ec;
-      fs::resize_file(m.path, end, ec);
-      m.file.open(m.path, std::ios::in | std::ios::out | std::ios::binary);
-      if (ec || !m.file) throw Error(Format("Błąd zapisu tabeli %s.", m.name.c_str()));
+    m.Check(m.file, m.path);
+    if (!m.trimmed) {
+      // Anything after the new end-of-file mark belonged to no record; later
+      // records are written over the mark, so this is needed once.
+      m.file.flush();
+      m.Check(m.file, m.path);
+      uint64_t end = m.header.headerSize + static_cast<uint64_t>(m.header.recordCount) * m.header.recordSize + 1;
+      if (m.FileSize() > end) {
+        m.file.close();
+        std::error_code ec;
+        fs::resize_file(m.path, end, ec);
+        m.file.open(m.path, std::ios::in | std::ios::out | std::ios::binary);
+        if (ec || !m.file) throw Error(Format("Błąd zapisu tabeli %s.", m.name.c_str()));
+      }
+      m.trimmed = true;
     }
   }
+  // The header (record count, date) is written once, when the table is closed.
+  m.headerDirty = true;
   m.state = Impl::State::Idle;
 }
 
@@ -931,8 +933,25 @@ void DbaseWriter::Close() {
     m.memoFile.close();
   }
   if (m.file.is_open()) {
+    bool ok = true;
+    if (m.headerDirty) {
+      // Header: record count, date of the last change; the production index
+      // flag is cleared because indexes are not kept up to date here.
+      m.headerDirty = false;
+      char head[32];
+      m.file.seekg(0);
+      m.file.read(head, sizeof head);
+      ok = static_cast<bool>(m.file);
+      if (ok) {
+        PutToday(head + 1);
+        PutLe32(head + 4, m.header.recordCount);
+        head[28] = static_cast<char>(static_cast<unsigned char>(head[28]) & ~0x01);
+        m.file.seekp(0);
+        m.file.write(head, sizeof head);
+      }
+    }
     m.file.flush();
-    bool ok = static_cast<bool>(m.file);
+    ok = ok && static_cast<bool>(m.file);
     m.file.close();
     if (!ok) throw Error(Format("Błąd zapisu tabeli %s.", m.name.c_str()));
   }
