@@ -10,7 +10,6 @@
 #include "app/version_block.h"
 #include "platform/text_utils.h"
 
-#include <pcre2.h>
 
 namespace kx {
 
@@ -119,16 +118,15 @@ std::string EuCountryCodeFromName(const std::string& name) {
 }
 
 bool MatchNipPattern(const std::string& text) {
-  static pcre2_code* pattern = [] {
-    int error = 0;
-    PCRE2_SIZE offset = 0;
-    return pcre2_compile(reinterpret_cast<PCRE2_SPTR>("^\\d{10}(-\\d{5})?$"), PCRE2_ZERO_TERMINATED,
-                         PCRE2_DOLLAR_ENDONLY, &error, &offset, nullptr);
-  }();
-  pcre2_match_data* match = pcre2_match_data_create_from_pattern(pattern, nullptr);
-  int rc = pcre2_match(pattern, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0, match, nullptr);
-  pcre2_match_data_free(match);
-  return rc >= 0;
+  // Ten digits, optionally "-" and five more (ASCII digits only).
+  auto digits = [&](size_t from, size_t count) {
+    for (size_t i = from; i < from + count; ++i) {
+      if (text[i] < '0' || text[i] > '9') return false;
+    }
+    return true;
+  };
+  if (text.size() == 10) return digits(0, 10);
+  return text.size() == 16 && digits(0, 10) && text[10] == '-' && digits(11, 5);
 }
 
 void CheckNip(std::string& country, std::string& nip, const NipProblemCallback& onProblem,
