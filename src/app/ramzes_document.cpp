@@ -20,8 +20,7 @@ xml::XmlDocument NewRamzesDocument() {
   xml::XmlDocument document;
   document.SetVersion("1.0");
   document.SetEncoding("UTF-8");
-  document.SetAutoIndent(true);
-  document.SetIndentString("\t");
+  document.SetIndentString("\t");  // written with SaveFormatted
   document.AddDocumentElement("Baza");
   return document;
 }

@@ -91,7 +91,7 @@ std::string RunConversion(AppContext& ctx, ConverterState& state, const Conversi
       ConvertV7MToBuchalter(ctx, v7m, folder, staged);
     } else {
       RamzesConversion ramzes = ConvertV7MToRamzes(v7m);
-      ramzes.document.SaveToFile(staged.Stage(folder / V7MToRamzesFileName(request.inputFile)));
+      ramzes.document.SaveFormatted(staged.Stage(folder / V7MToRamzesFileName(request.inputFile)));
       if (ramzes.purchasesLeftOut > 0) {
         done += Format("\rPominięto wiersze zakupu (format Ramzes ich nie przyjmuje): %d", ramzes.purchasesLeftOut);
       }

@@ -43,7 +43,7 @@ void SaveDocumentAs(AppContext& ctx, xml::XmlDocument& document, const std::stri
   auto fileName = jpk::AskSaveFileName(ctx, suffix);
   if (!fileName) return;
   ui::BusyCursor busy(ctx.ui);
-  document.SaveToFile(*fileName);
+  document.SaveFormatted(*fileName);
 }
 
 }  // namespace
@@ -204,10 +204,10 @@ std::string WriteExport(ExportResult& result, const std::string& fileName) {
       return Format("Zapisano plik %s", fileName.c_str());
     }
     case ExportFormat::Wapro:
-      result.document.SaveToFile(fileName);
+      result.document.SaveFormatted(fileName);
       return Format("Zapisano plik %s: dokumentów %d", fileName.c_str(), result.count);
     case ExportFormat::Ramzes:
-      result.document.SaveToFile(fileName);
+      result.document.SaveFormatted(fileName);
       return Format("Zapisano plik %s", fileName.c_str());
     case ExportFormat::Sage:
       ReplaceFileWhole(fileName, result.text);

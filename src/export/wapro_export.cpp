@@ -181,8 +181,7 @@ xml::XmlDocument NewWaproDocument(AppContext& ctx, const jpk::CreationTime& now)
   xml::XmlDocument document;
   document.SetVersion("1.0");
   document.SetEncoding("UTF-8");
-  document.SetAutoIndent(true);
-  document.SetIndentString("\t");
+  document.SetIndentString("\t");  // written with SaveFormatted
   xml::XmlNode root = document.AddDocumentElement("MAGIK_EKSPORT");
   xml::XmlNode info = root.AddChild("INFO_EKSPORTU");
   AddText(info, "WERSJA_MAGIKA", "4.2.0");

@@ -138,7 +138,7 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path) {
   const bool shaped = detail::ReadBackShape(tree);
   tree.modified = modified;
   if (shaped) {
-    detail::WriteDocumentFile(tree.doc, path, true);
+    detail::WriteDocumentFile(tree.doc, path, true, m_state->settings.indent);
     // Read back, the file declares its character coding.
     if (!tree.doc->encoding || !xmlStrEqual(tree.doc->encoding, BAD_CAST "UTF-8")) {
       if (tree.doc->encoding) xmlFree(const_cast<xmlChar*>(tree.doc->encoding));
@@ -156,7 +156,7 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path) {
   detail::DropDoctype(reread, path.string());
   std::string pretty;
   try {
-    pretty = detail::SerializeDocument(reread, "UTF-8", true, "  ");
+    pretty = detail::SerializeDocument(reread, "UTF-8", true, m_state->settings.indent);
   } catch (...) {
     xmlFreeDoc(reread);
     throw;

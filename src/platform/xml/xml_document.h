@@ -49,7 +49,7 @@ class XmlDocument {
   // target. On failure the old file is left whole. The modified flag stays.
   void SaveToFile(const std::filesystem::path& path) const;
   // Writes the document the same way, every element on its own line indented
-  // by two spaces per level (elements holding text stay on one line, mixed
+  // by IndentString() per level (elements holding text stay on one line, mixed
   // content as it is), in one pass from memory. The document becomes what
   // reading the written file back gives: blank text between elements dropped,
   // adjacent text joined; a document type declaration is dropped, the content

@@ -767,9 +767,9 @@ std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node) {
   return out;
 }
 
-void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool format) {
+void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool format, std::string_view indent) {
   AtomicFile file(path);
-  if (!Serialize(doc, file, "UTF-8", format, format ? "  " : "")) file.Fail(file.Error() ? file.Error() : EIO);
+  if (!Serialize(doc, file, "UTF-8", format, format ? indent : "")) file.Fail(file.Error() ? file.Error() : EIO);
   file.Commit();
 }
 

@@ -35,9 +35,10 @@ xmlDocPtr ParseText(std::string_view text, Blanks blanks);
 std::string SerializeDocument(xmlDocPtr doc, std::string_view encodingLabel, bool format, std::string_view indent);
 std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node);
 // Writes the document as UTF-8 declared "UTF-8" through a temporary file in
-// the target's folder, renamed over the target; with format, indented by two
-// spaces per level.
-void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool format = false);
+// the target's folder, renamed over the target; with format, indented by the
+// indentation string per level.
+void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool format = false,
+                       std::string_view indent = "  ");
 // Writes the bytes the same way.
 void WriteTextFile(const std::filesystem::path& path, std::string_view bytes);
 
