@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "app/kxTools.h"
+#include "jpk/check/ksef_number.h"
 #include "platform/error.h"
 #include "platform/tables/paradox_writer.h"
 
@@ -191,17 +192,17 @@ class Generator {
 
   Date Day() { return {m_month.year, m_month.month, Between(1, 28)}; }
 
+  // A KSeF number of the seller: NIP-RRRRMMDD-12 hexadecimal characters-check
+  // sum. Two more characters are drawn and left unused, so that the tables
+  // drawn after it stay as they were.
   std::string Ksef(const std::string& sellerNip, Date d) {
     static const char* kHex = "0123456789ABCDEF";
     char date[16];
     std::snprintf(date, sizeof date, "%04d%02d%02d", d.year, d.month, d.day);
     std::string s = sellerNip + "-" + date + "-";
-    for (int i = 0; i < 6; ++i) s += kHex[Between(0, 15)];
-    s += "-";
-    for (int i = 0; i < 6; ++i) s += kHex[Between(0, 15)];
-    s += "-";
-    for (int i = 0; i < 2; ++i) s += kHex[Between(0, 15)];
-    return s;
+    for (int i = 0; i < 12; ++i) s += kHex[Between(0, 15)];
+    for (int i = 0; i < 2; ++i) Between(0, 15);
+    return s + "-" + kx::jpk::check::KsefCheckText(s);
   }
 
   // Net amounts at 23, 8 and 5 % of one document, with their taxes.
@@ -562,7 +563,8 @@ class Generator {
         break;
       case kPurchase:
         d.firm = &AnyDomesticFirm();
-        d.ksef = Chance(80) ? Ksef(d.firm->nip, d.saleDate) : "BFK";
+        // The invoice is issued by the firm that the register names: the payer.
+        d.ksef = Chance(80) ? Ksef(m_firms[d.firm->PayerNumber() - 1].nip, d.saleDate) : "BFK";
         if (Chance(5)) d.regFlags |= kRegHalved;
         break;
       case kInternalIssue:

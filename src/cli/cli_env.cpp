@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include "app/configuration.h"
+#include "app/data_files.h"
 #include "cli/cli_user_port.h"
+#include "platform/error.h"
 
 namespace kx::cli {
 
@@ -43,6 +45,21 @@ tables::Date ParseMonthOption(const std::string& text) {
     throw CLI::ValidationError("--month", "miesiąc w postaci RRRR-MM, np. 2026-11");
   }
   return {y, m, 1};
+}
+
+std::filesystem::path SchemaFolder(CliEnv& env, const std::string& given) {
+  if (!given.empty()) return given;
+  try {
+    AppContext& ctx = env.Context();
+    if (!ctx.SchemaDir.empty()) return ctx.SchemaDir;
+  } catch (const Error&) {
+  }
+  const std::filesystem::path local = env.WorkingDir() / "xsd";
+  std::error_code ec;
+  if (std::filesystem::exists(local / "catalog.xml", ec)) return local;
+  AppContext bare(env.Ui());
+  if (auto bundled = FindDataFile(bare, "xsd/catalog.xml")) return bundled->parent_path();
+  return local;
 }
 
 }  // namespace kx::cli

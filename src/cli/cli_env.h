@@ -63,5 +63,11 @@ void AddGenerateCommands(CLI::App& app, CliEnv& env);
 void AddExportCommand(CLI::App& app, CliEnv& env);
 void AddConvertCommand(CLI::App& app, CliEnv& env);
 void AddKrCommands(CLI::App& app, CliEnv& env);
+void AddCheckCommand(CLI::App& app, CliEnv& env);
+
+// The folder of the official schemas: the one given (--schemas), else the
+// firm's SchemaDir, else "xsd" in the working folder, else the schemas that
+// come with the program.
+std::filesystem::path SchemaFolder(CliEnv& env, const std::string& given);
 
 }  // namespace kx::cli

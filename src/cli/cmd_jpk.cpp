@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "platform/error.h"
-#include "app/data_files.h"
 #include "cli/cli_env.h"
 #include "cli/cli_user_port.h"
 #include "cli/jpk_command_file.h"
@@ -53,26 +52,8 @@ void Repair(CliEnv& env, const RepairOptions& o) {
   }
 }
 
-std::filesystem::path SchemaFolder(CliEnv& env, const ValidateOptions& o) {
-  if (!o.schemas.empty()) return o.schemas;
-  // The firm's configuration may name the folder; without one, "xsd" in the
-  // working folder, then the schemas that come with the program.
-  try {
-    AppContext& ctx = env.Context();
-    if (!ctx.SchemaDir.empty()) return ctx.SchemaDir;
-  } catch (const Error&) {
-  }
-  const std::filesystem::path local = env.WorkingDir() / "xsd";
-  std::error_code ec;
-  if (std::filesystem::exists(local / "catalog.xml", ec)) return local;
-  ui::UserPort& port = env.Ui();
-  AppContext bare(port);
-  if (auto bundled = FindDataFile(bare, "xsd/catalog.xml")) return bundled->parent_path();
-  return local;
-}
-
 void Validate(CliEnv& env, const ValidateOptions& o) {
-  auto errors = jpk::ValidateJpkFile(o.file, SchemaFolder(env, o));
+  auto errors = jpk::ValidateJpkFile(o.file, SchemaFolder(env, o.schemas));
   if (errors.empty()) {
     env.Out() << "Plik " << o.file << " jest zgodny ze schematem\n";
     return;

@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
   kx::cli::AddExportCommand(app, env);
   kx::cli::AddConvertCommand(app, env);
   kx::cli::AddKrCommands(app, env);
+  kx::cli::AddCheckCommand(app, env);
   for (CLI::App* sub : app.get_subcommands({})) {
     sub->group("POLECENIA");
     sub->option_defaults()->group("OPCJE");
