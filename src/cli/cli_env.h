@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_context.h"
+#include "platform/xml/xml_document.h"
 
 namespace CLI {
 class App;
@@ -69,5 +70,10 @@ void AddCheckCommand(CLI::App& app, CliEnv& env);
 // firm's SchemaDir, else "xsd" in the working folder, else the schemas that
 // come with the program.
 std::filesystem::path SchemaFolder(CliEnv& env, const std::string& given);
+
+// Checks a JPK document about to be saved against its schema: complaints go
+// to standard error; with strict an invalid document fails (kx::Error), so
+// that nothing is written.
+void CheckSavedDocument(CliEnv& env, const xml::XmlDocument& document, const std::string& fileName, bool strict);
 
 }  // namespace kx::cli

@@ -12,6 +12,7 @@
 #include "platform/error.h"
 #include "platform/temp_file.h"
 #include "cli/cli_env.h"
+#include "jpk/files/jpkTools.h"
 
 namespace {
 
@@ -114,6 +115,14 @@ int main(int argc, char** argv) {
   app.set_help_all_flag("--help-all", "Pokaż pomoc wszystkich poleceń");
   app.require_subcommand(1);
   app.fallthrough();
+  // Every JPK file a command saves is checked against its schema first.
+  bool strict = false;
+  app.add_flag("--strict", strict,
+               "Plik JPK niezgodny ze schematem nie zostaje zapisany (kod 1); bez tej opcji tylko ostrzeżenie "
+               "na standardowym wyjściu błędów");
+  kx::jpk::SetSaveCheck([&env, &strict](const kx::xml::XmlDocument& document, const std::string& fileName) {
+    kx::cli::CheckSavedDocument(env, document, fileName, strict);
+  });
 
   kx::cli::AddConfigCommand(app, env);
   kx::cli::AddTableCommands(app, env);

@@ -9,8 +9,10 @@
 #include "app/ui/MainUnit.h"
 #include "app_windows.h"
 #include "application.h"
+#include "jpk/files/jpkTools.h"
 #include "platform/temp_file.h"
 #include "qt_user_port.h"
+#include "save_check.h"
 #include "translations.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +29,10 @@ int main(int argc, char** argv) {
   kx::desktop::QtUserPort port;
   port.SetErrorsToStandardError(kx::desktop::UnattendedErrors());
   kx::AppContext ctx(port);
+  // Every JPK file the program saves is checked against its schema first.
+  kx::jpk::SetSaveCheck([&ctx](const kx::xml::XmlDocument& document, const std::string& fileName) {
+    kx::desktop::CheckSavedDocument(ctx, document, fileName);
+  });
 
   // The executable's full path first, then the arguments as given.
   std::vector<std::string> args;

@@ -120,6 +120,11 @@ void FormatAndSave(Root& root, const std::string& fileName, const char* failure,
   }
 }
 
+SaveCheck& TheSaveCheck() {
+  static SaveCheck check;
+  return check;
+}
+
 // The save of a document as a whole: the indented file is written to a
 // private file beside the target, and one rename puts it in place. Until then
 // the old file is untouched; after a failure nothing is left behind. The
@@ -145,6 +150,7 @@ void SaveWhole(Root& root, const std::string& fileName) {
     document.SaveFormatted(work.Path());
     // The same tree, or the one read back when the document needed the longer way.
     root = Root(document.DocumentElement());
+    if (const SaveCheck& check = TheSaveCheck()) check(document, fileName);
     std::error_code ec;
     if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
     if (!ec) fs::rename(work.Path(), target, ec);
@@ -503,6 +509,8 @@ bool ReplaceExistingFile(AppContext& ctx, const std::string& fileName) {
 }
 
 }  // namespace
+
+void SetSaveCheck(SaveCheck check) { TheSaveCheck() = std::move(check); }
 
 void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName) { SaveWhole(root, fileName); }
 

@@ -4,6 +4,7 @@
 // backup; the format-and-save pass; the save-as flows; backups.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -84,6 +85,12 @@ void SaveV7MFile(v7m::IXMLJPK& root, const std::string& fileName);
 void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName);
 void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName);
 void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName);
+
+// A check of every JPK file the program saves, run on the finished document
+// before its file takes its place; set once by the front end (none by
+// default). It may throw kx::Error to keep the old file: nothing is written.
+using SaveCheck = std::function<void(const xml::XmlDocument& document, const std::string& fileName)>;
+void SetSaveCheck(SaveCheck check);
 
 // Indents a file already written: it is read back and written again
 // indented; root becomes the document of the final file, also when this

@@ -51,11 +51,31 @@ struct Collector {
   std::vector<SchemaError> errors;
 };
 
+// "JPK/Ewidencja/SprzedazWiersz[3]/K_19": local names, with the position
+// among siblings of the same name where there are several.
+std::string ElementPath(const xmlNode* node) {
+  std::string path;
+  for (; node && node->type == XML_ELEMENT_NODE; node = node->parent) {
+    std::string step = reinterpret_cast<const char*>(node->name);
+    int before = 0, after = 0;
+    for (const xmlNode* s = node->prev; s; s = s->prev) {
+      before += s->type == XML_ELEMENT_NODE && xmlStrEqual(s->name, node->name);
+    }
+    for (const xmlNode* s = node->next; s; s = s->next) {
+      after += s->type == XML_ELEMENT_NODE && xmlStrEqual(s->name, node->name);
+    }
+    if (before + after > 0) step += "[" + std::to_string(before + 1) + "]";
+    path = path.empty() ? step : step + "/" + path;
+  }
+  return path;
+}
+
 void CollectError(void* data, const xmlError* error) {
   auto* c = static_cast<Collector*>(data);
   std::string message = error->message ? error->message : "";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-  c->errors.push_back({error->line, message});
+  const auto* node = static_cast<const xmlNode*>(error->node);
+  c->errors.push_back({error->line, message, node ? ElementPath(node) : std::string()});
 }
 
 std::mutex g_mutex;
@@ -162,6 +182,22 @@ std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, cons
   xmlSchemaFreeValidCtxt(valid);
   xmlFreeDoc(doc);
   if (rc != 0 && collector.errors.empty()) collector.errors.push_back({0, "Plik niezgodny ze schematem"});
+  return collector.errors;
+}
+
+std::vector<SchemaError> ValidateJpkDocument(const xml::XmlDocument& document, const std::filesystem::path& schemaDir) {
+  xml::XmlNode root = document.DocumentElement();
+  std::string kind = root.IsNull() || root.LocalName() != "JPK" ? "" : JpkKindOfNamespace(root.NamespaceURI());
+  if (kind.empty()) throw Error("Dokument nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)");
+  std::lock_guard lock(g_mutex);
+  xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
+  Collector collector;
+  xmlSchemaValidCtxtPtr valid = xmlSchemaNewValidCtxt(schema);
+  xmlSchemaSetValidStructuredErrors(valid, reinterpret_cast<xmlStructuredErrorFunc>(CollectError), &collector);
+  int rc = xmlSchemaValidateDoc(valid, document.RawDocument());
+  xmlSchemaFreeValidCtxt(valid);
+  if (rc != 0 && collector.errors.empty()) collector.errors.push_back({0, "Dokument niezgodny ze schematem", ""});
+  for (SchemaError& e : collector.errors) e.line = 0;
   return collector.errors;
 }
 

@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/xml/xml_document.h"
+
 namespace kx::jpk {
 
 struct SchemaError {
-  int line = 0;
+  int line = 0;  // in the file; 0 for a document checked in memory
   std::string message;
+  std::string path;  // the element, e.g. "JPK/Ewidencja/SprzedazWiersz[3]/K_19" ("" when unknown)
 };
 
 // The kind of a JPK file by the namespace of its root ("JPK_V7M(3)",
@@ -25,5 +28,11 @@ std::filesystem::path MainSchemaFile(const std::filesystem::path& schemaDir, con
 // Fails with kx::Error when the file is not well-formed XML, is no JPK file
 // of the four kinds, or the schemas are not in the folder.
 std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, const std::filesystem::path& schemaDir);
+
+// Validates a document held in memory (as a file written from it would be
+// validated); each complaint names its element by path. Fails with
+// kx::Error when it is no JPK document of the four kinds or the schemas are
+// not in the folder.
+std::vector<SchemaError> ValidateJpkDocument(const xml::XmlDocument& document, const std::filesystem::path& schemaDir);
 
 }  // namespace kx::jpk
