@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/allocator.h"
 #include "app/app_context.h"
 #include "bench_support.h"
 #include "platform/error.h"
@@ -112,6 +113,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kx::TuneAllocator();
   try {
     return Run(argc, argv);
   } catch (const Error& e) {

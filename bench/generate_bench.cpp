@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/allocator.h"
 #include "app/app_context.h"
 #include "app/kxTools.h"
 #include "platform/error.h"
@@ -229,6 +230,7 @@ int Run(const std::string& program, const fs::path& dir, const std::string& out)
 }  // namespace
 
 int main(int argc, char** argv) {
+  kx::TuneAllocator();
   try {
     const std::string job = argc > 1 ? argv[1] : "";
     if (job == "gen" && argc == 4) {

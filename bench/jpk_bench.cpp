@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/allocator.h"
 #include "app/app_context.h"
 #include "bench_support.h"
 #include "app/kxTools.h"
@@ -91,6 +92,7 @@ void BuildKR(const AppContext& ctx, size_t n, const std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kx::TuneAllocator();
   if (argc != 4) {
     std::fprintf(stderr, "użycie: jpk_bench v7m|kr N PLIK.xml\n");
     return 2;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/allocator.h"
 #include "platform/tables/paradox_writer.h"
 #include "platform/tables/session.h"
 #include "platform/tables/table.h"
@@ -86,6 +87,7 @@ size_t Scan(Table& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kx::TuneAllocator();
   if (argc < 3) {
     std::fprintf(stderr,
                  "użycie: tables_bench gen-register N DIR | scan DIR | filter DIR | gen-documents N DIR | walk DIR\n");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/allocator.h"
 #include "platform/error.h"
 #include "platform/temp_file.h"
 #include "cli/cli_env.h"
@@ -81,6 +82,7 @@ static std::string PolishParseError(const CLI::ParseError& e) {
 }
 
 int main(int argc, char** argv) {
+  kx::TuneAllocator();
   // A signal (a shutdown, Ctrl+C) removes the files a command was writing;
   // the files it was replacing stay whole.
   kx::RemovePrivateFilesOnSignals();

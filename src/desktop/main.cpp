@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/allocator.h"
 #include "app/app_context.h"
 #include "app/ui/MainUnit.h"
 #include "app_windows.h"
@@ -16,6 +17,7 @@
 #include "translations.h"
 
 int main(int argc, char** argv) {
+  kx::TuneAllocator();
   kx::desktop::Application app(argc, argv);
   // A shutdown while a file is being written removes the unfinished copy;
   // the file being replaced stays whole.
