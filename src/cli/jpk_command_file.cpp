@@ -23,6 +23,9 @@ bool ConfigurationPresent(CliEnv& env) {
 }  // namespace
 
 std::string JpkKindOfFile(const std::string& file) {
+  // The root element is enough; a file that cannot be read that far is
+  // loaded whole, for the message that says why.
+  if (auto uri = xml::XmlDocument::RootNamespaceOfFile(file)) return jpk::JpkKindOfNamespace(*uri);
   return jpk::JpkKindOfNamespace(xml::XmlDocument::FromFile(file).DocumentElement().NamespaceURI());
 }
 

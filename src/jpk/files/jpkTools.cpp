@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include <fstream>
 
@@ -349,41 +351,59 @@ std::string BackupJpkFile(const std::string& fileName, char prefix) {
   return backupName;
 }
 
+namespace {
+
+// Whether two files hold the same bytes, read piece by piece.
+bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  if (!x || !y) return false;
+  std::vector<char> p(1 << 16), q(1 << 16);
+  while (true) {
+    x.read(p.data(), static_cast<std::streamsize>(p.size()));
+    y.read(q.data(), static_cast<std::streamsize>(q.size()));
+    if (x.gcount() != y.gcount() || !std::equal(p.begin(), p.begin() + x.gcount(), q.begin())) return false;
+    if (x.gcount() == 0 || (!x && !y)) return x.eof() && y.eof();
+  }
+}
+
+}  // namespace
+
 std::string CopyJpkFileToBackup(const std::string& fileName, char prefix) {
   namespace fs = std::filesystem;
   const fs::path first = BackupNameFor(fileName, prefix);
   auto failed = [&](const fs::path& name, const std::string& reason) {
     return Error("Nie udało się utworzyć kopii zapasowej pliku " + fileName + " (" + reason + "):\r" + name.string());
   };
-  std::string bytes;
-  {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw failed(first, SystemErrorText(errno));
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) throw failed(first, SystemErrorText(errno));
+  std::error_code sizeError;
+  const uintmax_t size = fs::file_size(fileName, sizeError);
   // An earlier backup is never replaced: the same bytes need no new copy,
   // other bytes get the next free number ("~luty-2.xml").
   fs::path backup = first;
   for (int n = 2;; ++n) {
     std::error_code ec;
     if (!fs::exists(backup, ec)) break;
-    if (!fs::is_regular_file(backup, ec)) {  // a folder in the way: the next number
-      backup = first.parent_path() / (first.stem().string() + "-" + std::to_string(n) + first.extension().string());
-      continue;
+    // A folder in the way, or other bytes: the next number.
+    if (fs::is_regular_file(backup, ec) && !sizeError && fs::file_size(backup, ec) == size && !ec &&
+        SameBytes(backup, fileName)) {
+      return backup.string();
     }
-    std::ifstream old(backup, std::ios::binary);
-    const std::string oldBytes((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
-    if (old && oldBytes == bytes) return backup.string();
     backup = first.parent_path() / (first.stem().string() + "-" + std::to_string(n) + first.extension().string());
   }
-  // Written whole or not at all.
+  // Written whole or not at all, copied piece by piece.
   try {
     TempFile work(backup);
     {
       std::ofstream out(work.Path(), std::ios::binary | std::ios::trunc);
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      std::vector<char> piece(1 << 16);
+      while (in && out) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        out.write(piece.data(), in.gcount());
+      }
+      const bool readFailed = in.bad();
       out.flush();
-      const int error = out ? FileFault(FileStep::Copy) : (errno ? errno : EIO);
+      const int error = readFailed ? EIO : out ? FileFault(FileStep::Copy) : (errno ? errno : EIO);
       if (error) throw Error(SystemErrorText(error));
     }
     std::error_code ec;
@@ -395,6 +415,22 @@ std::string CopyJpkFileToBackup(const std::string& fileName, char prefix) {
   }
   return backup.string();
 }
+
+namespace {
+
+void CopyAttributesForRepair(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode copy,
+                             const xml::XmlNode& node) {
+  xml::XmlNode targetRoot = target.DocumentElement();
+  for (int i = 0; i < node.AttributeCount(); ++i) {
+    xml::XmlNode attribute = node.AttributeAt(i);
+    // Namespace declarations of the old file whose URI the new root
+    // already declares are dropped.
+    if (!targetRoot.IsNull() && targetRoot.LookupPrefix(attribute.NodeValue()).has_value()) continue;
+    copy.SetAttributeNode(CloneNodeForRepair(target, mainNamespace, attribute, false));
+  }
+}
+
+}  // namespace
 
 xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNamespace, const xml::XmlNode& node,
                                 bool deep) {
@@ -419,14 +455,7 @@ xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNa
         name = declaration.LocalName() + ":" + name;
       }
       xml::XmlNode copy = target.CreateElement(name, ns);
-      xml::XmlNode targetRoot = target.DocumentElement();
-      for (int i = 0; i < node.AttributeCount(); ++i) {
-        xml::XmlNode attribute = node.AttributeAt(i);
-        // Namespace declarations of the old file whose URI the new root
-        // already declares are dropped.
-        if (!targetRoot.IsNull() && targetRoot.LookupPrefix(attribute.NodeValue()).has_value()) continue;
-        copy.SetAttributeNode(CloneNodeForRepair(target, mainNamespace, attribute, false));
-      }
+      CopyAttributesForRepair(target, mainNamespace, copy, node);
       if (deep) {
         for (xml::XmlNode child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
           copy.AppendChild(CloneNodeForRepair(target, mainNamespace, child, true));
@@ -460,8 +489,19 @@ xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNa
 
 void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode targetNode,
                            const xml::XmlNode& sourceNode) {
+  // Under an element of the main namespace without prefix, an element of
+  // that namespace is made in place: the same element, without declaring
+  // the namespace on it and reconciling it away again.
+  const bool mainParent = targetNode.Kind() == xml::XmlNodeKind::Element &&
+                          targetNode.NamespaceURI() == mainNamespace && targetNode.Prefix().empty();
   for (xml::XmlNode child = sourceNode.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
-    xml::XmlNode copy = targetNode.AppendChild(CloneNodeForRepair(target, mainNamespace, child, false));
+    xml::XmlNode copy;
+    if (mainParent && child.Kind() == xml::XmlNodeKind::Element && child.NamespaceURI() == mainNamespace) {
+      copy = targetNode.AddChild(child.LocalName());
+      CopyAttributesForRepair(target, mainNamespace, copy, child);
+    } else {
+      copy = targetNode.AppendChild(CloneNodeForRepair(target, mainNamespace, child, false));
+    }
     if (child.HasChildNodes()) CopyChildrenForRepair(target, mainNamespace, copy, child);
   }
 }

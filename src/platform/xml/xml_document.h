@@ -9,6 +9,7 @@
 // a file is replaced atomically.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,10 @@ class XmlDocument {
 
   static XmlDocument FromFile(const std::filesystem::path& path);
   static XmlDocument FromString(std::string_view text);
+  // The namespace URI of the file's root element ("" for none), read only up
+  // to that element; nothing when it cannot be read that far (a full load
+  // then tells why).
+  static std::optional<std::string> RootNamespaceOfFile(const std::filesystem::path& path);
 
   bool operator==(const XmlDocument& other) const { return m_state == other.m_state; }
 
