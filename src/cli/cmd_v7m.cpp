@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <tuple>
 
 #include "platform/error.h"
 #include "cli/cli_env.h"
@@ -13,6 +14,7 @@
 #include "cli/jpk_command_file.h"
 #include "editor/v7m_editor.h"
 #include "editor/v7m_receipt.h"
+#include "platform/text_utils.h"
 
 namespace kx::cli {
 namespace {
@@ -124,12 +126,36 @@ void LinkCommand(CliEnv& env, const LinkOptions& o) {
   Saved(env, editor, o.Target());
 }
 
+// A combination of options that the editor window does not allow: bad usage
+// (exit 2), reported as the command-line library's own complaints are.
+class UsageError : public CLI::ParseError {
+ public:
+  explicit UsageError(std::string message)
+      : CLI::ParseError("UsageError", std::move(message), CLI::ExitCodes::ValidationError) {}
+};
+
 struct DeclarationOptions : FileOptions {
   std::string p39, p49, p50, p52, p54, refund, p60, p61, ordzu;
   bool p59 = false;
   CLI::Option *o39 = nullptr, *o49 = nullptr, *o50 = nullptr, *o52 = nullptr, *o54 = nullptr, *oRefund = nullptr,
               *o59 = nullptr, *o60 = nullptr, *o61 = nullptr, *oOrdzu = nullptr;
 };
+
+// The window offers P_59 with the refund amount (both inside the refund group
+// of the schema) and P_60, P_61 only once P_59 is checked. Checked on the
+// values the calculation would use, when the options take part in them.
+void RefuseWindowlessCombinations(const DeclarationOptions& o, const editor::DeclarationInput& in) {
+  const bool refundTouched = o.o59->count() > 0 || o.o54->count() > 0;
+  if (refundTouched && in.p59 && Trim(in.p54).empty()) {
+    throw UsageError("zaliczenie zwrotu na poczet przyszłych zobowiązań (--P59) wymaga kwoty do zwrotu (--P54)");
+  }
+  for (auto [option, name, value] : {std::tuple{o.o60, "--P60", &in.p60}, std::tuple{o.o61, "--P61", &in.p61}}) {
+    if (option->count() > 0 && !Trim(*value).empty() && !in.p59) {
+      throw UsageError(std::string("opcja ") + name +
+                       " wymaga zaliczenia zwrotu na poczet przyszłych zobowiązań (--P59)");
+    }
+  }
+}
 
 void DeclarationCommand(CliEnv& env, const DeclarationOptions& o) {
   V7MCommandFile file(env, o.file, V7MCommandFile::CleanUp::OnCopy);
@@ -155,6 +181,7 @@ void DeclarationCommand(CliEnv& env, const DeclarationOptions& o) {
   } else if (in.p54.empty()) {
     in.refund = editor::RefundTerm::None;  // an empty P_54 unchecks the terms
   }
+  RefuseWindowlessCombinations(o, in);
   auto result = editor.RecalcDeclaration(in);
   if (result.status != editor::DeclarationResult::Status::Done) {
     env.exitCode = 1;  // the warning went to standard error; nothing written

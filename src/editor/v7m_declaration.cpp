@@ -55,6 +55,21 @@ int64_t Sum(const Positions& p, std::initializer_list<std::string_view> names) {
   return s;
 }
 
+// The positions the schema takes only together: a pair is written whole, its
+// missing half as 0 (a record holding only one of K_15/K_16, a correction with
+// a base and no tax). P_12 and P_14 need P_11 and P_13, which stand alone.
+void CompletePairs(Positions& p) {
+  static constexpr std::pair<std::string_view, std::string_view> kPairs[] = {
+      {"P_15", "P_16"}, {"P_17", "P_18"}, {"P_19", "P_20"}, {"P_23", "P_24"}, {"P_25", "P_26"}, {"P_27", "P_28"},
+      {"P_29", "P_30"}, {"P_31", "P_32"}, {"P_40", "P_41"}, {"P_42", "P_43"}, {"P_68", "P_69"}};
+  for (const auto& [first, second] : kPairs) {
+    if (p.Has(first) != p.Has(second)) p.Set(p.Has(first) ? second : first, int64_t{0});
+  }
+  for (const auto& [lead, follower] : {std::pair{"P_11", "P_12"}, std::pair{"P_13", "P_14"}}) {
+    if (p.Has(follower) && !p.Has(lead)) p.Set(lead, int64_t{0});
+  }
+}
+
 std::optional<int64_t> Typed(const char* field, const std::string& text) {
   if (Trim(text).empty()) return std::nullopt;
   return TypedWhole(field, text);
@@ -249,6 +264,7 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& in) {
   if (correctionBase != 0) p.Set("P_68", RoundCentsAway(correctionBase));
   if (correctionTax != 0) p.Set("P_69", RoundCentsAway(correctionTax));
   if (!in.ordzu.empty()) p.Set("P_ORDZU", in.ordzu);
+  CompletePairs(p);
 
   // The markers that nothing here computes stay as they were.
   xml::XmlNode oldDeclaration = jpk.Node().FindChild("Deklaracja");

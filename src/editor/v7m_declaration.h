@@ -52,6 +52,9 @@ inline constexpr const char* kTermWithoutRefundText =
 // KorektaPodstawyOpodt) comes before any change, so the document is either
 // fully recomputed or left as it was. The markers P_63 to P_67, which
 // nothing here computes or asks for, are kept from the previous declaration.
+// Positions the schema takes only as pairs (P_15/P_16 ... P_31/P_32,
+// P_40/P_41, P_42/P_43, P_68/P_69; P_12 and P_14 after P_11 and P_13) are
+// written whole, the missing half as 0.
 DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& input);
 
 // A new document with the header, subject and records of the given one and

@@ -111,6 +111,21 @@ TEST(Declaration, PositionsFromRecordsAndTypedValues) {
                                     "</TerminPlatnosci>" + Pair(15, "-1000", "-230")) +
                                 Sale(2, Pair(15, "5000", "1150")),
        "", {}, "P_15=4000 P_16=920 P_37=4000 P_38=920 P_48=0 P_51=920 P_53=0 P_68=-1000 P_69=-230 "},
+      // The pairs of the schema are written whole, the missing half as 0.
+      {"correction of the base alone", Sale(1, "<KorektaPodstawyOpodt>1</KorektaPodstawyOpodt><TerminPlatnosci>"
+                                               "2026-01-10</TerminPlatnosci>" + Pair(19, "-100", "0")),
+       "", {}, "P_19=-100 P_20=0 P_37=-100 P_38=0 P_48=0 P_51=0 P_53=0 P_68=-100 P_69=0 "},
+      {"correction of the tax alone", Sale(1, "<KorektaPodstawyOpodt>1</KorektaPodstawyOpodt><TerminPlatnosci>"
+                                              "2026-01-10</TerminPlatnosci>" + Pair(19, "0", "-23")),
+       "", {}, "P_19=0 P_20=-23 P_37=0 P_38=-23 P_48=0 P_51=0 P_53=23 P_62=23 P_68=0 P_69=-23 "},
+      {"half pairs in records of another program", Sale(1, "<K_15>100</K_15>") + Sale(2, "<K_18>8</K_18>") +
+                                                       Sale(3, "<K_24>5</K_24><K_31>7</K_31>"),
+       Purchase(1, "<K_41>23</K_41>") + Purchase(2, "<K_42>50</K_42>"), {},
+       "P_15=100 P_16=0 P_17=0 P_18=8 P_23=0 P_24=5 P_31=7 P_32=0 P_37=107 P_38=13 P_40=0 P_41=23 P_42=50 P_43=0 "
+       "P_48=23 P_51=0 P_53=10 P_62=10 "},
+      {"P_12 and P_14 bring P_11 and P_13; these stand alone", Sale(1, "<K_12>3</K_12><K_14>5</K_14>") +
+                                                                    Sale(2, "<K_11>2</K_11>"),
+       "", {}, "P_11=2 P_12=3 P_13=0 P_14=5 P_37=2 P_38=0 P_48=0 P_51=0 P_53=0 "},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -143,6 +158,22 @@ TEST(Declaration, WrittenFilesValidate) {
                   {.p52 = "5", .p54 = "100", .refund = RefundTerm::P560, .p59 = true, .p60 = "20", .p61 = "PIT-4R"});
   jpk.OwnerDocument().SaveToFile(dir / "decl.xml");
   EXPECT_EQ(kxtest::SchemaErrors(dir / "decl.xml"), "");
+}
+
+// Records the schema takes whose sums leave one half of a declaration pair
+// empty: the declaration still validates.
+TEST(Declaration, PairsFromValidRecordsValidate) {
+  kxtest::TempDir dir;
+  const std::string correction =
+      "<KorektaPodstawyOpodt>1</KorektaPodstawyOpodt><TerminPlatnosci>2026-01-10</TerminPlatnosci>";
+  auto jpk = Records(Sale(1, correction + Pair(19, "-100", "0")) + Sale(2, "<K_12>3</K_12><K_14>5</K_14>"),
+                     Purchase(1, Pair(42, "10", "2.3")));
+  CalcDeclaration(jpk, {});
+  EXPECT_EQ(Positions(jpk),
+            "P_11=0 P_12=3 P_13=0 P_14=5 P_19=-100 P_20=0 P_37=-100 P_38=0 P_42=10 P_43=2 P_48=2 P_51=0 P_53=2 "
+            "P_62=2 P_68=-100 P_69=0 ");
+  jpk.OwnerDocument().SaveToFile(dir / "pary.xml");
+  EXPECT_EQ(kxtest::SchemaErrors(dir / "pary.xml"), "");
 }
 
 TEST(Declaration, ExistingPositionsAreReplacedInSchemaOrder) {

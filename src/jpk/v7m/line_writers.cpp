@@ -6,6 +6,7 @@
 
 #include "app/kxTools.h"
 #include "platform/decimal_text.h"
+#include "platform/text_utils.h"
 
 namespace kx::jpk::v7m {
 namespace {
@@ -48,18 +49,29 @@ const std::vector<std::string_view>& BuyOrder() {
   return order;
 }
 
-// The named child, made at its schema position when missing.
+// The named child, made at its schema position when missing: before the run
+// of later elements at the end of the record (records are built in order, so
+// the walk back from the last child is short). Unknown elements are passed.
 xml::XmlNode ChildInSchemaOrder(xml::XmlNode record, std::string_view name) {
   xml::XmlNode child = record.FindChild(name);
   if (!child.IsNull()) return child;
   const auto& order = record.LocalName() == "ZakupWiersz" ? BuyOrder() : SaleOrder();
-  size_t pos = 0;
-  while (pos < order.size() && order[pos] != name) ++pos;
-  for (size_t i = pos + 1; i < order.size(); ++i) {
-    int index = record.IndexOfChild(order[i]);
-    if (index >= 0) return record.AddChild(name, index);
+  auto rank = [&order](std::string_view n) {
+    size_t i = 0;
+    while (i < order.size() && order[i] != n) ++i;
+    return i;
+  };
+  const size_t pos = rank(name);
+  xml::XmlNode before;
+  for (xml::XmlNode c = record.LastChild(); !c.IsNull(); c = c.PreviousSibling()) {
+    if (c.Kind() != xml::XmlNodeKind::Element) continue;
+    const size_t r = rank(c.LocalName());
+    if (r == order.size()) continue;
+    if (r < pos) break;
+    before = c;
   }
-  return record.AddChild(name);
+  if (before.IsNull()) return record.AddChild(name);
+  return record.AddChild(name, record.IndexOfChild(before));
 }
 
 void WriteMarkers(xml::XmlNode record, int16_t set, const char* const* names, size_t count) {
@@ -69,14 +81,56 @@ void WriteMarkers(xml::XmlNode record, int16_t set, const char* const* names, si
   }
 }
 
+// The net/tax pairs of a sale and a purchase record: the schema takes their
+// elements only together.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kSalePairs = {{{"K_15", "K_16"},
+                                                                                      {"K_17", "K_18"},
+                                                                                      {"K_19", "K_20"},
+                                                                                      {"K_23", "K_24"},
+                                                                                      {"K_25", "K_26"},
+                                                                                      {"K_27", "K_28"},
+                                                                                      {"K_29", "K_30"},
+                                                                                      {"K_31", "K_32"}}};
+constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kPurchasePairs = {
+    {{"K_40", "K_41"}, {"K_42", "K_43"}}};
+
+// The other element of the pair the named one belongs to in this record; empty
+// when it stands alone.
+std::string_view PairPartner(std::string_view recordName, std::string_view element) {
+  auto find = [element](const auto& pairs) -> std::string_view {
+    for (const auto& [net, tax] : pairs) {
+      if (element == net) return tax;
+      if (element == tax) return net;
+    }
+    return {};
+  };
+  if (recordName == "SprzedazWiersz") return find(kSalePairs);
+  if (recordName == "ZakupWiersz") return find(kPurchasePairs);
+  return {};
+}
+
 enum class KsefMarker { DI, BFK, OFF, Number };
 
+// ASCII letters compared without case: the markers are plain Latin words.
+bool SameWord(std::string_view text, std::string_view word) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  if (text.size() != word.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (upper(text[i]) != word[i]) return false;
+  }
+  return true;
+}
+
 KsefMarker MarkerOf(const std::string& ref) {
-  if (ref == "DI") return KsefMarker::DI;
-  if (ref == "BFK") return KsefMarker::BFK;
-  if (ref == "OFF") return KsefMarker::OFF;
+  const std::string word = Trim(ref);
+  if (SameWord(word, "DI")) return KsefMarker::DI;
+  if (SameWord(word, "BFK")) return KsefMarker::BFK;
+  if (SameWord(word, "OFF")) return KsefMarker::OFF;
   return KsefMarker::Number;
 }
+
+bool IsSaleDocumentType(const std::string& type) { return type == "RO" || type == "WEW" || type == "FP"; }
+bool IsPurchaseDocumentType(const std::string& type) { return type == "MK" || type == "VAT_RR" || type == "WEW"; }
 
 double RoundedField(tables::Table& table, const std::string& fieldName) {
   return RoundAmount(kAmountDecimals, table.FieldByName(fieldName).AsFloat());
@@ -105,7 +159,7 @@ void SetSaleLineV7(IXMLJPK_Ewidencja_SprzedazWiersz SaleLine, int Nr, const std:
     case KsefMarker::OFF: SaleLine.SetOFF(1); break;
     case KsefMarker::Number: SaleLine.SetNrKSeF(NrKSeF); break;
   }
-  if (!TypDok.empty()) SaleLine.SetTypDokumentu(TypDok);
+  if (IsSaleDocumentType(TypDok)) SaleLine.SetTypDokumentu(TypDok);
   WriteMarkers(SaleLine.Node(), GTU, kGtuNames.data(), kGtuNames.size());
   WriteMarkers(SaleLine.Node(), Procedura, kProcedureNames.data(), kProcedureNames.size());
 }
@@ -126,7 +180,7 @@ void SetBuyLineV7(IXMLJPK_Ewidencja_ZakupWiersz BuyLine, int Nr, const std::stri
     case KsefMarker::OFF: BuyLine.SetOFF(1); break;
     case KsefMarker::Number: BuyLine.SetNrKSeF(NrKSeF); break;
   }
-  if (!TypDok.empty()) BuyLine.SetDokumentZakupu(TypDok);
+  if (IsPurchaseDocumentType(TypDok)) BuyLine.SetDokumentZakupu(TypDok);
   if (IMP) BuyLine.SetIMP(1);
 }
 
@@ -135,15 +189,20 @@ void SetAmountNode(const jpk::TypedNode& record, tables::Table& table, const std
   double v = RoundedField(table, fieldName);
   if (negate) v = -v;
   if (v == 0) v = 0;  // no "-0"
-  if (writeZero || v != 0) ChildInSchemaOrder(record.Node(), elementName).SetText(DecimalText(v));
+  if (!writeZero && v == 0) return;
+  xml::XmlNode node = record.Node();
+  ChildInSchemaOrder(node, elementName).SetText(DecimalText(v));
+  std::string_view partner = PairPartner(node.LocalName(), elementName);
+  if (!partner.empty() && node.FindChild(partner).IsNull()) ChildInSchemaOrder(node, partner).SetText("0");
 }
 
 void SetNetTaxNodes(const jpk::TypedNode& record, tables::Table& table, const std::string& netElement,
                     const std::string& netField, const std::string& taxElement, const std::string& taxField,
                     bool negate) {
-  double t = RoundedField(table, taxField);
-  SetAmountNode(record, table, netElement, netField, negate, t != 0);
-  SetAmountNode(record, table, taxElement, taxField, negate, false);
+  const bool net = RoundedField(table, netField) != 0;
+  const bool tax = RoundedField(table, taxField) != 0;
+  SetAmountNode(record, table, netElement, netField, negate, net || tax);
+  SetAmountNode(record, table, taxElement, taxField, negate, net || tax);
 }
 
 }  // namespace kx::jpk::v7m

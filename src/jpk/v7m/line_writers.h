@@ -3,8 +3,13 @@
 // the identifying part of a sale or purchase line, and amounts copied from
 // the current row of a source table.
 //
-// KSeF reference: "DI", "BFK" or "OFF" (exact case) write that marker; any
-// other text, the empty one included, is written as NrKSeF.
+// KSeF reference: "DI", "BFK" or "OFF", in any letter case and with blanks
+// around, write that marker; any other text, the empty one included, is
+// written as NrKSeF as given (the check of the file judges it).
+// Document type: written only where the schema allows it on that side, sales
+// TypDokumentu RO, WEW or FP, purchases DokumentZakupu MK, VAT_RR or WEW, in
+// exact case; any other value (a purchase type on a sale, FP on a purchase)
+// writes no document type.
 // GTU set: bit 0 GTU_01 ... bit 12 GTU_13. Procedure set: bit 0 WSTO_EE,
 // IED, TP, TT_WNT, TT_D, MR_T, MR_UZ, I_42, I_63, B_SPV, B_SPV_DOSTAWA,
 // bit 11 B_MPV_PROWIZJA. A set of 0 or below writes no marker.
@@ -30,11 +35,14 @@ void SetBuyLineV7(IXMLJPK_Ewidencja_ZakupWiersz BuyLine, int Nr, const std::stri
 
 // The field's value rounded to 2 places (negated on request) into the
 // record's element, placed where the schema puts it; 0 only with writeZero.
+// An element of a net/tax pair of a sale or purchase record (K_15/K_16 ...
+// K_31/K_32, K_40/K_41, K_42/K_43) brings its partner as 0 when the record
+// has none yet: the schema takes them only together.
 void SetAmountNode(const jpk::TypedNode& record, tables::Table& table, const std::string& elementName,
                    const std::string& fieldName, bool negate, bool writeZero);
 
-// A net/tax pair: the net is written also as 0 when the tax is not 0; a tax of
-// 0 is never written.
+// A net/tax pair: both are written, a zero one as 0, when either is not 0;
+// neither when both are 0.
 void SetNetTaxNodes(const jpk::TypedNode& record, tables::Table& table, const std::string& netElement,
                     const std::string& netField, const std::string& taxElement, const std::string& taxField,
                     bool negate);
