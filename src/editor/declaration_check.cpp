@@ -67,4 +67,9 @@ std::vector<Finding> CheckJpkFileWithDeclaration(const std::filesystem::path& fi
   return jpk::check::CheckJpkFile(file, schemaDir, CheckDeclarationPositions);
 }
 
+std::vector<Finding> CheckJpkDocumentWithDeclaration(const xml::XmlDocument& document,
+                                                     const std::filesystem::path& schemaDir) {
+  return jpk::check::CheckJpkDocument(document, schemaDir, CheckDeclarationPositions);
+}
+
 }  // namespace kx::editor

@@ -19,5 +19,7 @@ void CheckDeclarationPositions(const jpk::v7m::IXMLJPK& jpk, std::vector<jpk::ch
 // jpk::check::CheckJpkFile with the positions above among the rules.
 std::vector<jpk::check::Finding> CheckJpkFileWithDeclaration(const std::filesystem::path& file,
                                                              const std::filesystem::path& schemaDir);
+std::vector<jpk::check::Finding> CheckJpkDocumentWithDeclaration(const xml::XmlDocument& document,
+                                                                 const std::filesystem::path& schemaDir);
 
 }  // namespace kx::editor

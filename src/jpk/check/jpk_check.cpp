@@ -1,5 +1,7 @@
 #include "jpk/check/jpk_check.h"
 
+#include <cstdlib>
+
 #include "jpk/check/control_rules.h"
 #include "jpk/check/v7m_rules.h"
 #include "jpk/files/jpk_validate.h"
@@ -39,6 +41,40 @@ void Guarded(const char* section, std::vector<Finding>& findings, F&& rules) {
   }
 }
 
+// The rules of the document's kind, after the schema's findings.
+void CheckRules(const xml::XmlDocument& document, const V7MRule& declarationRule, std::vector<Finding>& findings) {
+  xml::XmlNode root = document.DocumentElement();
+  const std::string kind = JpkKindOfNamespace(root.NamespaceURI());
+  if (kind != "JPK_V7M(3)") {
+    Guarded(kSectionFile, findings, [&] { CheckControlTotals(kind, root, findings); });
+    return;
+  }
+  const v7m::IXMLJPK jpk = v7m::GetJPKRoot(document);
+  Guarded(kSectionHeader, findings, [&] { CheckV7MHeader(jpk, findings); });
+  Guarded(kSectionFile, findings, [&] { CheckV7MRecords(jpk, findings); });
+  if (declarationRule) Guarded(kSectionDeclaration, findings, [&] { declarationRule(jpk, findings); });
+  Guarded(kSectionDeclaration, findings, [&] { CheckV7MRefund(jpk, findings); });
+  Guarded(kSectionFile, findings, [&] { ListV7MAwaitingKsef(jpk, findings); });
+}
+
+// A complaint of the schema about an element in memory: the record it lies
+// in, from its path ("JPK/Ewidencja/SprzedazWiersz[3]/K_19": sale 3).
+Finding FindingOfPath(const SchemaError& e) {
+  Finding f{Severity::Error, kSectionFile, 0, ElementOfComplaint(e.message), "niezgodność ze schematem: " + e.message};
+  for (const auto& [record, section] :
+       {std::pair{"SprzedazWiersz[", kSectionSales}, std::pair{"ZakupWiersz[", kSectionPurchases}}) {
+    const size_t at = e.path.find(record);
+    if (at == std::string::npos) continue;
+    f.section = section;
+    f.lp = std::atoi(e.path.c_str() + at + std::string_view(record).size());
+  }
+  if (f.element.empty() && !e.path.empty()) {
+    std::string last = e.path.substr(e.path.rfind('/') + 1);
+    f.element = last.substr(0, last.find('['));
+  }
+  return f;
+}
+
 }  // namespace
 
 std::vector<Finding> CheckJpkFile(const std::filesystem::path& file, const std::filesystem::path& schemaDir,
@@ -49,18 +85,15 @@ std::vector<Finding> CheckJpkFile(const std::filesystem::path& file, const std::
                         Format("niezgodność ze schematem (wiersz %d): %s", e.line, e.message.c_str())});
   }
   xml::XmlDocument document = xml::XmlDocument::FromFile(file);
-  xml::XmlNode root = document.DocumentElement();
-  const std::string kind = JpkKindOfNamespace(root.NamespaceURI());
-  if (kind != "JPK_V7M(3)") {
-    Guarded(kSectionFile, findings, [&] { CheckControlTotals(kind, root, findings); });
-    return findings;
-  }
-  const v7m::IXMLJPK jpk = v7m::GetJPKRoot(document);
-  Guarded(kSectionHeader, findings, [&] { CheckV7MHeader(jpk, findings); });
-  Guarded(kSectionFile, findings, [&] { CheckV7MRecords(jpk, findings); });
-  if (declarationRule) Guarded(kSectionDeclaration, findings, [&] { declarationRule(jpk, findings); });
-  Guarded(kSectionDeclaration, findings, [&] { CheckV7MRefund(jpk, findings); });
-  Guarded(kSectionFile, findings, [&] { ListV7MAwaitingKsef(jpk, findings); });
+  CheckRules(document, declarationRule, findings);
+  return findings;
+}
+
+std::vector<Finding> CheckJpkDocument(const xml::XmlDocument& document, const std::filesystem::path& schemaDir,
+                                      const V7MRule& declarationRule) {
+  std::vector<Finding> findings;
+  for (const SchemaError& e : ValidateJpkDocument(document, schemaDir)) findings.push_back(FindingOfPath(e));
+  CheckRules(document, declarationRule, findings);
   return findings;
 }
 

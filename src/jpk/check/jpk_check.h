@@ -23,4 +23,9 @@ using V7MRule = std::function<void(const v7m::IXMLJPK& jpk, std::vector<Finding>
 std::vector<Finding> CheckJpkFile(const std::filesystem::path& file, const std::filesystem::path& schemaDir,
                                   const V7MRule& declarationRule = {});
 
+// The same for a document in memory (the editor's): the schema's complaints
+// name the record (sales or purchases, its place) and the element.
+std::vector<Finding> CheckJpkDocument(const xml::XmlDocument& document, const std::filesystem::path& schemaDir,
+                                      const V7MRule& declarationRule = {});
+
 }  // namespace kx::jpk::check

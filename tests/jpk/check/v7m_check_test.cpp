@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "editor/declaration_check.h"
 #include "jpk/check/finding.h"
+#include "platform/xml/xml_document.h"
 #include "support/shared_paths.h"
 #include "support/temp_dir.h"
 
@@ -340,5 +342,29 @@ TEST(V7MCheck, EachPlantedFaultGivesExactlyItsFindings) {
     }
     EXPECT_EQ(schema > 0, c.schemaRefuses) << schema << " schema complaints";
     EXPECT_EQ(rules, c.findings);
+
+    // The editor's check of the same document in memory gives the same.
+    const auto document = kx::xml::XmlDocument::FromFile(file);
+    std::vector<Finding> inMemory = kx::editor::CheckJpkDocumentWithDeclaration(document, SharedDir() / "xsd");
+    const auto firstRule = std::find_if(inMemory.begin(), inMemory.end(), [](const Finding& f) {
+      return f.message.rfind("niezgodność ze schematem", 0) != 0;
+    });
+    EXPECT_EQ(firstRule != inMemory.begin(), c.schemaRefuses);
+    EXPECT_EQ(std::vector<Finding>(firstRule, inMemory.end()), c.findings);
   }
+}
+
+// A complaint of the schema about a record in memory names the record.
+TEST(V7MCheck, SchemaComplaintsInMemoryNameTheRecord) {
+  std::string text = kSound;
+  const size_t second = text.find("<SprzedazWiersz>", text.find("<SprzedazWiersz>") + 1);
+  const size_t date = text.find("<DataWystawienia>", second);
+  text.replace(date + std::string("<DataWystawienia>").size(), 10, "2026-02-31");
+  const auto document = kx::xml::XmlDocument::FromString(text);
+  std::vector<Finding> found = kx::editor::CheckJpkDocumentWithDeclaration(document, SharedDir() / "xsd");
+  ASSERT_FALSE(found.empty());
+  EXPECT_EQ(found[0].section, "sprzedaż");
+  EXPECT_EQ(found[0].lp, 2);
+  EXPECT_EQ(found[0].element, "DataWystawienia");
+  EXPECT_EQ(found[0].severity, Severity::Error);
 }
