@@ -87,7 +87,7 @@ TEST(MatchNipPattern, Forms) {
   EXPECT_FALSE(MatchNipPattern("1234563218+12345"));
   EXPECT_FALSE(MatchNipPattern("1234563218-1234X"));
   EXPECT_FALSE(MatchNipPattern("1234563218-123456"));
-  EXPECT_FALSE(MatchNipPattern("\xd9\xa1234563218"));  // digits of another script are not digits
+  EXPECT_FALSE(MatchNipPattern("\xd9\xa1" "234563218"));  // digits of another script are not digits
   EXPECT_FALSE(MatchNipPattern(""));
 }
 

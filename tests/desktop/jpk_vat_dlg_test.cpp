@@ -14,6 +14,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSplitter>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QUndoStack>
 #include <QtTest>
 #include <filesystem>
 #include <functional>
@@ -26,6 +31,9 @@
 #include "app/ui/MainUnit.h"
 #include "editor/ui/JpkVat3u.h"
 #include "editor/ui/LinkAskDlg.h"
+#include "editor/ui/RecordModel.h"
+#include "editor/ui/RecordsPanel.h"
+#include "jpk/v7m/v7m_records.h"
 #include "editor/v7m_editor.h"
 #include "fixtures/v7m_fixture.h"
 #include "generate/ui/GenJpkVat.h"
@@ -114,7 +122,9 @@ class JpkVatDlgTest : public QObject {
     Program p;
     TJpkVatDlg* w = p.Dlg();
     QCOMPARE(w->windowTitle(), QStringLiteral("JPK_V7 v.3"));
-    QCOMPARE(w->minimumSize(), w->maximumSize());
+    // The window can be resized: the records grid takes the space below.
+    QVERIFY(w->maximumSize().height() > w->minimumSize().height());
+    QVERIFY(w->minimumSize().height() <= 600);
     QVERIFY(p.Get<QPushButton>("btnOpenJPK")->isDefault());
     for (const char* name : {"btnAddParagonSale", "btnRecalcDeclaration", "btnClearDeclaration"}) {
       QVERIFY2(!p.Get<QPushButton>(name)->isEnabled(), name);
@@ -127,7 +137,11 @@ class JpkVatDlgTest : public QObject {
     for (const char* name : {"rbZwrot540", "rbZwrot55", "rbZwrot56", "rbZwrot560", "rbZwrot58"}) {
       QVERIFY2(!p.Get<QRadioButton>(name)->isEnabled(), name);
     }
-    // Every field lies inside the window and has its label.
+    // Every field lies inside the window (tall enough for the fields and
+    // the grid; on a lower screen the fields scroll) and has its label.
+    w->resize(1300, 1300);
+    w->findChild<QSplitter*>(QStringLiteral("splitRecords"))->setSizes({1000, 300});
+    QApplication::processEvents();
     for (QLineEdit* e : w->findChildren<QLineEdit*>()) {
       QVERIFY2(w->rect().contains(QRect(e->mapTo(w, QPoint(0, 0)), e->size())), qPrintable(e->objectName()));
     }
@@ -731,6 +745,118 @@ class JpkVatDlgTest : public QObject {
     QVERIFY(dialog->done);
     QVERIFY(summary->done);
     QVERIFY(offer->done);
+  }
+
+  // The records grid: the cells of the file, an edit with the control sum,
+  // the "*" and undo/redo, a refused input, the filter and totals, adding and
+  // deleting records, the sums per rate, and the check whose finding leads
+  // to its record.
+  void recordGrid() {
+    Program p;
+    p.ctx.SchemaDir = (kxtest::SharedDir() / "xsd").string();
+    const auto file =
+        p.dir.Write("luty.xml", V7MFile(Sale(1, "<K_19>100</K_19><K_20>23</K_20>") +
+                                        Sale(2, "<K_17>1250</K_17><K_18>100</K_18>", "7740001455", "Piekarnia Kłos") +
+                                        SaleCtrl(2, "123") + Purchase(1, "<K_42>1000</K_42><K_43>230</K_43>") +
+                                        PurchaseCtrl(1, "230")));
+    p.Open(file);
+    RecordsPanel* panel = p.Dlg()->Records();
+    RecordModel* sales = panel->Model(kx::editor::RecordSide::Sales);
+    QCOMPARE(sales->rowCount(), 2);
+    QCOMPARE(panel->Model(kx::editor::RecordSide::Purchases)->rowCount(), 1);
+    const int k20 = sales->Table()->ColumnOf("K_20");
+    QCOMPARE(sales->index(0, k20).data().toString(), QStringLiteral("23,00"));
+    QCOMPARE(sales->headerData(k20, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("K_20"));
+    QVERIFY(panel->Totals(kx::editor::RecordSide::Sales)->text().contains(QStringLiteral("VAT 123,00")));
+    QVERIFY(!p.Dlg()->windowTitle().startsWith(QLatin1Char('*')));
+
+    // An edit through the grid's model, as the cell editor commits it.
+    QVERIFY(!sales->setData(sales->index(0, k20), QStringLiteral("50"), Qt::EditRole));
+    QCOMPARE(sales->index(0, k20).data().toString(), QStringLiteral("50,00"));
+    QVERIFY(p.Dlg()->windowTitle().startsWith(QLatin1Char('*')));
+    QCOMPARE(p.Text("edSaleTaxSum"), QStringLiteral("150"));
+    auto ctrl = [&] {
+      return kx::jpk::v7m::ChildText(
+          p.Dlg()->Editor().Document().Node().FindChild("Ewidencja").FindChild("SprzedazCtrl"), "PodatekNalezny");
+    };
+    QCOMPARE(ctrl(), std::string("150"));
+    panel->UndoStack()->undo();
+    QCOMPARE(sales->index(0, k20).data().toString(), QStringLiteral("23,00"));
+    QCOMPARE(ctrl(), std::string("123"));
+    panel->UndoStack()->redo();
+    QCOMPARE(ctrl(), std::string("150"));
+
+    // A date that does not exist is refused with its reason; nothing changes.
+    const int date = sales->Table()->ColumnOf("DataWystawienia");
+    auto refused = kxtest::AnswerNextBox(QStringLiteral("OK"));
+    sales->setData(sales->index(1, date), QStringLiteral("2026-02-30"), Qt::EditRole);
+    QVERIFY(refused->seen);
+    QCOMPARE(refused->text, QStringLiteral("Data \"2026-02-30\" nie istnieje"));
+    QCOMPARE(sales->index(1, date).data().toString(), QStringLiteral("2026-02-05"));
+
+    // The filter, and the totals of what it shows.
+    panel->FilterBox()->setText(QStringLiteral("kłos"));
+    QCOMPARE(sales->rowCount(), 1);
+    QVERIFY(panel->Totals(kx::editor::RecordSide::Sales)->text().contains(QStringLiteral("wierszy: 1 z 2")));
+    panel->FilterBox()->clear();
+    QCOMPARE(sales->rowCount(), 2);
+
+    // Sorting by the tax, highest first.
+    const int tax = sales->Table()->ColumnOf(kx::editor::ColumnKind::TaxSum);
+    sales->sort(tax, Qt::DescendingOrder);
+    QCOMPARE(sales->index(0, tax).data().toString(), QStringLiteral("100,00"));
+    QCOMPARE(sales->index(1, tax).data().toString(), QStringLiteral("50,00"));
+    sales->sort(0, Qt::AscendingOrder);
+
+    // Adding a record after the first, undoing it; deleting one after the question.
+    QTableView* grid = panel->Grid(kx::editor::RecordSide::Sales);
+    grid->selectRow(0);
+    panel->AddRecord();
+    QCOMPARE(sales->rowCount(), 3);
+    QCOMPARE(p.Text("edSaleLinesCount"), QStringLiteral("3"));
+    QCOMPARE(sales->index(1, 2).data().toString(), QStringLiteral("BRAK"));
+    QCOMPARE(sales->index(2, 0).data().toString(), QStringLiteral("3"));
+    panel->UndoStack()->undo();
+    QCOMPARE(sales->rowCount(), 2);
+    QCOMPARE(p.Text("edSaleLinesCount"), QStringLiteral("2"));
+    grid->selectRow(0);
+    auto ask = kxtest::AnswerNextBox(QStringLiteral("&Tak"));
+    panel->DeleteRecord();
+    QCOMPARE(ask->text, QStringLiteral("Usunąć rekord Lp 1?"));
+    QCOMPARE(sales->rowCount(), 1);
+    QCOMPARE(sales->index(0, 3).data().toString(), QStringLiteral("Piekarnia Kłos"));
+    QCOMPARE(sales->index(0, 0).data().toString(), QStringLiteral("1"));
+    panel->UndoStack()->undo();
+    QCOMPARE(sales->rowCount(), 2);
+    QCOMPARE(sales->index(0, k20).data().toString(), QStringLiteral("50,00"));
+
+    // The sums per rate: 23% and 8% sales, other purchases, with totals.
+    QTableWidget* rates = panel->RateTable();
+    QCOMPARE(rates->rowCount(), 5);
+    QCOMPARE(rates->item(0, 1)->text(), QStringLiteral("8% (7%)"));
+    QCOMPARE(rates->item(1, 5)->text(), QStringLiteral("50,00"));
+    QCOMPARE(rates->item(1, 6)->text(), QStringLiteral("P_19, P_20 → P_37, P_38"));
+
+    // The check: the buyer's NIP with a wrong check digit, in sale 2.
+    p.Click("btnCheckFile");
+    QTreeWidget* findings = panel->FindingsList();
+    QTreeWidgetItem* nip = nullptr;
+    for (int i = 0; i < findings->topLevelItemCount(); ++i) {
+      if (findings->topLevelItem(i)->text(3) == QStringLiteral("NrKontrahenta")) nip = findings->topLevelItem(i);
+    }
+    QVERIFY(nip);
+    QCOMPARE(nip->text(1), QStringLiteral("sprzedaż"));
+    QCOMPARE(nip->text(2), QStringLiteral("2"));
+    QCOMPARE(panel->Tabs()->currentIndex(), 3);
+    emit findings->itemDoubleClicked(nip, 0);
+    QCOMPARE(panel->Tabs()->currentIndex(), 0);
+    QCOMPARE(grid->currentIndex().row(), 1);
+
+    // Another document: the grids follow it and the history is gone.
+    p.Dlg()->Editor().Drop();
+    p.Dlg()->RefreshInfo();
+    QCOMPARE(sales->rowCount(), 0);
+    QVERIFY(!panel->UndoStack()->canUndo());
   }
 
   // Pictures of the window for the documentation, only when asked for with

@@ -87,7 +87,9 @@ TEST_F(ExportCli, EveryFormatWritesItsFile) {
     EXPECT_NE(r.out.find("Zapisano plik"), std::string::npos) << r.out;
     const std::string text = ReadFile(dir / c.file);
     EXPECT_NE(text.find(c.contains), std::string::npos) << text;
-    if (c.jpk) EXPECT_EQ(SchemaErrors(dir / c.file), "");
+    if (c.jpk) {
+      EXPECT_EQ(SchemaErrors(dir / c.file), "");
+    }
     // An ordinary file for its user, not a private working file.
     EXPECT_EQ(std::filesystem::status(dir / c.file).permissions(),
               std::filesystem::status(dir / "firma.ini").permissions());

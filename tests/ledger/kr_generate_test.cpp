@@ -313,7 +313,9 @@ TEST_F(KrGenerate, AccountKindsGroupsAndNames) {
     SCOPED_TRACE(c.code);
     auto found = accounts.find(c.code);
     ASSERT_EQ(found != accounts.end(), c.kind != nullptr);
-    if (c.kind) EXPECT_EQ(found->second.TypKonta(), c.kind);
+    if (c.kind) {
+      EXPECT_EQ(found->second.TypKonta(), c.kind);
+    }
   }
   EXPECT_EQ(root.ZOiS().Count(), 9);
 

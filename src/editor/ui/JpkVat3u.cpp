@@ -1,14 +1,19 @@
 #include "editor/ui/JpkVat3u.h"
 
 #include <QBoxLayout>
+#include <algorithm>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShowEvent>
+#include <QSplitter>
 #include <QTimer>
 
+#include "editor/ui/RecordsPanel.h"
 #include "editor/v7m_editor.h"
 #include "platform/error.h"
 #include "ui_JpkVat3u.h"
@@ -61,7 +66,34 @@ TJpkVatDlg::TJpkVatDlg(kx::AppContext& ctx, Collaborators collaborators, QWidget
   m_ui->setupUi(this);
   if (parent) setFont(parent->window()->font());
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // The fields and buttons above, the records below; the window can be
+  // resized and the split moved.
+  auto* upper = new QWidget(this);
+  upper->setObjectName(QStringLiteral("pnlFields"));
+  upper->setLayout(layout());
+  m_records = new RecordsPanel(ctx, this);
+  // On a low screen the fields scroll instead of pushing the window taller.
+  auto* fields = new QScrollArea(this);
+  fields->setWidget(upper);
+  fields->setWidgetResizable(true);
+  fields->setFrameShape(QFrame::NoFrame);
+  fields->setMinimumHeight(120);
+  auto* split = new QSplitter(Qt::Vertical, this);
+  split->setObjectName(QStringLiteral("splitRecords"));
+  split->setChildrenCollapsible(false);
+  split->addWidget(fields);
+  split->addWidget(m_records);
+  split->setStretchFactor(1, 1);
+  auto* outer = new QVBoxLayout(this);
+  outer->addWidget(split);
+  // At first the fields whole and the grid below them, within the screen.
+  const QSize hint = upper->sizeHint();
+  const QRect screenArea = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 1024);
+  const int gridHeight = 360;
+  resize(std::min(hint.width() + 40, screenArea.width()),
+         std::min(hint.height() + gridHeight + 40, screenArea.height() - 60));
+  split->setSizes({hint.height(), gridHeight});
+  m_records->changed = [this] { RefreshInfo(); };
 
   // Read-only fields in the face colour; the typed amounts take whole złoty,
   // written with blanks between the thousands and ",00" if the user likes.
@@ -264,6 +296,7 @@ void TJpkVatDlg::RefreshInfo() {
   u.btnRecalcDeclaration->setEnabled(info.recalcDeclarationEnabled);
   u.btnClearDeclaration->setEnabled(info.clearDeclarationEnabled);
   setWindowTitle(Q(info.caption));
+  m_records->Sync(m_editor->Document());
 }
 
 kx::editor::DeclarationInput TJpkVatDlg::TypedInput() const {

@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QButtonGroup;
+class RecordsPanel;
 
 class TJpkVatDlg : public QDialog {
   Q_OBJECT
@@ -47,6 +48,9 @@ class TJpkVatDlg : public QDialog {
 
   // Rebuilds every displayed value and the enabled state from the session.
   void RefreshInfo();
+
+  // The grids of the records below the fields.
+  RecordsPanel* Records() const { return m_records; }
 
   // Ending the program: unsaved changes of the editor are offered for
   // saving; false when the program must not end.
@@ -97,5 +101,6 @@ class TJpkVatDlg : public QDialog {
   QButtonGroup* m_refundTerms = nullptr;
   QLabel* m_diff38 = nullptr;  // the differences of the two checks, beside them
   QLabel* m_diff48 = nullptr;
-  QLabel* m_status = nullptr;  // the last saved file
+  QLabel* m_status = nullptr;         // the last saved file
+  RecordsPanel* m_records = nullptr;  // the records, the sums per rate, the check
 };
