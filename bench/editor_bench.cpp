@@ -3,19 +3,24 @@
 //   editor_bench gen N OUT.xml          a file with N sale and N/2 purchase records
 //   editor_bench link A.xml B.xml OUT   A opened, B linked after it, saved
 //   editor_bench declare IN.xml OUT     opened (numbering, control sums), declaration, saved
+//   editor_bench grid IN.xml            the record grid's row access: open, every row read,
+//                                       random screens, a sort key, the filter, totals, one edit
 
 #include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "platform/allocator.h"
 #include "app/app_context.h"
 #include "bench_support.h"
 #include "platform/error.h"
+#include "editor/record_table.h"
 #include "editor/v7m_editor.h"
 #include "jpk/v7m/v7m_records.h"
 
@@ -106,7 +111,51 @@ int Run(int argc, char** argv) {
     phases.Mark("save");
     return 0;
   }
-  std::fprintf(stderr, "użycie: editor_bench gen N OUT | link A B OUT | declare IN OUT\n");
+  if (job == "grid" && argc == 3) {
+    Phases phases;
+    editor::V7MEditor editor(ctx);
+    editor.OpenFile(argv[2]);
+    phases.Mark("open (load, numbering, sums)");
+    editor::RecordTable sales(editor.Document(), editor::RecordSide::Sales);
+    editor::RecordTable purchases(editor.Document(), editor::RecordSide::Purchases);
+    phases.Mark("grid tables of both sides");
+    size_t bytes = 0;
+    for (int row = 0; row < sales.RowCount(); ++row) {
+      for (const std::string& cell : sales.RowTexts(row)) bytes += cell.size();
+    }
+    phases.Mark("every sale cell read once");
+    // A screen of 40 rows at random places, as a scroll bar dragged about.
+    constexpr int kScreens = 2000, kScreenRows = 40;
+    std::mt19937 random(7);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kScreens; ++i) {
+      const int top = static_cast<int>(random() % std::max(1, sales.RowCount() - kScreenRows));
+      for (int row = top; row < std::min(sales.RowCount(), top + kScreenRows); ++row) {
+        for (const std::string& cell : sales.RowTexts(row)) bytes += cell.size();
+      }
+    }
+    const double screenMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / kScreens;
+    phases.Mark("2000 random screens of 40 rows");
+    std::printf("  one screen of %d rows: %.3f ms (%zu bytes of text read)\n", kScreenRows, screenMs, bytes);
+    const int tax = sales.ColumnOf(editor::ColumnKind::TaxSum);
+    std::vector<std::pair<int64_t, int>> keys;
+    for (int row = 0; row < sales.RowCount(); ++row) keys.emplace_back(sales.CellNumber(row, tax).value_or(0), row);
+    std::stable_sort(keys.begin(), keys.end());
+    phases.Mark("sort by the row tax");
+    int found = 0;
+    for (int row = 0; row < sales.RowCount(); ++row)
+      found += sales.SearchText(row).find("Klient 97") != std::string::npos;
+    phases.Mark("filter text of every row");
+    const editor::ColumnTotals totals = sales.Totals();
+    phases.Mark("totals of every row");
+    sales.SetCell(sales.RowCount() / 2, sales.ColumnOf("K_20"), "123,45");
+    phases.Mark("one cell edited (with numbering, sums)");
+    std::printf("  rows %d + %d, filter hits %d, tax total %lld\n", sales.RowCount(), purchases.RowCount(), found,
+                static_cast<long long>(totals.cents[tax]));
+    return 0;
+  }
+  std::fprintf(stderr, "użycie: editor_bench gen N OUT | link A B OUT | declare IN OUT | grid IN\n");
   return 2;
 }
 

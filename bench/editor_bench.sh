@@ -17,3 +17,7 @@ for n in $((10000 / scale)) $((100000 / scale)); do
   job "editor: recalc and declare $((2 * n)) sale records" "$work/d$n.xml" \
     "$bin/editor_bench" declare "$work/ab$n.xml" "$work/d$n.xml"
 done
+# The record grid's row access on the 2N-record file (phases, no floor: the
+# grid reads nodes of a document already loaded).
+echo "editor: record grid row access, $((2 * 100000 / scale)) sale records"
+"$bin/editor_bench" grid "$work/ab$((100000 / scale)).xml"

@@ -386,6 +386,16 @@ ColumnTotals RecordTable::Totals(const std::vector<int>* rows) const {
   }
   auto add = [&](int row) {
     ++totals.rows;
+    if (m_side == RecordSide::Sales && Trim(ChildText(m_rows[row], "TypDokumentu")) == "FP") {
+      ++totals.fpRows;
+      try {
+        const auto [net, tax] = RowSums(m_side, m_rows[row]);
+        totals.fpNetCents = AddCents(totals.fpNetCents, net);
+        totals.fpTaxCents = AddCents(totals.fpTaxCents, tax);
+      } catch (const Error&) {
+        // an amount that is no number: its cell shows "?"
+      }
+    }
     for (int c : numeric) {
       if (std::optional<int64_t> v = CellNumber(row, c)) totals.cents[c] = AddCents(totals.cents[c], *v);
     }

@@ -54,6 +54,10 @@ using CellState = std::vector<std::pair<std::string, std::string>>;
 struct ColumnTotals {
   std::vector<int64_t> cents;
   int rows = 0;
+  // Sale invoices of type FP among the rows: counted above, though the
+  // declaration and the control sum leave them out.
+  int fpRows = 0;
+  int64_t fpNetCents = 0, fpTaxCents = 0;
 };
 
 class RecordTable {

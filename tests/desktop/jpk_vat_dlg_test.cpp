@@ -940,6 +940,32 @@ class JpkVatDlgTest : public QObject {
                       ? w->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height())
                       : w->grab();
     QVERIFY(pix.save(out + QStringLiteral("/editor-generated.png")));
+
+    // The same month in a larger window: the grid, the sums per rate and
+    // the findings of the check.
+    g.ctx.SchemaDir = (kxtest::SharedDir() / "xsd").string();
+    w->resize(1280, 1000);
+    w->findChild<QSplitter*>(QStringLiteral("splitRecords"))->setSizes({560, 440});
+    RecordsPanel* panel = g.Dlg()->Records();
+    auto shotOf = [&](const QString& name) {
+      QTest::qWait(400);
+      const QRect frame = w->frameGeometry();
+      QPixmap picture = QGuiApplication::platformName() == QStringLiteral("xcb")
+                            ? w->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+                            : w->grab();
+      QVERIFY(picture.save(out + QLatin1Char('/') + name));
+    };
+    panel->Tabs()->setCurrentIndex(0);
+    panel->Grid(kx::editor::RecordSide::Sales)->selectRow(2);
+    shotOf(QStringLiteral("editor-grid.png"));
+    panel->Tabs()->setCurrentIndex(2);
+    shotOf(QStringLiteral("editor-rates.png"));
+    // A buyer's NIP typed with a wrong check digit, then the check.
+    RecordModel* sales = panel->Model(kx::editor::RecordSide::Sales);
+    sales->setData(sales->index(2, sales->Table()->ColumnOf("NrKontrahenta")), QStringLiteral("6857079768"),
+                   Qt::EditRole);
+    g.Click("btnCheckFile");
+    shotOf(QStringLiteral("editor-findings.png"));
   }
 };
 

@@ -83,6 +83,8 @@ TEST(RecordTable, ColumnsAndCellsOfBothSides) {
   EXPECT_EQ(totals.rows, 3);
   EXPECT_EQ(totals.cents[sales.ColumnOf("K_20")], 27612);
   EXPECT_EQ(totals.cents[sales.ColumnOf(ColumnKind::NetSum)], 135050);
+  EXPECT_EQ(totals.fpRows, 1);
+  EXPECT_EQ(totals.fpTaxCents, 23000);
   const std::vector<int> some{0, 2};
   EXPECT_EQ(sales.Totals(&some).cents[sales.ColumnOf(ColumnKind::TaxSum)], 5112);
 

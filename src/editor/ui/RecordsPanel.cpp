@@ -321,6 +321,12 @@ void RecordsPanel::ShowTotals(Side& side) {
       if (!t.Column(c).Numeric() || t.Column(c).kind == ColumnKind::Lp) continue;
       text += QStringLiteral("   %1 %2").arg(Q(t.Column(c).title), RecordModel::ShownAmount(totals.cents[c]));
     }
+    if (totals.fpRows > 0) {
+      text += QStringLiteral("   ") +
+              tr("(w tym faktury FP, poza deklaracją: %1, netto %2, VAT %3)")
+                  .arg(totals.fpRows)
+                  .arg(RecordModel::ShownAmount(totals.fpNetCents), RecordModel::ShownAmount(totals.fpTaxCents));
+    }
   } catch (const kx::Error& e) {
     text = Q(e.what());
   }
