@@ -11,7 +11,6 @@
 #include "platform/error.h"
 #include "platform/file_faults.h"
 #include "platform/temp_file.h"
-#include "platform/xml/pretty_print.h"
 #include "platform/xml/xml_document.h"
 
 namespace kx::editor {
@@ -58,26 +57,33 @@ std::string RemoveLineBreaks(std::string_view text) {
   return out;
 }
 
-bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui) {
-  // The old bytes go to the backup as a copy: the file itself stays whole
-  // until the cleaned one replaces it in one rename.
+CleanedFile CleanLineBreaksAndRead(const std::string& fileName, ui::UserPort& ui,
+                                   const std::function<bool(const xml::XmlDocument&)>& accept) {
+  // The file itself stays whole until the cleaned one replaces it in one
+  // rename; its old bytes go to the backup as a copy first.
   const std::string bytes = ReadBytes(fileName);
-  jpk::CopyJpkFileToBackup(fileName, '_');
   if (bytes.empty()) {
+    jpk::CopyJpkFileToBackup(fileName, '_');
     ui.Show(ui::BoxKind::Information, "Brak danych do odczytu");
-    return false;
+    return {CleanUp::Empty, std::nullopt};
   }
   const fs::path target(fileName);
   std::optional<TempFile> work;
+  xml::XmlDocument document;
   try {
     work.emplace(target);
     WriteBytes(work->Path(), RemoveLineBreaks(bytes), fileName);
-    xml::XmlDocument document;
-    document.SetVersion("1.0");
-    document.LoadFromFile(work->Path());
-    document.SetXml(xml::PrettyPrintXml(document.Xml()));
-    document.SetEncoding("UTF-8");
-    document.SaveToFile(work->Path());
+    try {
+      document.LoadFromFile(work->Path());
+    } catch (const Error&) {
+      // The message names the user's file and its line.
+      xml::XmlDocument::FromFile(target);
+      throw;
+    }
+    if (accept && !accept(document)) return {CleanUp::Refused, std::nullopt};
+    jpk::CopyJpkFileToBackup(fileName, '_');
+    // Read once and written indented straight from memory.
+    document.SaveFormatted(work->Path());
   } catch (const Error& e) {
     // A file that is no XML keeps its message; a failed write names the user's file.
     const std::string text = e.what();
@@ -85,13 +91,18 @@ bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui) {
     throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ErrorReason(e).c_str()));
   }
   // Nothing but the layout changed: the file keeps its former bytes.
-  if (fs::file_size(work->Path()) == bytes.size()) return true;
+  if (fs::file_size(work->Path()) == bytes.size()) return {CleanUp::Done, std::nullopt};
   std::error_code ec;
   fs::permissions(work->Path(), fs::status(target, ec).permissions(), ec);
   if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
   if (!ec) fs::rename(work->Path(), target, ec);
   if (ec) throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), SystemErrorText(ec.value()).c_str()));
-  return true;
+  if (document.DroppedDoctype()) return {CleanUp::Done, std::nullopt};
+  return {CleanUp::Done, std::move(document)};
+}
+
+bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui) {
+  return CleanLineBreaksAndRead(fileName, ui, {}).status == CleanUp::Done;
 }
 
 }  // namespace kx::editor

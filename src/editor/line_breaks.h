@@ -4,10 +4,13 @@
 // rewritten pretty-printed. The old file is kept in the backup folder with the
 // prefix "_".
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/ui/user_port.h"
+#include "platform/xml/xml_document.h"
 
 namespace kx::editor {
 
@@ -23,5 +26,18 @@ std::string RemoveLineBreaks(std::string_view text);
 // When the cleaned file would have the old byte size, the file keeps its
 // former bytes.
 bool CleanLineBreaks(const std::string& fileName, ui::UserPort& ui);
+
+// The same for the editor, with the file read once: the cleaned text is
+// parsed, offered to accept (a refused document leaves the file untouched,
+// without a backup), then backed up, written and put in place. The document
+// comes back when it is what reading the written file gives (not when the
+// file kept its former bytes or had a DOCTYPE: the caller reads the file).
+enum class CleanUp { Done, Empty, Refused };
+struct CleanedFile {
+  CleanUp status = CleanUp::Done;
+  std::optional<xml::XmlDocument> document;
+};
+CleanedFile CleanLineBreaksAndRead(const std::string& fileName, ui::UserPort& ui,
+                                   const std::function<bool(const xml::XmlDocument&)>& accept);
 
 }  // namespace kx::editor

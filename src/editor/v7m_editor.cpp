@@ -246,12 +246,15 @@ IXMLJPK V7MEditor::LoadForEditor(const std::string& fileName) {
   // document (the prefix repair asks first and checks the kind itself).
   std::error_code ec;
   const bool inPlace = m_ctx.AppSettings.ClearEnter && cleanUpInPlace && fs::is_regular_file(fileName, ec);
-  if (inPlace && !IsV7MDocument(xml::XmlDocument::FromFile(fileName))) {
-    m_ctx.ui.Show(ui::BoxKind::Error, kWrongStructure);
-    return {};
-  }
   xml::XmlDocument document;
-  if (m_ctx.AppSettings.ClearEnter && !cleanUpInPlace) {
+  if (inPlace) {
+    CleanedFile cleaned = CleanLineBreaksAndRead(fileName, m_ctx.ui, IsV7MDocument);
+    if (cleaned.status == CleanUp::Refused) {
+      m_ctx.ui.Show(ui::BoxKind::Error, kWrongStructure);
+      return {};
+    }
+    document = cleaned.document ? std::move(*cleaned.document) : xml::XmlDocument::FromFile(fileName);
+  } else if (m_ctx.AppSettings.ClearEnter && !cleanUpInPlace) {
     document = LoadCleanCopy(fileName, m_workingDir);
   } else {
     if (m_ctx.AppSettings.ClearEnter) CleanLineBreaks(fileName, m_ctx.ui);

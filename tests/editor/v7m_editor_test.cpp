@@ -13,6 +13,7 @@
 #include "support/jpk_schema.h"
 #include "support/scripted_user_port.h"
 #include "support/shared_paths.h"
+#include "support/two_pass_save.h"
 #include "support/temp_dir.h"
 
 using namespace kx;
@@ -109,6 +110,38 @@ TEST(LineBreaks, CleanUpWithBackupAndByteSizeRule) {
   auto broken = s.dir.Write("broken.xml", "<JPK>\r\n<a>");
   EXPECT_THROW(CleanLineBreaks(broken.string(), s.port), Error);
   EXPECT_EQ(kxtest::ReadFile(broken), "<JPK>\r\n<a>");
+}
+
+// The clean-up reads the file once and writes it from memory: the bytes
+// are those of the former way (cleaned text written, read back, pretty
+// printed, read and written again), and the editor's document is what
+// reading the cleaned file gives.
+TEST(LineBreaks, OneReadGivesTheBytesOfTheFormerWay) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const auto& e : fs::directory_iterator(kxtest::SharedDir() / "samples" / "JPK_V7M")) {
+    if (e.path().extension() == ".xml") files.emplace_back(e.path().filename().string(), kxtest::ReadFile(e.path()));
+  }
+  std::string split = kUpToDate;
+  split.replace(split.find("Sklep Pod Lipami"), 16, "Sklep\r\nPod\nLipami");
+  split.replace(split.find("<Naglowek>"), 10, "<!-- z innego programu -->\r\n<Naglowek>\r\n   ");
+  files.emplace_back("split.xml", split);
+  ASSERT_GE(files.size(), 2u);
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    Session s;
+    s.ctx.AppSettings.ClearEnter = true;
+    s.port.answers = {Button::No};  // the prefixes of a tns file stay as they are
+    const fs::path reference = s.dir.Write("reference.xml", RemoveLineBreaks(bytes));
+    const std::string expected = kxtest::TwoPassSave(xml::XmlDocument::FromFile(reference), s.dir / "expected.xml");
+    const fs::path file = s.dir.Write(name, bytes);
+    s.editor.OpenFile(file.string());
+    const std::string written = kxtest::ReadFile(file);
+    EXPECT_EQ(written, expected.size() == bytes.size() ? bytes : expected);
+    EXPECT_TRUE(s.editor.HasDocument() || name.find("tns") != std::string::npos);
+    if (s.editor.HasDocument()) {
+      EXPECT_EQ(s.editor.Document().OwnerDocument().Xml(), xml::XmlDocument::FromFile(file).Xml()) << "as read back";
+    }
+  }
 }
 
 TEST(EditorOpen, UpToDateFileStaysUnmodified) {
