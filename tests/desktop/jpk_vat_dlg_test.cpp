@@ -831,6 +831,7 @@ class JpkVatDlgTest : public QObject {
     QCOMPARE(sales->index(0, k20).data().toString(), QStringLiteral("50,00"));
 
     // The sums per rate: 23% and 8% sales, other purchases, with totals.
+    panel->Tabs()->setCurrentIndex(2);
     QTableWidget* rates = panel->RateTable();
     QCOMPARE(rates->rowCount(), 5);
     QCOMPARE(rates->item(0, 1)->text(), QStringLiteral("8% (7%)"));

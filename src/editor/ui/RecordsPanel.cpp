@@ -86,6 +86,7 @@ struct RecordsPanel::Side {
   QTableView* view = nullptr;
   RecordModel* model = nullptr;
   QLabel* totals = nullptr;
+  bool totalsStale = true;
   RecordTable& Table() const { return *model->Table(); }
   bool HasTable() const { return model->Table() != nullptr; }
 };
@@ -207,10 +208,9 @@ RecordsPanel::RecordsPanel(kx::AppContext& ctx, QWidget* parent) : QWidget(paren
   connect(m_delete, &QPushButton::clicked, this, &RecordsPanel::DeleteRecord);
   connect(m_check, &QPushButton::clicked, this, &RecordsPanel::CheckDocument);
   connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
-    for (Side* s : {m_sales.get(), m_purchases.get()}) {
-      s->model->SetFilter(text);
-      ShowTotals(*s);
-    }
+    for (Side* s : {m_sales.get(), m_purchases.get()}) s->model->SetFilter(text);
+    MarkStale();
+    RefreshVisible();
   });
   connect(m_allAmounts, &QCheckBox::toggled, this, [this](bool all) {
     for (Side* s : {m_sales.get(), m_purchases.get()}) {
@@ -218,13 +218,15 @@ RecordsPanel::RecordsPanel(kx::AppContext& ctx, QWidget* parent) : QWidget(paren
       s->Table().SetAllAmounts(all);
       s->model->Reload();
       s->view->resizeColumnsToContents();
-      ShowTotals(*s);
     }
+    MarkStale();
+    RefreshVisible();
   });
   connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
     const bool grid = SideOfTab(tab) != nullptr;
     m_add->setEnabled(grid && !m_document.IsNull());
     m_delete->setEnabled(grid && !m_document.IsNull());
+    RefreshVisible();
   });
   connect(m_findings, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem* item, int) { FindingActivated(item); });
@@ -274,11 +276,16 @@ void RecordsPanel::Sync(const kx::jpk::v7m::IXMLJPK& document) {
     Rebuild(document);
     return;
   }
-  for (Side* s : {m_sales.get(), m_purchases.get()}) {
-    s->model->CellsChanged();
-    ShowTotals(*s);
-  }
-  ShowRateSums();
+  for (Side* s : {m_sales.get(), m_purchases.get()}) s->model->CellsChanged();
+  MarkStale();
+  RefreshVisible();
+}
+
+void RecordsPanel::MarkStale() { m_sales->totalsStale = m_purchases->totalsStale = m_ratesStale = true; }
+
+void RecordsPanel::RefreshVisible() {
+  if (Side* s = SideOfTab(m_tabs->currentIndex()); s && s->totalsStale) ShowTotals(*s);
+  if (m_tabs->currentIndex() == 2 && m_ratesStale) ShowRateSums();
 }
 
 void RecordsPanel::Rebuild(const kx::jpk::v7m::IXMLJPK& document) {
@@ -291,9 +298,9 @@ void RecordsPanel::Rebuild(const kx::jpk::v7m::IXMLJPK& document) {
       s->model->SetTable(std::make_unique<RecordTable>(document, s->side, m_allAmounts->isChecked()));
       s->view->resizeColumnsToContents();
     }
-    ShowTotals(*s);
   }
-  ShowRateSums();
+  MarkStale();
+  RefreshVisible();
   m_findings->clear();
   m_findingsNote->setText(tr("Plik nie był jeszcze sprawdzany: przycisk „Sprawdź plik”."));
   const bool has = !document.IsNull();
@@ -307,6 +314,7 @@ void RecordsPanel::Rebuild(const kx::jpk::v7m::IXMLJPK& document) {
 }
 
 void RecordsPanel::ShowTotals(Side& side) {
+  side.totalsStale = false;
   if (!side.HasTable()) {
     side.totals->setText(tr("Brak pliku JPK"));
     return;
@@ -334,6 +342,7 @@ void RecordsPanel::ShowTotals(Side& side) {
 }
 
 void RecordsPanel::ShowRateSums() {
+  m_ratesStale = false;
   m_rates->setRowCount(0);
   if (m_document.IsNull()) {
     m_ratesNote->setText(tr("Brak pliku JPK"));
@@ -387,9 +396,12 @@ void RecordsPanel::AfterEdit(Side& side, bool rowsChanged) {
   } else {
     side.model->CellsChanged();
   }
-  ShowTotals(side);
-  ShowRateSums();
-  if (changed) changed();
+  MarkStale();
+  if (changed) {
+    changed();  // the window refreshes, and with it this panel (Sync)
+  } else {
+    RefreshVisible();
+  }
 }
 
 void RecordsPanel::EditCell(Side& side, int tableRow, int column, const QString& text) {

@@ -65,6 +65,10 @@ class RecordsPanel : public QWidget {
   void AfterEdit(Side& side, bool rowsChanged);
   void ShowTotals(Side& side);
   void ShowRateSums();
+  // Totals and sums of a large file take a walk over every record: they are
+  // marked stale after a change and computed when their tab is shown.
+  void MarkStale();
+  void RefreshVisible();
   void EditCell(Side& side, int tableRow, int column, const QString& text);
   void FindingActivated(QTreeWidgetItem* item);
   template <class F>
@@ -84,6 +88,7 @@ class RecordsPanel : public QWidget {
   QUndoStack* m_undo = nullptr;
   QTableWidget* m_rates = nullptr;
   QLabel* m_ratesNote = nullptr;
+  bool m_ratesStale = true;
   QTreeWidget* m_findings = nullptr;
   QLabel* m_findingsNote = nullptr;
 };
