@@ -623,9 +623,17 @@ int RecordTable::AddRecord(int afterRow) {
 
 xml::XmlNode RecordTable::TakeRecord(int row) {
   xml::XmlNode record = m_rows.at(row);
-  record.ParentNode().RemoveChild(record);
+  xml::XmlNode parent = record.ParentNode();
+  xml::XmlNode next = record.NextSibling();
+  parent.RemoveChild(record);
   m_rows.erase(m_rows.begin() + row);
-  AfterChange();
+  try {
+    AfterChange();
+  } catch (...) {
+    parent.InsertBefore(record, next);
+    m_rows.insert(m_rows.begin() + row, record);
+    throw;
+  }
   return record;
 }
 
@@ -650,7 +658,13 @@ void RecordTable::InsertRecord(int row, const xml::XmlNode& record) {
     ewidencja.InsertBefore(record, before);
   }
   m_rows.insert(m_rows.begin() + row, record);
-  AfterChange();
+  try {
+    AfterChange();
+  } catch (...) {
+    ewidencja.RemoveChild(record);
+    m_rows.erase(m_rows.begin() + row);
+    throw;
+  }
 }
 
 void RecordTable::AfterChange() { RecalcJPK(m_jpk); }

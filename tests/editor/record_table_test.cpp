@@ -237,6 +237,15 @@ TEST(RecordTable, AddTakeAndInsertRenumber) {
   EXPECT_EQ(kxtest::SchemaErrors(dir / "zakup.xml"), "");
   RecordTable again(onlySales, RecordSide::Purchases);
   EXPECT_EQ(again.RowCount(), 1);
+
+  // A change the numbering refuses (a positive K_46) is taken back whole.
+  const int k46 = [&] {
+    again.SetAllAmounts(true);
+    return again.ColumnOf("K_46");
+  }();
+  const std::string whole = onlySales.OwnerDocument().Xml();
+  EXPECT_THROW(again.SetCell(0, k46, "5"), Error);
+  EXPECT_EQ(onlySales.OwnerDocument().Xml(), whole);
 }
 
 // A file as the program writes it, opened in the editor; one amount changed
