@@ -10,9 +10,12 @@
 //   AddRamzesRate(doc, 12, 23, 100, 23);
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/xml/xml_document.h"
+#include "platform/xml/xml_stream_writer.h"
 
 namespace kx {
 
@@ -54,5 +57,42 @@ void AddRamzesContractor(xml::XmlDocument& document, const RamzesContractor& con
 void AddRamzesDocument(xml::XmlDocument& document, const RamzesDocument& header);
 // One dod_Dekrety: the rate as "23%", the net, the tax and their sum.
 void AddRamzesRate(xml::XmlDocument& document, int64_t documentId, int rate, double net, double tax);
+
+// Where the records go: a document in memory, or a file written record by
+// record with the same bytes as the document saved (SaveFormatted).
+class RamzesOutput {
+ public:
+  virtual ~RamzesOutput() = default;
+  virtual void Contractor(const RamzesContractor& contractor) = 0;
+  virtual void Document(const RamzesDocument& header) = 0;
+  virtual void Rate(int64_t documentId, int rate, double net, double tax) = 0;
+};
+
+class RamzesDocumentOutput : public RamzesOutput {
+ public:
+  explicit RamzesDocumentOutput(xml::XmlDocument& document) : m_document(document) {}
+  void Contractor(const RamzesContractor& c) override { AddRamzesContractor(m_document, c); }
+  void Document(const RamzesDocument& d) override { AddRamzesDocument(m_document, d); }
+  void Rate(int64_t documentId, int rate, double net, double tax) override {
+    AddRamzesRate(m_document, documentId, rate, net, tax);
+  }
+
+ private:
+  xml::XmlDocument& m_document;
+};
+
+// Nothing is in place before Commit.
+class RamzesFileOutput : public RamzesOutput {
+ public:
+  explicit RamzesFileOutput(const std::filesystem::path& path);
+  ~RamzesFileOutput() override;
+  void Contractor(const RamzesContractor& c) override;
+  void Document(const RamzesDocument& d) override;
+  void Rate(int64_t documentId, int rate, double net, double tax) override;
+  void Commit();
+
+ private:
+  std::unique_ptr<xml::XmlStreamWriter> m_out;
+};
 
 }  // namespace kx

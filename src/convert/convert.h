@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/app_context.h"
+#include "app/ramzes_document.h"
 #include "jpk/model/Schemat_JPK_FA4_v10.h"
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
 #include "platform/temp_file.h"
@@ -75,6 +76,9 @@ struct RamzesConversion {
 
 // The Ramzes document of the sales records of `input`.
 RamzesConversion ConvertV7MToRamzes(jpk::v7m::IXMLJPK input);
+// The same records into an output (the file written record by record);
+// the counts in the result, its document left empty.
+RamzesConversion ConvertV7MToRamzes(jpk::v7m::IXMLJPK input, RamzesOutput& output);
 
 // The output name: "JPKVAT_to_Ramzes_" and the input file's name.
 std::string V7MToRamzesFileName(const std::filesystem::path& inputFile);

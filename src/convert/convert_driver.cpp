@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "app/ramzes_document.h"
 #include "convert/convert.h"
 #include "jpk/files/jpkTools.h"
 #include "platform/error.h"
@@ -90,8 +91,10 @@ std::string RunConversion(AppContext& ctx, ConverterState& state, const Conversi
     if (output == OutputFormat::Buchalter) {
       ConvertV7MToBuchalter(ctx, v7m, folder, staged);
     } else {
-      RamzesConversion ramzes = ConvertV7MToRamzes(v7m);
-      ramzes.document.SaveFormatted(staged.Stage(folder / V7MToRamzesFileName(request.inputFile)));
+      // Written record by record: the input is the only document held.
+      RamzesFileOutput file(staged.Stage(folder / V7MToRamzesFileName(request.inputFile)));
+      RamzesConversion ramzes = ConvertV7MToRamzes(v7m, file);
+      file.Commit();
       if (ramzes.purchasesLeftOut > 0) {
         done += Format("\rPominięto wiersze zakupu (format Ramzes ich nie przyjmuje): %d", ramzes.purchasesLeftOut);
       }

@@ -47,47 +47,54 @@ class ContractorNumbers {
   std::map<std::pair<std::string, std::string>, int64_t> m_numbers;
 };
 
-void AddSale(xml::XmlDocument& document, ContractorNumbers& contractors, const xml::XmlNode& record) {
+void AddSale(RamzesOutput& output, ContractorNumbers& contractors, const xml::XmlNode& record) {
   std::string nip = ChildText(record, "NrKontrahenta");
   std::string name = ChildText(record, "NazwaKontrahenta");
   int64_t contractorId = contractors.Of(nip, name);
-  AddRamzesContractor(document,
-                      {.id = contractorId, .shortName = FirstChars(name, kShortNameChars), .name = name, .nip = nip});
+  output.Contractor({.id = contractorId, .shortName = FirstChars(name, kShortNameChars), .name = name, .nip = nip});
 
   int64_t documentId = ChildInt(record, "LpSprzedazy");
   std::string issued = ChildText(record, "DataWystawienia");
   std::string sold = ChildText(record, "DataSprzedazy");
   bool negative = SaleNetSum(record) < 0 || SaleTaxSum(record) < 0;
-  AddRamzesDocument(document, {.contractorId = contractorId,
-                               .documentId = documentId,
-                               .number = ChildText(record, "DowodSprzedazy"),
-                               .issueDate = issued,
-                               .operationDate = sold.empty() ? issued : sold,
-                               .paymentDate = issued,
-                               .type = negative ? kRamzesCorrection : kRamzesInvoice});
+  output.Document({.contractorId = contractorId,
+                   .documentId = documentId,
+                   .number = ChildText(record, "DowodSprzedazy"),
+                   .issueDate = issued,
+                   .operationDate = sold.empty() ? issued : sold,
+                   .paymentDate = issued,
+                   .type = negative ? kRamzesCorrection : kRamzesInvoice});
 
   for (const RateSource& r : kRates) {
     double net = ChildAmount(record, r.net);
     double tax = r.tax == nullptr ? 0 : ChildAmount(record, r.tax);
-    if (net != 0 || tax != 0) AddRamzesRate(document, documentId, r.rate, net, tax);
+    if (net != 0 || tax != 0) output.Rate(documentId, r.rate, net, tax);
   }
 }
 
 }  // namespace
 
-RamzesConversion ConvertV7MToRamzes(jpk::v7m::IXMLJPK input) {
+RamzesConversion ConvertV7MToRamzes(jpk::v7m::IXMLJPK input, RamzesOutput& output) {
   xml::XmlNode ewidencja = input.IsNull() ? xml::XmlNode() : input.FindChild("Ewidencja");
   if (ewidencja.IsNull()) throw Error("Brak elementu \"Ewidencja\" w pliku JPK");
 
-  RamzesConversion result{.document = NewRamzesDocument()};
+  RamzesConversion result;
   ContractorNumbers contractors;
   for (xml::XmlNode r = FirstSaleRecord(ewidencja); !r.IsNull(); r = NextSaleRecord(r)) {
-    AddSale(result.document, contractors, r);
+    AddSale(output, contractors, r);
     ++result.sales;
   }
   for (xml::XmlNode r = FirstPurchaseRecord(ewidencja); !r.IsNull(); r = NextPurchaseRecord(r)) {
     ++result.purchasesLeftOut;
   }
+  return result;
+}
+
+RamzesConversion ConvertV7MToRamzes(jpk::v7m::IXMLJPK input) {
+  xml::XmlDocument document = NewRamzesDocument();
+  RamzesDocumentOutput output(document);
+  RamzesConversion result = ConvertV7MToRamzes(std::move(input), output);
+  result.document = std::move(document);
   return result;
 }
 

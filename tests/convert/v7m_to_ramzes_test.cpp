@@ -233,3 +233,45 @@ TEST(V7MToRamzesFileName, IsThePrefixAndTheInputName) {
   EXPECT_EQ(convert::V7MToRamzesFileName("/dane/JPK/JPK_V7M_2024-01.xml"), "JPKVAT_to_Ramzes_JPK_V7M_2024-01.xml");
   EXPECT_EQ(convert::V7MToRamzesFileName("plik.xml"), "JPKVAT_to_Ramzes_plik.xml");
 }
+
+// The file written record by record has the bytes of the document built in
+// memory and saved: texts with markup characters, CR, tabs, blanks at the
+// ends, Polish letters and empty fields; and a file of no sale at all.
+TEST_F(V7MToRamzes, FileWrittenRecordByRecordHasTheBytesOfTheSavedDocument) {
+  const std::string names[] = {"Łąka & Syn <hurt> \"A\"", " Kłos\tPiekarnia ", "Żuraw\r\nSp. z o.o.", "",
+                               "AT&T > 'B' ]]> ;"};
+  std::string sales;
+  int lp = 0;
+  for (const std::string& name : names) {
+    ++lp;
+    std::string escaped;
+    for (char c : name) {
+      if (c == '&') {
+        escaped += "&amp;";
+      } else if (c == '<') {
+        escaped += "&lt;";
+      } else if (c == '>') {
+        escaped += "&gt;";
+      } else if (c == '\r') {
+        escaped += "&#13;";
+      } else {
+        escaped += c;
+      }
+    }
+    sales += Sale(lp, "<K_19>100.5</K_19><K_20>23.12</K_20><K_13>7</K_13>", "5260001246", escaped);
+  }
+  for (const std::string& ewidencja : {sales + Purchase(1, "<K_42>1</K_42><K_43>0.23</K_43>"), std::string()}) {
+    const auto file = dir.Write("JPK_V7M_2026-02.xml", V7MFile(ewidencja));
+    convert::RamzesConversion inMemory = convert::ConvertV7MToRamzes(kx::jpk::v7m::LoadJPK(file));
+    inMemory.document.SaveFormatted(dir / "memory.xml");
+
+    std::filesystem::remove(dir / "stream.xml");
+    kx::RamzesFileOutput output(dir / "stream.xml");
+    convert::RamzesConversion streamed = convert::ConvertV7MToRamzes(kx::jpk::v7m::LoadJPK(file), output);
+    EXPECT_FALSE(std::filesystem::exists(dir / "stream.xml"));  // nothing before Commit
+    output.Commit();
+    EXPECT_EQ(ReadFile(dir / "stream.xml"), ReadFile(dir / "memory.xml"));
+    EXPECT_EQ(streamed.sales, inMemory.sales);
+    EXPECT_EQ(streamed.purchasesLeftOut, inMemory.purchasesLeftOut);
+  }
+}

@@ -773,6 +773,26 @@ void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool fo
   file.Commit();
 }
 
+namespace {
+
+class AtomicFileWriter : public AtomicWriter {
+ public:
+  explicit AtomicFileWriter(const std::filesystem::path& path) : m_file(path) {}
+  void Write(std::string_view bytes) override {
+    if (!m_file.Write(bytes.data(), bytes.size())) m_file.Fail(m_file.Error() ? m_file.Error() : EIO);
+  }
+  void Commit() override { m_file.Commit(); }
+
+ private:
+  AtomicFile m_file;
+};
+
+}  // namespace
+
+std::unique_ptr<AtomicWriter> OpenAtomicFile(const std::filesystem::path& path) {
+  return std::make_unique<AtomicFileWriter>(path);
+}
+
 void WriteTextFile(const std::filesystem::path& path, std::string_view bytes) {
   AtomicFile file(path);
   if (!file.Write(bytes.data(), bytes.size())) file.Fail(file.Error() ? file.Error() : EIO);

@@ -5,6 +5,7 @@
 #include <libxml/tree.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,16 @@ void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool fo
                        std::string_view indent = "  ");
 // Writes the bytes the same way.
 void WriteTextFile(const std::filesystem::path& path, std::string_view bytes);
+
+// The same atomic file written piece by piece: nothing is in place before
+// Commit; a failure names the target and its reason (kx::Error).
+class AtomicWriter {
+ public:
+  virtual ~AtomicWriter() = default;
+  virtual void Write(std::string_view bytes) = 0;
+  virtual void Commit() = 0;
+};
+std::unique_ptr<AtomicWriter> OpenAtomicFile(const std::filesystem::path& path);
 
 // Checks of what callers put into a document; each fails with kx::Error.
 void CheckName(std::string_view name);  // a qualified name

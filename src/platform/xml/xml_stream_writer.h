@@ -1,0 +1,58 @@
+#pragma once
+// A document of records written element by element straight to its file,
+// for record lists too large to be held in memory beside their source. The
+// bytes are those SaveFormatted writes of the same document built in memory:
+// UTF-8 declared, one element per line indented per level, an element
+// without content as <name/>. Nothing is in place before Commit, which puts
+// the whole file there in one rename.
+//
+//   XmlStreamWriter out(path, "\t");
+//   out.StartElement("Baza");
+//   out.StartElement("knt_Kontrahenci");
+//   out.TextElement("knt_Id", "7");
+//   out.EndElement();
+//   out.Commit();  // ends what is still open
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kx::xml {
+
+namespace detail {
+class AtomicWriter;
+}
+
+class XmlStreamWriter {
+ public:
+  XmlStreamWriter(const std::filesystem::path& path, std::string indent);
+  ~XmlStreamWriter();
+  XmlStreamWriter(const XmlStreamWriter&) = delete;
+  XmlStreamWriter& operator=(const XmlStreamWriter&) = delete;
+
+  // Names and texts are checked as the document's own (kx::Error).
+  void StartElement(std::string_view name);
+  // An element holding only the text (none when empty).
+  void TextElement(std::string_view name, std::string_view text);
+  void EndElement();
+  void Commit();
+
+ private:
+  void OpenChild();
+  void Indent(size_t depth);
+  void Flush(bool force);
+
+  struct Open {
+    std::string name;
+    bool hasChildren = false;
+  };
+  std::unique_ptr<detail::AtomicWriter> m_file;
+  std::string m_indent;
+  std::vector<Open> m_open;
+  std::string m_buffer;
+  bool m_rootDone = false;
+};
+
+}  // namespace kx::xml
