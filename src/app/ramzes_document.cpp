@@ -89,6 +89,10 @@ RamzesFileOutput::RamzesFileOutput(const std::filesystem::path& path)
   m_out->StartElement("Baza");
 }
 
+RamzesFileOutput::RamzesFileOutput() : m_out(std::make_unique<xml::XmlStreamWriter>("\t")) {
+  m_out->StartElement("Baza");
+}
+
 RamzesFileOutput::~RamzesFileOutput() = default;
 
 void RamzesFileOutput::Contractor(const RamzesContractor& c) {
@@ -102,5 +106,7 @@ void RamzesFileOutput::Rate(int64_t documentId, int rate, double net, double tax
 }
 
 void RamzesFileOutput::Commit() { m_out->Commit(); }
+
+std::string RamzesFileOutput::TakeText() { return m_out->TakeText(); }
 
 }  // namespace kx

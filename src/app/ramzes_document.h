@@ -81,15 +81,18 @@ class RamzesDocumentOutput : public RamzesOutput {
   xml::XmlDocument& m_document;
 };
 
-// Nothing is in place before Commit.
+// Written to a file (nothing is in place before Commit), or kept as text
+// (TakeText): the bytes the document saved would have.
 class RamzesFileOutput : public RamzesOutput {
  public:
   explicit RamzesFileOutput(const std::filesystem::path& path);
+  RamzesFileOutput();  // kept as text
   ~RamzesFileOutput() override;
   void Contractor(const RamzesContractor& c) override;
   void Document(const RamzesDocument& d) override;
   void Rate(int64_t documentId, int rate, double net, double tax) override;
   void Commit();
+  std::string TakeText();
 
  private:
   std::unique_ptr<xml::XmlStreamWriter> m_out;

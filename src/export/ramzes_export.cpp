@@ -41,13 +41,19 @@ RamzesContractor ReadRamzesContractor(AppContext& ctx, WarehouseTables& t, const
 
 xml::XmlDocument MakeRamzes(AppContext& ctx, WarehouseTables& t) {
   xml::XmlDocument document = NewRamzesDocument();
+  RamzesDocumentOutput output(document);
+  MakeRamzes(ctx, t, output);
+  return document;
+}
+
+void MakeRamzes(AppContext& ctx, WarehouseTables& t, RamzesOutput& output) {
   for (t.wi.First(); !t.wi.Eof(); t.wi.Next()) {
     int64_t type = t.wi.FieldByName("Type").AsInteger();
     if (!IsSaleDocType(ctx.AppSettings, type) || (t.reg.FieldByName("Flags").AsInteger() & kRegSkip) != 0) continue;
 
     std::string number = t.wi.FieldByName("Name").AsString();
     RamzesContractor contractor = ReadRamzesContractor(ctx, t, number, KindChecksNip(type));
-    AddRamzesContractor(document, contractor);
+    output.Contractor(contractor);
 
     RamzesDocument header;
     header.contractorId = contractor.id;
@@ -58,7 +64,7 @@ xml::XmlDocument MakeRamzes(AppContext& ctx, WarehouseTables& t) {
     header.paymentDate = header.issueDate;
     header.description = t.wi.FieldByName("Comment").AsString();
     header.type = (type & 1) != 0 ? kRamzesCorrection : kRamzesInvoice;
-    AddRamzesDocument(document, header);
+    output.Document(header);
 
     struct RateFields {
       int rate;
@@ -69,12 +75,11 @@ xml::XmlDocument MakeRamzes(AppContext& ctx, WarehouseTables& t) {
          {RateFields{23, "Value22", "Tax22"}, RateFields{8, "Value7", "Tax7"}, RateFields{5, "Value3", "Tax3"}}) {
       double net = t.reg.FieldByName(r.net).AsFloat();
       double tax = t.reg.FieldByName(r.tax).AsFloat();
-      if (net != 0 || tax != 0) AddRamzesRate(document, header.documentId, r.rate, net, tax);
+      if (net != 0 || tax != 0) output.Rate(header.documentId, r.rate, net, tax);
     }
     double net0 = t.reg.FieldByName("Value0").AsFloat();
-    if (net0 != 0) AddRamzesRate(document, header.documentId, 0, net0, 0);
+    if (net0 != 0) output.Rate(header.documentId, 0, net0, 0);
   }
-  return document;
 }
 
 }  // namespace kx::exports

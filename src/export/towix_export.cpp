@@ -46,6 +46,14 @@ void SaveDocumentAs(AppContext& ctx, xml::XmlDocument& document, const std::stri
   document.SaveFormatted(*fileName);
 }
 
+// The same for a file made as text.
+void SaveTextAs(AppContext& ctx, const std::string& text, const std::string& suffix) {
+  auto fileName = jpk::AskSaveFileName(ctx, suffix);
+  if (!fileName) return;
+  ui::BusyCursor busy(ctx.ui);
+  ReplaceFileWhole(*fileName, text);
+}
+
 }  // namespace
 
 ExportFormat ExportFormatFromText(std::string_view text) {
@@ -147,7 +155,13 @@ ExportResult RunExport(AppContext& ctx, ExportFormat format) {
       result.failure = sage.failure;
       break;
     }
-    case ExportFormat::Ramzes: result.document = MakeRamzes(ctx, t); break;
+    case ExportFormat::Ramzes: {
+      // Kept as text: no tree of the whole month is held.
+      RamzesFileOutput text;
+      MakeRamzes(ctx, t, text);
+      result.text = text.TakeText();
+      break;
+    }
     case ExportFormat::Buchalter:
     case ExportFormat::None: break;
   }
@@ -172,7 +186,7 @@ void OfferExport(AppContext& ctx, ExportResult& result, const std::string& worki
       ShowCount(ctx, result.count);
       break;
     case ExportFormat::Ramzes:
-      if (AskSave(ctx)) SaveDocumentAs(ctx, result.document, "_Towix2Ramzes");
+      if (AskSave(ctx)) SaveTextAs(ctx, result.text, "_Towix2Ramzes");
       break;
     case ExportFormat::Buchalter: ctx.ui.Show(ui::BoxKind::Information, "w trakcie realizacji"); break;
     case ExportFormat::None: break;
@@ -207,7 +221,7 @@ std::string WriteExport(ExportResult& result, const std::string& fileName) {
       result.document.SaveFormatted(fileName);
       return Format("Zapisano plik %s: dokumentów %d", fileName.c_str(), result.count);
     case ExportFormat::Ramzes:
-      result.document.SaveFormatted(fileName);
+      ReplaceFileWhole(fileName, result.text);
       return Format("Zapisano plik %s", fileName.c_str());
     case ExportFormat::Sage:
       ReplaceFileWhole(fileName, result.text);

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "app/app_context.h"
+#include "app/ramzes_document.h"
 #include "jpk/model/Schemat_JPK_FA4_v10.h"
 #include "jpk/model/Schemat_JPK_MAG1_v10.h"
 #include "platform/tables/table.h"
@@ -85,14 +86,16 @@ jpk::mag::IXMLJPKMAG MakeJpkMag(AppContext& ctx, WarehouseTables& t);
 WaproExport MakeWapro(AppContext& ctx, WarehouseTables& t);
 SageExport MakeSage(AppContext& ctx, WarehouseTables& t);
 xml::XmlDocument MakeRamzes(AppContext& ctx, WarehouseTables& t);
+// The same records into an output (the export keeps them as the file's text).
+void MakeRamzes(AppContext& ctx, WarehouseTables& t, RamzesOutput& output);
 
 // What one run made. For None and Buchalter nothing is made.
 struct ExportResult {
   ExportFormat format = ExportFormat::None;
   jpk::fa::IXMLJPKFA fa;
   jpk::mag::IXMLJPKMAG mag;
-  xml::XmlDocument document;   // Wapro, Ramzes
-  std::string text;            // Sage
+  xml::XmlDocument document;   // Wapro
+  std::string text;            // Sage; Ramzes: the file's text, written record by record
   int count = 0;               // Wapro, Sage: documents written
   std::exception_ptr failure;  // Wapro, Sage: the walk stopped here
 };

@@ -189,6 +189,16 @@ TEST(RamzesExport, ContractorHeaderAndRatesPerDocument) {
                 "dod_Dekrety{dod_DokId=2 dod_PozSvt=0% dod_PozNet=100 dod_PozVat=0 dod_PozBru=100}",
             }));
   EXPECT_TRUE(run.port.shown.empty());
+
+  // The export keeps the file as text written record by record: the bytes of
+  // the document saved.
+  kx::xml::XmlDocument document = run.Make();
+  document.SaveFormatted(run.dir / "document.xml");
+  kx::exports::ExportResult result = kx::exports::RunExport(run.ctx, kx::exports::ExportFormat::Ramzes);
+  EXPECT_EQ(result.text, ReadFile(run.dir / "document.xml"));
+  EXPECT_EQ(kx::exports::WriteExport(result, (run.dir / "ramzes.xml").string()),
+            "Zapisano plik " + (run.dir / "ramzes.xml").string());
+  EXPECT_EQ(ReadFile(run.dir / "ramzes.xml"), result.text);
 }
 
 TEST(RamzesExport, OnlySalesDocumentsOfTheMonthNotLeftOut) {

@@ -28,6 +28,10 @@ XmlStreamWriter::XmlStreamWriter(const std::filesystem::path& path, std::string 
   m_buffer = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 }
 
+XmlStreamWriter::XmlStreamWriter(std::string indent) : m_indent(std::move(indent)) {
+  m_buffer = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+}
+
 XmlStreamWriter::~XmlStreamWriter() = default;
 
 void XmlStreamWriter::Indent(size_t depth) {
@@ -89,16 +93,24 @@ void XmlStreamWriter::EndElement() {
 }
 
 void XmlStreamWriter::Flush(bool force) {
-  if (m_buffer.empty() || (!force && m_buffer.size() < kFlushAt)) return;
+  if (!m_file || m_buffer.empty() || (!force && m_buffer.size() < kFlushAt)) return;
   m_file->Write(m_buffer);
   m_buffer.clear();
 }
 
 void XmlStreamWriter::Commit() {
+  if (!m_file) throw Error("Dokument XML jest zapisywany w pamięci, nie do pliku");
   while (!m_open.empty()) EndElement();
   if (!m_rootDone) throw Error("Dokument XML nie ma elementu głównego");
   Flush(true);
   m_file->Commit();
+}
+
+std::string XmlStreamWriter::TakeText() {
+  if (m_file) throw Error("Dokument XML jest zapisywany do pliku, nie w pamięci");
+  while (!m_open.empty()) EndElement();
+  if (!m_rootDone) throw Error("Dokument XML nie ma elementu głównego");
+  return std::move(m_buffer);
 }
 
 }  // namespace kx::xml

@@ -28,6 +28,8 @@ class AtomicWriter;
 class XmlStreamWriter {
  public:
   XmlStreamWriter(const std::filesystem::path& path, std::string indent);
+  // The same text kept in memory, for TakeText.
+  explicit XmlStreamWriter(std::string indent);
   ~XmlStreamWriter();
   XmlStreamWriter(const XmlStreamWriter&) = delete;
   XmlStreamWriter& operator=(const XmlStreamWriter&) = delete;
@@ -38,6 +40,8 @@ class XmlStreamWriter {
   void TextElement(std::string_view name, std::string_view text);
   void EndElement();
   void Commit();
+  // The whole text of a writer kept in memory (ends what is still open).
+  std::string TakeText();
 
  private:
   void OpenChild();
