@@ -38,15 +38,7 @@ bool AskSave(AppContext& ctx) {
                     ui::Button::Yes) == ui::Button::Yes;
 }
 
-// The save dialog with the export's proposed name, then the whole save.
-void SaveDocumentAs(AppContext& ctx, xml::XmlDocument& document, const std::string& suffix) {
-  auto fileName = jpk::AskSaveFileName(ctx, suffix);
-  if (!fileName) return;
-  ui::BusyCursor busy(ctx.ui);
-  document.SaveFormatted(*fileName);
-}
-
-// The same for a file made as text.
+// The save dialog with the export's proposed name, then the whole file written.
 void SaveTextAs(AppContext& ctx, const std::string& text, const std::string& suffix) {
   auto fileName = jpk::AskSaveFileName(ctx, suffix);
   if (!fileName) return;
@@ -142,8 +134,8 @@ ExportResult RunExport(AppContext& ctx, ExportFormat format) {
     case ExportFormat::JpkFa: result.fa = MakeJpkFa(ctx, t); break;
     case ExportFormat::JpkMag: result.mag = MakeJpkMag(ctx, t); break;
     case ExportFormat::Wapro: {
-      WaproExport wapro = MakeWapro(ctx, t);
-      result.document = wapro.document;
+      WaproExport wapro = MakeWaproText(ctx, t);
+      result.text = std::move(wapro.text);
       result.count = wapro.count;
       result.failure = wapro.failure;
       break;
@@ -178,7 +170,7 @@ void OfferExport(AppContext& ctx, ExportResult& result, const std::string& worki
       break;
     case ExportFormat::Wapro:
       ShowCount(ctx, result.count);
-      if (AskSave(ctx)) SaveDocumentAs(ctx, result.document, "_Towix2Wapro");
+      if (AskSave(ctx)) SaveTextAs(ctx, result.text, "_Towix2Wapro");
       break;
     case ExportFormat::Sage:
       // The blocks written before a failure stay in the file.
@@ -218,7 +210,7 @@ std::string WriteExport(ExportResult& result, const std::string& fileName) {
       return Format("Zapisano plik %s", fileName.c_str());
     }
     case ExportFormat::Wapro:
-      result.document.SaveFormatted(fileName);
+      ReplaceFileWhole(fileName, result.text);
       return Format("Zapisano plik %s: dokumentów %d", fileName.c_str(), result.count);
     case ExportFormat::Ramzes:
       ReplaceFileWhole(fileName, result.text);

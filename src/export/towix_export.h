@@ -69,7 +69,8 @@ class WarehouseTables {
 // Sage): the result holds the part, `failure` the error.
 struct WaproExport {
   xml::XmlDocument document;
-  int count = 0;  // documents written
+  std::string text;  // MakeWaproText: the file's text instead of the document
+  int count = 0;     // documents written
   std::exception_ptr failure;
 };
 
@@ -84,6 +85,8 @@ struct SageExport {
 jpk::fa::IXMLJPKFA MakeJpkFa(AppContext& ctx, WarehouseTables& t);
 jpk::mag::IXMLJPKMAG MakeJpkMag(AppContext& ctx, WarehouseTables& t);
 WaproExport MakeWapro(AppContext& ctx, WarehouseTables& t);
+// The same kept as the file's text (`text`, no tree of the month held).
+WaproExport MakeWaproText(AppContext& ctx, WarehouseTables& t);
 SageExport MakeSage(AppContext& ctx, WarehouseTables& t);
 xml::XmlDocument MakeRamzes(AppContext& ctx, WarehouseTables& t);
 // The same records into an output (the export keeps them as the file's text).
@@ -94,8 +97,7 @@ struct ExportResult {
   ExportFormat format = ExportFormat::None;
   jpk::fa::IXMLJPKFA fa;
   jpk::mag::IXMLJPKMAG mag;
-  xml::XmlDocument document;   // Wapro
-  std::string text;            // Sage; Ramzes: the file's text, written record by record
+  std::string text;            // Sage; Wapro, Ramzes: the file's text, written record by record
   int count = 0;               // Wapro, Sage: documents written
   std::exception_ptr failure;  // Wapro, Sage: the walk stopped here
 };

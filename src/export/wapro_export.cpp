@@ -17,6 +17,7 @@
 #include "app/source_tables.h"
 #include "platform/decimal_text.h"
 #include "platform/error.h"
+#include "platform/xml/xml_stream_writer.h"
 
 namespace kx::exports {
 using namespace towix;
@@ -33,7 +34,37 @@ int64_t WaproDayOf(const tables::Field& field) { return WaproDay(field.IsNull() 
 
 std::string Text(int64_t n) { return std::to_string(n); }
 
-void AddText(xml::XmlNode& parent, const char* name, const std::string& text) { parent.AddChild(name).SetText(text); }
+// Where the elements go: the tree in memory, or text written as it goes
+// (the same bytes once the tree is saved).
+class WaproOut {
+ public:
+  virtual ~WaproOut() = default;
+  virtual void Start(const char* name) = 0;
+  virtual void Text(const char* name, const std::string& text) = 0;
+  virtual void End() = 0;
+};
+
+class NodeOut : public WaproOut {
+ public:
+  explicit NodeOut(xml::XmlNode base) { m_open.push_back(std::move(base)); }
+  void Start(const char* name) override { m_open.push_back(m_open.back().AddChild(name)); }
+  void Text(const char* name, const std::string& text) override { m_open.back().AddChild(name).SetText(text); }
+  void End() override { m_open.pop_back(); }
+
+ private:
+  std::vector<xml::XmlNode> m_open;
+};
+
+class StreamOut : public WaproOut {
+ public:
+  explicit StreamOut(xml::XmlStreamWriter& out) : m_out(out) {}
+  void Start(const char* name) override { m_out.StartElement(name); }
+  void Text(const char* name, const std::string& text) override { m_out.TextElement(name, text); }
+  void End() override { m_out.EndElement(); }
+
+ private:
+  xml::XmlStreamWriter& m_out;
+};
 
 struct WaproRate {
   const char* code;
@@ -177,70 +208,92 @@ WaproDocument ReadDocument(AppContext& ctx, WarehouseTables& t, const CardKeys& 
   return d;
 }
 
-xml::XmlDocument NewWaproDocument(AppContext& ctx, const jpk::CreationTime& now) {
-  xml::XmlDocument document;
-  document.SetVersion("1.0");
-  document.SetEncoding("UTF-8");
-  document.SetIndentString("\t");  // written with SaveFormatted
-  xml::XmlNode root = document.AddDocumentElement("MAGIK_EKSPORT");
-  xml::XmlNode info = root.AddChild("INFO_EKSPORTU");
-  AddText(info, "WERSJA_MAGIKA", "4.2.0");
-  AddText(info, "NAZWA_PROGRAMU", "kx2jpk");
-  AddText(info, "WERSJA_PROGRAMU", VersionString(ctx.AppName));
-  AddText(info, "DATA_EKSPORTU", Format("%02d-%02d-%04d", now.date.day, now.date.month, now.date.year));
-  AddText(info, "GODZINA_EKSPORTU", Format("%02d:%02d:%02d", now.hour, now.minute, now.second));
-  AddText(info, "LICZBA_DOKUMENTOW", "0");
-  return document;
+void WriteInfo(WaproOut& out, AppContext& ctx, const jpk::CreationTime& now, int count) {
+  out.Start("INFO_EKSPORTU");
+  out.Text("WERSJA_MAGIKA", "4.2.0");
+  out.Text("NAZWA_PROGRAMU", "kx2jpk");
+  out.Text("WERSJA_PROGRAMU", VersionString(ctx.AppName));
+  out.Text("DATA_EKSPORTU", Format("%02d-%02d-%04d", now.date.day, now.date.month, now.date.year));
+  out.Text("GODZINA_EKSPORTU", Format("%02d:%02d:%02d", now.hour, now.minute, now.second));
+  out.Text("LICZBA_DOKUMENTOW", Text(count));
+  out.End();
 }
 
-void AddWaproDocumentHeader(xml::XmlNode& document, const WaproDocument& d) {
-  xml::XmlNode header = document.AddChild("NAGLOWEK_DOKUMENTU");
-  AddText(header, "RODZAJ_DOKUMENTU", "H");
-  AddText(header, "NUMER", d.number);
-  AddText(header, "ID_DOKUMENTU_ORYG", Text(d.originalId));
-  AddText(header, "ID_KONTRAHENTA", Text(d.user));
-  AddText(header, "ID_PLATNIKA", Text(d.payer));
-  AddText(header, "ZAKUP_SPRZEDAZ", "S");
-  AddText(header, "TYP_DOKUMENTU", "FV");
-  if (!d.tradeKinds.empty()) AddText(header, "RODZAJ_TRANSAKCJI_HANDLOWEJ", d.tradeKinds);
-  xml::XmlNode dates = header.AddChild("DATY");
-  AddText(dates, "DATA_WYSTAWIENIA", Text(d.issueDay));
-  AddText(dates, "DATA_SPRZEDAZY", Text(d.saleDay));
-  AddText(dates, "TERMIN_PLATNOSCI", Text(d.payDay));
-  xml::XmlNode values = header.AddChild("WARTOSCI_NAGLOWKA");
-  AddText(values, "NETTO_SPRZEDAZY", DecimalText(RoundAmount(kAmountDecimals, d.value - d.totalTax)));
-  AddText(values, "BRUTTO_SPRZEDAZY", DecimalText(d.value));
-  AddText(values, "NETTO_ZAKUPU", "0");
-  AddText(values, "BRUTTO_ZAKUPU", "0");
-}
-
-void AddWaproRates(xml::XmlNode& document, const WaproDocument& d) {
-  xml::XmlNode vat = document.AddChild("VAT");
+void WriteDocument(WaproOut& out, const WaproDocument& d) {
+  out.Start("DOKUMENT");
+  out.Start("NAGLOWEK_DOKUMENTU");
+  out.Text("RODZAJ_DOKUMENTU", "H");
+  out.Text("NUMER", d.number);
+  out.Text("ID_DOKUMENTU_ORYG", Text(d.originalId));
+  out.Text("ID_KONTRAHENTA", Text(d.user));
+  out.Text("ID_PLATNIKA", Text(d.payer));
+  out.Text("ZAKUP_SPRZEDAZ", "S");
+  out.Text("TYP_DOKUMENTU", "FV");
+  if (!d.tradeKinds.empty()) out.Text("RODZAJ_TRANSAKCJI_HANDLOWEJ", d.tradeKinds);
+  out.Start("DATY");
+  out.Text("DATA_WYSTAWIENIA", Text(d.issueDay));
+  out.Text("DATA_SPRZEDAZY", Text(d.saleDay));
+  out.Text("TERMIN_PLATNOSCI", Text(d.payDay));
+  out.End();
+  out.Start("WARTOSCI_NAGLOWKA");
+  out.Text("NETTO_SPRZEDAZY", DecimalText(RoundAmount(kAmountDecimals, d.value - d.totalTax)));
+  out.Text("BRUTTO_SPRZEDAZY", DecimalText(d.value));
+  out.Text("NETTO_ZAKUPU", "0");
+  out.Text("BRUTTO_ZAKUPU", "0");
+  out.End();
+  out.End();  // NAGLOWEK_DOKUMENTU
+  out.Start("VAT");
   for (const WaproRate& r : d.rates) {
-    xml::XmlNode rate = vat.AddChild("STAWKA");
-    AddText(rate, "KOD_VAT", r.code);
-    AddText(rate, "NETTO", DecimalText(r.net));
-    AddText(rate, "VAT", DecimalText(r.tax));
-    AddText(rate, "DATA_VAT", Text(d.vatDay));
+    out.Start("STAWKA");
+    out.Text("KOD_VAT", r.code);
+    out.Text("NETTO", DecimalText(r.net));
+    out.Text("VAT", DecimalText(r.tax));
+    out.Text("DATA_VAT", Text(d.vatDay));
+    out.End();
   }
+  out.End();  // VAT
+  out.End();  // DOKUMENT
 }
 
-void AddWaproContractors(xml::XmlNode& cardFile, const std::vector<WaproCard>& cards, CardKeys& written) {
+void WriteContractors(WaproOut& out, const std::vector<WaproCard>& cards, CardKeys& written) {
   for (const WaproCard& c : cards) {
     written.insert({c.id, c.code});
-    xml::XmlNode card = cardFile.AddChild("KONTRAHENT");
-    AddText(card, "ID_KONTRAHENTA", Text(c.id));
-    AddText(card, "KOD_KONTRAHENTA", Text(c.code));
-    AddText(card, "NAZWA", c.shortName);
-    AddText(card, "NAZWA_PELNA", c.name);
-    AddText(card, "KOD_POCZTOWY", c.postalCode);
-    AddText(card, "MIEJSCOWOSC", c.town);
-    AddText(card, "ULICA_LOKAL", c.street);
-    AddText(card, "NIP", c.nip);
-    AddText(card, "RODZAJ_EWIDENCJI", "1");
-    AddText(card, "VAT_CZYNNY", "1");
-    AddText(card, "ODBIORCA", "1");
+    out.Start("KONTRAHENT");
+    out.Text("ID_KONTRAHENTA", Text(c.id));
+    out.Text("KOD_KONTRAHENTA", Text(c.code));
+    out.Text("NAZWA", c.shortName);
+    out.Text("NAZWA_PELNA", c.name);
+    out.Text("KOD_POCZTOWY", c.postalCode);
+    out.Text("MIEJSCOWOSC", c.town);
+    out.Text("ULICA_LOKAL", c.street);
+    out.Text("NIP", c.nip);
+    out.Text("RODZAJ_EWIDENCJI", "1");
+    out.Text("VAT_CZYNNY", "1");
+    out.Text("ODBIORCA", "1");
+    out.End();
   }
+}
+
+// The month's sales documents into their list and their cards into the card
+// file; the count of documents written. A failure ends the walk: what was
+// written before it stays, the failure goes to `failure`.
+int WalkWapro(AppContext& ctx, WarehouseTables& t, WaproOut& documents, WaproOut& cardFile,
+              std::exception_ptr& failure) {
+  CardKeys written;
+  int count = 0;
+  try {
+    for (t.wi.First(); !t.wi.Eof(); t.wi.Next()) {
+      int64_t type = t.wi.FieldByName("Type").AsInteger();
+      if (!IsSaleDocType(ctx.AppSettings, type) || (t.reg.FieldByName("Flags").AsInteger() & kRegSkip) != 0) continue;
+      WaproDocument d = ReadDocument(ctx, t, written, type);
+      WriteDocument(documents, d);
+      WriteContractors(cardFile, d.cards, written);
+      ++count;
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  return count;
 }
 
 }  // namespace
@@ -251,27 +304,43 @@ WaproExport MakeWapro(AppContext& ctx, WarehouseTables& t) { return MakeWapro(ct
 
 WaproExport MakeWapro(AppContext& ctx, WarehouseTables& t, const jpk::CreationTime& now) {
   WaproExport out;
-  out.document = NewWaproDocument(ctx, now);
-  xml::XmlNode root = out.document.DocumentElement();
-  xml::XmlNode documents = root.AddChild("DOKUMENTY");
-  xml::XmlNode cardFile = root.AddChild("KARTOTEKA_KONTRAHENTOW");
-  CardKeys written;
-  try {
-    for (t.wi.First(); !t.wi.Eof(); t.wi.Next()) {
-      int64_t type = t.wi.FieldByName("Type").AsInteger();
-      if (!IsSaleDocType(ctx.AppSettings, type) || (t.reg.FieldByName("Flags").AsInteger() & kRegSkip) != 0) continue;
-      WaproDocument d = ReadDocument(ctx, t, written, type);
-      xml::XmlNode document = documents.AddChild("DOKUMENT");
-      AddWaproDocumentHeader(document, d);
-      AddWaproRates(document, d);
-      AddWaproContractors(cardFile, d.cards, written);
-      ++out.count;
-    }
-  } catch (...) {
-    out.failure = std::current_exception();
-  }
+  out.document.SetVersion("1.0");
+  out.document.SetEncoding("UTF-8");
+  out.document.SetIndentString("\t");  // written with SaveFormatted
+  xml::XmlNode root = out.document.AddDocumentElement("MAGIK_EKSPORT");
+  NodeOut top(root);
+  WriteInfo(top, ctx, now, 0);
+  NodeOut documents(root.AddChild("DOKUMENTY"));
+  NodeOut cardFile(root.AddChild("KARTOTEKA_KONTRAHENTOW"));
+  out.count = WalkWapro(ctx, t, documents, cardFile, out.failure);
   if (out.count >= 1) root.FindChild("INFO_EKSPORTU").FindChild("LICZBA_DOKUMENTOW").SetText(Text(out.count));
   return out;
+}
+
+WaproExport MakeWaproText(AppContext& ctx, WarehouseTables& t, const jpk::CreationTime& now) {
+  // The two lists are written apart and joined under the header, whose count
+  // is known only at the end.
+  WaproExport out;
+  xml::XmlStreamWriter documentsText("\t", 2), cardsText("\t", 2);
+  StreamOut documents(documentsText), cardFile(cardsText);
+  out.count = WalkWapro(ctx, t, documents, cardFile, out.failure);
+
+  xml::XmlStreamWriter file("\t");
+  StreamOut top(file);
+  top.Start("MAGIK_EKSPORT");
+  WriteInfo(top, ctx, now, out.count);
+  for (auto [name, text] : {std::pair{"DOKUMENTY", &documentsText}, std::pair{"KARTOTEKA_KONTRAHENTOW", &cardsText}}) {
+    file.StartElement(name);
+    file.AppendChildren(text->TakeText());
+    file.EndElement();
+  }
+  top.End();
+  out.text = file.TakeText();
+  return out;
+}
+
+WaproExport MakeWaproText(AppContext& ctx, WarehouseTables& t) {
+  return MakeWaproText(ctx, t, jpk::CreationTime::Now());
 }
 
 }  // namespace kx::exports

@@ -18,5 +18,8 @@ int64_t WaproDay(tables::Date date);
 // MakeWapro with the moment of the export given: DATA_EKSPORTU and
 // GODZINA_EKSPORTU are taken from `now`.
 WaproExport MakeWapro(AppContext& ctx, WarehouseTables& t, const jpk::CreationTime& now);
+// MakeWaproText with the moment given: the bytes of MakeWapro's document
+// saved, written as the walk goes.
+WaproExport MakeWaproText(AppContext& ctx, WarehouseTables& t, const jpk::CreationTime& now);
 
 }  // namespace kx::exports

@@ -61,14 +61,41 @@ std::string At(XmlNode node, const std::string& path) {
   return node ? node.Text() : "-";
 }
 
+std::string FailureText(const WaproExport& e) {
+  if (!e.failure) return "";
+  try {
+    std::rethrow_exception(e.failure);
+  } catch (const kx::Error& error) {
+    return error.what();
+  }
+}
+
 class WaproRun {
  public:
   WaproRun() : ctx(port) { WarehouseSettings(ctx.AppSettings, dir.Path()); }
 
+  // The document of the month; every run also checks that the file kept as
+  // text (the export's way) has the bytes of this document saved, with the
+  // same count and failure, the user answering the same.
   WaproExport Make() {
     month.Write(dir.Path());
-    kx::exports::WarehouseTables t(ctx);
-    WaproExport out = kx::exports::MakeWapro(ctx, t, kNow);
+    const ScriptedUserPort before = port;
+    WaproExport out;
+    {
+      kx::exports::WarehouseTables t(ctx);
+      out = kx::exports::MakeWapro(ctx, t, kNow);
+    }
+    const ScriptedUserPort after = port;
+    port = before;
+    {
+      kx::exports::WarehouseTables t(ctx);
+      WaproExport text = kx::exports::MakeWaproText(ctx, t, kNow);
+      out.document.SaveFormatted(dir / "document.xml");
+      EXPECT_EQ(text.text, kxtest::ReadFile(dir / "document.xml"));
+      EXPECT_EQ(text.count, out.count);
+      EXPECT_EQ(FailureText(text), FailureText(out));
+    }
+    port = after;
     root = out.document.DocumentElement();
     return out;
   }
@@ -87,15 +114,6 @@ class WaproRun {
   WarehouseMonth month;
   XmlNode root;
 };
-
-std::string FailureText(const WaproExport& e) {
-  if (!e.failure) return "";
-  try {
-    std::rethrow_exception(e.failure);
-  } catch (const kx::Error& error) {
-    return error.what();
-  }
-}
 
 std::string Card(int id, int code, const std::string& rest) {
   return "KONTRAHENT{ID_KONTRAHENTA=" + std::to_string(id) + " KOD_KONTRAHENTA=" + std::to_string(code) + " " + rest +

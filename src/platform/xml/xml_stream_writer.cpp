@@ -32,15 +32,18 @@ XmlStreamWriter::XmlStreamWriter(std::string indent) : m_indent(std::move(indent
   m_buffer = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 }
 
+XmlStreamWriter::XmlStreamWriter(std::string indent, size_t depth)
+    : m_indent(std::move(indent)), m_fragment(true), m_base(depth) {}
+
 XmlStreamWriter::~XmlStreamWriter() = default;
 
 void XmlStreamWriter::Indent(size_t depth) {
-  for (size_t i = 0; i < depth; ++i) m_buffer += m_indent;
+  for (size_t i = 0; i < m_base + depth; ++i) m_buffer += m_indent;
 }
 
 void XmlStreamWriter::OpenChild() {
   if (m_open.empty()) {
-    if (m_rootDone) throw Error("Dokument XML ma już element główny");
+    if (m_rootDone && !m_fragment) throw Error("Dokument XML ma już element główny");
     return;
   }
   if (!m_open.back().hasChildren) {
@@ -92,6 +95,14 @@ void XmlStreamWriter::EndElement() {
   Flush(false);
 }
 
+void XmlStreamWriter::AppendChildren(std::string_view fragment) {
+  if (m_open.empty()) throw Error("Brak otwartego elementu XML");
+  if (fragment.empty()) return;
+  OpenChild();
+  m_buffer += fragment;
+  Flush(false);
+}
+
 void XmlStreamWriter::Flush(bool force) {
   if (!m_file || m_buffer.empty() || (!force && m_buffer.size() < kFlushAt)) return;
   m_file->Write(m_buffer);
@@ -109,7 +120,7 @@ void XmlStreamWriter::Commit() {
 std::string XmlStreamWriter::TakeText() {
   if (m_file) throw Error("Dokument XML jest zapisywany do pliku, nie w pamięci");
   while (!m_open.empty()) EndElement();
-  if (!m_rootDone) throw Error("Dokument XML nie ma elementu głównego");
+  if (!m_rootDone && !m_fragment) throw Error("Dokument XML nie ma elementu głównego");
   return std::move(m_buffer);
 }
 

@@ -30,6 +30,9 @@ class XmlStreamWriter {
   XmlStreamWriter(const std::filesystem::path& path, std::string indent);
   // The same text kept in memory, for TakeText.
   explicit XmlStreamWriter(std::string indent);
+  // A run of sibling elements kept in memory, indented as children at that
+  // depth of a document (no declaration), for AppendChildren of another writer.
+  XmlStreamWriter(std::string indent, size_t depth);
   ~XmlStreamWriter();
   XmlStreamWriter(const XmlStreamWriter&) = delete;
   XmlStreamWriter& operator=(const XmlStreamWriter&) = delete;
@@ -39,6 +42,9 @@ class XmlStreamWriter {
   // An element holding only the text (none when empty).
   void TextElement(std::string_view name, std::string_view text);
   void EndElement();
+  // Elements written by a fragment writer of the right depth, as children of
+  // the open element.
+  void AppendChildren(std::string_view fragment);
   void Commit();
   // The whole text of a writer kept in memory (ends what is still open).
   std::string TakeText();
@@ -57,6 +63,8 @@ class XmlStreamWriter {
   std::vector<Open> m_open;
   std::string m_buffer;
   bool m_rootDone = false;
+  bool m_fragment = false;
+  size_t m_base = 0;
 };
 
 }  // namespace kx::xml
