@@ -60,26 +60,6 @@ constexpr std::array<std::string_view, 29> kSaleAmounts = {"K_10",
 constexpr std::array<std::string_view, 9> kPurchaseAmounts = {"K_40", "K_41", "K_42", "K_43",          "K_44",
                                                               "K_45", "K_46", "K_47", "ZakupVAT_Marza"};
 
-// The net/tax pairs the schema takes only together.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kPairs = {{{"K_15", "K_16"},
-                                                                                   {"K_17", "K_18"},
-                                                                                   {"K_19", "K_20"},
-                                                                                   {"K_23", "K_24"},
-                                                                                   {"K_25", "K_26"},
-                                                                                   {"K_27", "K_28"},
-                                                                                   {"K_29", "K_30"},
-                                                                                   {"K_31", "K_32"},
-                                                                                   {"K_40", "K_41"},
-                                                                                   {"K_42", "K_43"}}};
-
-std::string_view PartnerOf(std::string_view element) {
-  for (const auto& [net, tax] : kPairs) {
-    if (element == net) return tax;
-    if (element == tax) return net;
-  }
-  return {};
-}
-
 template <size_t N>
 bool Among(std::string_view word, const std::array<std::string_view, N>& words) {
   return std::find(words.begin(), words.end(), word) != words.end();
@@ -420,7 +400,7 @@ std::vector<std::string> RecordTable::GovernedElements(int column) const {
       return names;
     }
     case ColumnKind::Amount: {
-      std::string_view partner = PartnerOf(c.element);
+      std::string_view partner = AmountPartner(c.element);
       if (partner.empty()) return {c.element};
       return {c.element, std::string(partner)};
     }
@@ -541,7 +521,7 @@ void RecordTable::SetCell(int row, int column, std::string_view typed) {
       break;
     }
     case ColumnKind::Amount: {
-      const std::string_view partner = PartnerOf(c.element);
+      const std::string_view partner = AmountPartner(c.element);
       const xml::XmlNode r = m_rows.at(row);
       std::optional<int64_t> partnerCents;
       if (!partner.empty()) {

@@ -9,6 +9,7 @@
 
 #include "jpk/check/ksef_number.h"
 #include "jpk/check/nip.h"
+#include "jpk/v7m/v7m_order.h"
 #include "jpk/v7m/v7m_record_fields.h"
 #include "jpk/v7m/v7m_records.h"
 #include "platform/decimal_text.h"
@@ -20,18 +21,7 @@ namespace {
 
 using v7m::ChildText;
 
-// A net amount and the tax that the schema takes only with it.
-using AmountPair = std::pair<const char*, const char*>;
-
-constexpr std::array<AmountPair, 8> kSalePairs{{{"K_15", "K_16"},
-                                                {"K_17", "K_18"},
-                                                {"K_19", "K_20"},
-                                                {"K_23", "K_24"},
-                                                {"K_25", "K_26"},
-                                                {"K_27", "K_28"},
-                                                {"K_29", "K_30"},
-                                                {"K_31", "K_32"}}};
-constexpr std::array<AmountPair, 2> kPurchasePairs{{{"K_40", "K_41"}, {"K_42", "K_43"}}};
+using v7m::AmountPair;
 
 // What differs between the two record kinds.
 struct Side {
@@ -60,7 +50,7 @@ const Side kSales{true,
                   "NrKontrahenta",
                   "DowodSprzedazy",
                   {"DataWystawienia", "DataSprzedazy"},
-                  kSalePairs,
+                  v7m::kSaleAmountPairs,
                   "SprzedazCtrl",
                   "LiczbaWierszySprzedazy",
                   "PodatekNalezny",
@@ -74,7 +64,7 @@ const Side kPurchases{false,
                       "NrDostawcy",
                       "DowodZakupu",
                       {"DataZakupu", "DataWplywu"},
-                      kPurchasePairs,
+                      v7m::kPurchaseAmountPairs,
                       "ZakupCtrl",
                       "LiczbaWierszyZakupow",
                       "PodatekNaliczony",

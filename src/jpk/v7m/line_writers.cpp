@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/kxTools.h"
+#include "jpk/v7m/v7m_order.h"
 #include "platform/decimal_text.h"
 #include "platform/text_utils.h"
 
@@ -81,31 +82,11 @@ void WriteMarkers(xml::XmlNode record, int16_t set, const char* const* names, si
   }
 }
 
-// The net/tax pairs of a sale and a purchase record: the schema takes their
-// elements only together.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kSalePairs = {{{"K_15", "K_16"},
-                                                                                      {"K_17", "K_18"},
-                                                                                      {"K_19", "K_20"},
-                                                                                      {"K_23", "K_24"},
-                                                                                      {"K_25", "K_26"},
-                                                                                      {"K_27", "K_28"},
-                                                                                      {"K_29", "K_30"},
-                                                                                      {"K_31", "K_32"}}};
-constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kPurchasePairs = {
-    {{"K_40", "K_41"}, {"K_42", "K_43"}}};
-
-// The other element of the pair the named one belongs to in this record; empty
-// when it stands alone.
+// The other element of the pair the named one belongs to in this record;
+// empty when it stands alone.
 std::string_view PairPartner(std::string_view recordName, std::string_view element) {
-  auto find = [element](const auto& pairs) -> std::string_view {
-    for (const auto& [net, tax] : pairs) {
-      if (element == net) return tax;
-      if (element == tax) return net;
-    }
-    return {};
-  };
-  if (recordName == "SprzedazWiersz") return find(kSalePairs);
-  if (recordName == "ZakupWiersz") return find(kPurchasePairs);
+  if (recordName == "SprzedazWiersz") return AmountPartner(kSaleAmountPairs, element);
+  if (recordName == "ZakupWiersz") return AmountPartner(kPurchaseAmountPairs, element);
   return {};
 }
 

@@ -4,7 +4,9 @@
 // after elements that the schema puts behind it.
 
 #include <array>
+#include <span>
 #include <string_view>
+#include <utility>
 
 namespace kx::jpk::v7m {
 
@@ -47,5 +49,32 @@ inline constexpr std::array<std::string_view, 22> kPurchaseRecordOrder{
 
 inline constexpr std::array<std::string_view, 2> kSaleCtrlOrder{"LiczbaWierszySprzedazy", "PodatekNalezny"};
 inline constexpr std::array<std::string_view, 2> kPurchaseCtrlOrder{"LiczbaWierszyZakupow", "PodatekNaliczony"};
+
+// The net/tax pairs of the records: the schema takes their elements only
+// together.
+using AmountPair = std::pair<const char*, const char*>;
+inline constexpr std::array<AmountPair, 8> kSaleAmountPairs{{{"K_15", "K_16"},
+                                                             {"K_17", "K_18"},
+                                                             {"K_19", "K_20"},
+                                                             {"K_23", "K_24"},
+                                                             {"K_25", "K_26"},
+                                                             {"K_27", "K_28"},
+                                                             {"K_29", "K_30"},
+                                                             {"K_31", "K_32"}}};
+inline constexpr std::array<AmountPair, 2> kPurchaseAmountPairs{{{"K_40", "K_41"}, {"K_42", "K_43"}}};
+
+// The other element of the pair the amount belongs to ("K_20" for "K_19");
+// empty when it stands alone.
+constexpr std::string_view AmountPartner(std::span<const AmountPair> pairs, std::string_view element) {
+  for (const auto& [net, tax] : pairs) {
+    if (element == net) return tax;
+    if (element == tax) return net;
+  }
+  return {};
+}
+constexpr std::string_view AmountPartner(std::string_view element) {
+  std::string_view partner = AmountPartner(kSaleAmountPairs, element);
+  return partner.empty() ? AmountPartner(kPurchaseAmountPairs, element) : partner;
+}
 
 }  // namespace kx::jpk::v7m
