@@ -114,14 +114,6 @@ std::vector<FedPosition> PositionsFedBy(RecordSide side, int k) {
   return fed;
 }
 
-std::string ShownCents(int64_t cents) {
-  const bool negative = cents < 0;
-  const uint64_t a = negative ? 0 - static_cast<uint64_t>(cents) : static_cast<uint64_t>(cents);
-  std::string fraction = std::to_string(a % 100);
-  if (fraction.size() < 2) fraction = "0" + fraction;
-  return (negative ? "-" : "") + std::to_string(a / 100) + "." + fraction;
-}
-
 RateSums SumRates(const IXMLJPK& jpk) {
   RateSums sums;
   if (jpk.IsNull()) return sums;
@@ -188,8 +180,9 @@ RateSums SumRates(const IXMLJPK& jpk) {
   }
   const std::string p40 = Declared(positions, "P_40"), p42 = Declared(positions, "P_42");
   if (!p40.empty() || !p42.empty()) {
+    // Positions of whole złoty.
     const int64_t net = AmountCents(p40) + AmountCents(p42);
-    Join(sums.purchases.declared, "P_40 + P_42 = " + ShownCents(net).substr(0, ShownCents(net).size() - 3));
+    Join(sums.purchases.declared, "P_40 + P_42 = " + std::to_string(RoundCentsAway(net)));
   }
   if (const std::string p48 = Declared(positions, "P_48"); !p48.empty()) {
     std::string text = "P_48 = " + p48;

@@ -63,7 +63,4 @@ struct RateSums {
 // use. An amount that is no number fails with the record named.
 RateSums SumRates(const jpk::v7m::IXMLJPK& jpk);
 
-// Grosze as the grid and the sums show them: "1234.56", "-0.05".
-std::string ShownCents(int64_t cents);
-
 }  // namespace kx::editor

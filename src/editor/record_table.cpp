@@ -5,10 +5,13 @@
 #include <bitset>
 #include <cstdio>
 
+#include "editor/v7m_declaration.h"
 #include "jpk/check/ksef_number.h"
+#include "jpk/files/jpkTools.h"
 #include "jpk/v7m/v7m_order.h"
 #include "jpk/v7m/v7m_record_fields.h"
 #include "jpk/v7m/v7m_records.h"
+#include "platform/decimal_text.h"
 #include "platform/error.h"
 #include "platform/text_utils.h"
 
@@ -17,48 +20,24 @@ namespace {
 
 using namespace jpk::v7m;
 
-constexpr std::array<std::string_view, 25> kSaleMarkers = {
-    "GTU_01", "GTU_02", "GTU_03", "GTU_04",        "GTU_05",        "GTU_06", "GTU_07", "GTU_08", "GTU_09", "GTU_10",
-    "GTU_11", "GTU_12", "GTU_13", "WSTO_EE",       "IED",           "TP",     "TT_WNT", "TT_D",   "MR_T",   "MR_UZ",
-    "I_42",   "I_63",   "B_SPV",  "B_SPV_DOSTAWA", "B_MPV_PROWIZJA"};
-constexpr std::array<std::string_view, 1> kPurchaseMarkers = {"IMP"};
 constexpr std::array<std::string_view, 3> kKsefMarkers = {"OFF", "BFK", "DI"};
 constexpr std::array<std::string_view, 3> kSaleTypes = {"RO", "WEW", "FP"};
 constexpr std::array<std::string_view, 3> kPurchaseTypes = {"MK", "VAT_RR", "WEW"};
 
-// The amounts of a side in the record's order, and the usual pair shown even
-// when the file holds none (so that a new record can be filled in).
-constexpr std::array<std::string_view, 29> kSaleAmounts = {"K_10",
-                                                           "K_11",
-                                                           "K_12",
-                                                           "K_13",
-                                                           "K_14",
-                                                           "K_15",
-                                                           "K_16",
-                                                           "K_17",
-                                                           "K_18",
-                                                           "K_19",
-                                                           "K_20",
-                                                           "K_21",
-                                                           "K_22",
-                                                           "K_23",
-                                                           "K_24",
-                                                           "K_25",
-                                                           "K_26",
-                                                           "K_27",
-                                                           "K_28",
-                                                           "K_29",
-                                                           "K_30",
-                                                           "K_31",
-                                                           "K_32",
-                                                           "K_33",
-                                                           "K_34",
-                                                           "K_35",
-                                                           "K_36",
-                                                           "K_360",
-                                                           "SprzedazVAT_Marza"};
-constexpr std::array<std::string_view, 9> kPurchaseAmounts = {"K_40", "K_41", "K_42", "K_43",          "K_44",
-                                                              "K_45", "K_46", "K_47", "ZakupVAT_Marza"};
+// The run of a record order from first to last, both included.
+std::span<const std::string_view> RunOf(std::span<const std::string_view> order, std::string_view first,
+                                        std::string_view last) {
+  const auto from = std::find(order.begin(), order.end(), first);
+  const auto to = std::find(from, order.end(), last);
+  return {from, to + 1};
+}
+
+// The amounts of a side in the record's order.
+std::span<const std::string_view> AmountNames(RecordSide side) {
+  static const auto sales = RunOf(kSaleRecordOrder, "K_10", "SprzedazVAT_Marza");
+  static const auto purchases = RunOf(kPurchaseRecordOrder, "K_40", "ZakupVAT_Marza");
+  return side == RecordSide::Sales ? sales : purchases;
+}
 
 template <size_t N>
 bool Among(std::string_view word, const std::array<std::string_view, N>& words) {
@@ -74,35 +53,28 @@ std::string Upper(std::string_view text) {
 }
 
 // The file's shortest decimal form of grosze: 123450 "1234.5", -5 "-0.05".
-std::string CentsText(int64_t cents) {
-  const bool negative = cents < 0;
-  const uint64_t a = negative ? 0 - static_cast<uint64_t>(cents) : static_cast<uint64_t>(cents);
-  std::string s = (negative ? "-" : "") + std::to_string(a / 100);
-  const unsigned fraction = static_cast<unsigned>(a % 100);
-  if (fraction != 0) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02u", fraction);
-    s += '.';
-    s += buf[0];
-    if (buf[1] != '0') s += buf[1];
-  }
-  return s;
-}
+std::string CentsText(int64_t cents) { return DecimalText(static_cast<double>(cents) / 100); }
 
 std::span<const std::string_view> RecordOrderOf(RecordSide side) {
   if (side == RecordSide::Sales) return kSaleRecordOrder;
   return kPurchaseRecordOrder;
 }
 
+// Names (or (name, text) pairs) sorted by their place in the side's record.
+template <class Items, class NameOf>
+void SortInRecordOrder(RecordSide side, Items& items, NameOf nameOf) {
+  const auto order = RecordOrderOf(side);
+  std::sort(items.begin(), items.end(), [&](const auto& a, const auto& b) {
+    return std::find(order.begin(), order.end(), nameOf(a)) < std::find(order.begin(), order.end(), nameOf(b));
+  });
+}
+
 const char* RecordNameOf(RecordSide side) { return side == RecordSide::Sales ? "SprzedazWiersz" : "ZakupWiersz"; }
 const char* LpNameOf(RecordSide side) { return side == RecordSide::Sales ? "LpSprzedazy" : "LpZakupu"; }
 
-bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
 bool ValidDate(int y, int m, int d) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (y < 1900 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-  return d <= kDays[m - 1] + (m == 2 && IsLeapYear(y) ? 1 : 0);
+  return d <= jpk::LastDayOfMonth({y, m, 1}).day;
 }
 
 // Digits only, of the given length.
@@ -114,57 +86,39 @@ int Number(std::string_view s) { return std::stoi(std::string(s)); }
 
 // The row sums of a record, counting an FP invoice's amounts too: the grid
 // shows what the record holds (the declaration leaves FP out, as its sums do).
-std::pair<int64_t, int64_t> RowSums(RecordSide side, const xml::XmlNode& record) {
+struct RowSums {
+  int64_t net = 0, tax = 0;
+  bool fp = false;  // a sale invoice of type FP
+};
+
+RowSums ReadRowSums(RecordSide side, const xml::XmlNode& record) {
   if (side == RecordSide::Sales) {
     SaleRecordFields f = ReadSaleRecord(record);
+    const bool fp = f.fp;
     f.fp = false;
-    return {f.NetCents(), f.TaxCents()};
+    return {f.NetCents(), f.TaxCents(), fp};
   }
   PurchaseRecordFields f = ReadPurchaseRecord(record);
-  return {f.NetCents(), f.TaxCents()};
+  return {f.NetCents(), f.TaxCents(), false};
 }
 
 }  // namespace
 
 std::span<const std::string_view> MarkerNames(RecordSide side) {
-  if (side == RecordSide::Sales) return kSaleMarkers;
-  return kPurchaseMarkers;
+  static const auto sales = RunOf(kSaleRecordOrder, "GTU_01", "B_MPV_PROWIZJA");
+  static const auto purchases = RunOf(kPurchaseRecordOrder, "IMP", "IMP");
+  return side == RecordSide::Sales ? sales : purchases;
 }
 
 int64_t ParseTypedAmount(std::string_view text) {
-  std::string s;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == ' ' || c == '\t') continue;
-    // U+00A0 and U+202F: the blanks a copied Polish amount holds.
-    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0) {
-      ++i;
-      continue;
-    }
-    if (c == 0xE2 && i + 2 < text.size() && text.substr(i, 3) == "\xE2\x80\xAF") {
-      i += 2;
-      continue;
-    }
-    s += c == ',' ? '.' : static_cast<char>(c);
+  if (std::optional<int64_t> cents = ParseTypedCents(text)) return *cents;
+  const std::string shown = Trim(text);
+  const size_t mark = shown.find_last_of(",.");
+  if (mark != std::string::npos && shown.size() - mark > 3 &&
+      shown.find_first_not_of("0123456789", mark + 1) == std::string::npos) {
+    throw Error(Format("Kwota \"%s\" ma więcej niż dwa miejsca po przecinku", shown.c_str()));
   }
-  const std::string shown(Trim(std::string(text)));
-  size_t at = 0;
-  const bool negative = !s.empty() && s[0] == '-';
-  if (negative) ++at;
-  const size_t dot = s.find('.', at);
-  const std::string whole = s.substr(at, dot == std::string::npos ? std::string::npos : dot - at);
-  const std::string fraction = dot == std::string::npos ? std::string() : s.substr(dot + 1);
-  auto digits = [](const std::string& d) {
-    return std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  if (whole.empty() || !digits(whole) || !digits(fraction) || (dot != std::string::npos && fraction.empty())) {
-    throw Error(Format("\"%s\" nie jest kwotą (np. 1234,56)", shown.c_str()));
-  }
-  if (fraction.size() > 2) throw Error(Format("Kwota \"%s\" ma więcej niż dwa miejsca po przecinku", shown.c_str()));
-  if (whole.size() > 16) throw Error(Format("Kwota \"%s\" jest za duża", shown.c_str()));
-  int64_t cents = std::stoll(whole) * 100;
-  if (!fraction.empty()) cents += std::stoll(fraction) * (fraction.size() == 1 ? 10 : 1);
-  return negative ? -cents : cents;
+  throw Error(Format("\"%s\" nie jest kwotą (np. 1234,56)", shown.c_str()));
 }
 
 std::string ParseTypedDate(std::string_view text) {
@@ -229,8 +183,7 @@ void RecordTable::BuildColumns() {
   m_columns.push_back({ColumnKind::Markers, "", sales ? "Oznaczenia" : "IMP", false});
 
   // The amounts the records hold, in the record's order.
-  const std::span<const std::string_view> amounts =
-      sales ? std::span<const std::string_view>(kSaleAmounts) : std::span<const std::string_view>(kPurchaseAmounts);
+  const std::span<const std::string_view> amounts = AmountNames(m_side);
   std::vector<bool> shown(amounts.size(), m_allAmounts);
   const std::string_view usual[] = {sales ? "K_19" : "K_42", sales ? "K_20" : "K_43"};
   for (size_t i = 0; i < amounts.size(); ++i) shown[i] = shown[i] || Among(amounts[i], std::array{usual[0], usual[1]});
@@ -340,8 +293,8 @@ std::optional<int64_t> RecordTable::CellNumber(int row, int column) const {
         if (e.IsNull()) return std::nullopt;
         return AmountCents(Trim(e.Text()));
       }
-      case ColumnKind::NetSum: return RowSums(m_side, m_rows.at(row)).first;
-      case ColumnKind::TaxSum: return RowSums(m_side, m_rows.at(row)).second;
+      case ColumnKind::NetSum: return ReadRowSums(m_side, m_rows.at(row)).net;
+      case ColumnKind::TaxSum: return ReadRowSums(m_side, m_rows.at(row)).tax;
       default: return std::nullopt;
     }
   } catch (const Error&) {
@@ -360,24 +313,29 @@ std::string RecordTable::SearchText(int row) const {
 ColumnTotals RecordTable::Totals(const std::vector<int>* rows) const {
   ColumnTotals totals;
   totals.cents.assign(m_columns.size(), 0);
-  std::vector<int> numeric;
+  std::vector<int> amounts;
   for (int c = 0; c < ColumnCount(); ++c) {
-    if (m_columns[c].Numeric() && m_columns[c].kind != ColumnKind::Lp) numeric.push_back(c);
+    if (m_columns[c].kind == ColumnKind::Amount) amounts.push_back(c);
   }
+  const int netColumn = ColumnOf(ColumnKind::NetSum), taxColumn = ColumnOf(ColumnKind::TaxSum);
   auto add = [&](int row) {
     ++totals.rows;
-    if (m_side == RecordSide::Sales && Trim(ChildText(m_rows[row], "TypDokumentu")) == "FP") {
-      ++totals.fpRows;
-      try {
-        const auto [net, tax] = RowSums(m_side, m_rows[row]);
-        totals.fpNetCents = AddCents(totals.fpNetCents, net);
-        totals.fpTaxCents = AddCents(totals.fpTaxCents, tax);
-      } catch (const Error&) {
-        // an amount that is no number: its cell shows "?"
-      }
-    }
-    for (int c : numeric) {
+    for (int c : amounts) {
       if (std::optional<int64_t> v = CellNumber(row, c)) totals.cents[c] = AddCents(totals.cents[c], *v);
+    }
+    // The record read once for both sums.
+    try {
+      const RowSums sums = ReadRowSums(m_side, m_rows[row]);
+      totals.cents[netColumn] = AddCents(totals.cents[netColumn], sums.net);
+      totals.cents[taxColumn] = AddCents(totals.cents[taxColumn], sums.tax);
+      if (sums.fp) {
+        ++totals.fpRows;
+        totals.fpNetCents = AddCents(totals.fpNetCents, sums.net);
+        totals.fpTaxCents = AddCents(totals.fpTaxCents, sums.tax);
+      }
+    } catch (const Error&) {
+      // an amount that is no number: the sums show "?"
+      if (m_side == RecordSide::Sales && Trim(ChildText(m_rows[row], "TypDokumentu")) == "FP") ++totals.fpRows;
     }
   };
   if (rows) {
@@ -416,10 +374,7 @@ CellState RecordTable::GetCellState(int row, int column) const {
   const xml::XmlNode& r = m_rows.at(row);
   std::vector<std::string> names = GovernedElements(column);
   // In the record's order, so that putting them back keeps it.
-  const auto order = RecordOrderOf(m_side);
-  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-    return std::find(order.begin(), order.end(), a) < std::find(order.begin(), order.end(), b);
-  });
+  SortInRecordOrder(m_side, names, [](const std::string& n) -> const std::string& { return n; });
   for (const std::string& name : names) {
     xml::XmlNode e = r.FindChild(name);
     if (!e.IsNull()) state.emplace_back(name, e.Text());
@@ -550,10 +505,7 @@ void RecordTable::SetCell(int row, int column, std::string_view typed) {
         xml::XmlNode p = r.FindChild(partner);
         state.emplace_back(std::string(partner), p.IsNull() ? "0" : p.Text());
       }
-      const auto order = RecordOrderOf(m_side);
-      std::sort(state.begin(), state.end(), [&](const auto& a, const auto& b) {
-        return std::find(order.begin(), order.end(), a.first) < std::find(order.begin(), order.end(), b.first);
-      });
+      SortInRecordOrder(m_side, state, [](const auto& e) -> const std::string& { return e.first; });
       break;
     }
     default: break;

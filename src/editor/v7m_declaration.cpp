@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -110,42 +109,49 @@ std::optional<RefundTerm> RefundTermFromCode(std::string_view code) {
   return std::nullopt;
 }
 
-std::optional<int64_t> ParseWholeAmount(std::string_view text, bool& fraction) {
-  fraction = false;
-  std::string t = Trim(std::string(text));
+std::optional<int64_t> ParseTypedCents(std::string_view text) {
+  const std::string t = Trim(text);
+  const bool negative = !t.empty() && t[0] == '-';
   std::string digits;
-  size_t i = 0;
-  if (i < t.size() && t[i] == '-') digits += t[i++];
+  size_t i = negative ? 1 : 0;
   for (; i < t.size(); ++i) {
     const char c = t[i];
     if (c >= '0' && c <= '9') {
       digits += c;
-    } else if (c == ' ' && digits.size() > (digits[0] == '-' ? 1u : 0u)) {
+    } else if (digits.empty()) {
+      break;  // blanks only between groups of digits
+    } else if (c == ' ') {
       // a blank between groups of digits
-    } else if (t.compare(i, 2, "\xC2\xA0") == 0 && !digits.empty()) {  // no-break space
+    } else if (t.compare(i, 2, "\xC2\xA0") == 0) {  // no-break space
       ++i;
-    } else if (t.compare(i, 3, "\xE2\x80\xAF") == 0 && !digits.empty()) {  // narrow no-break space
+    } else if (t.compare(i, 3, "\xE2\x80\xAF") == 0) {  // narrow no-break space
       i += 2;
     } else {
       break;
     }
   }
-  const bool hasDigits = !digits.empty() && digits != "-";
-  if (!hasDigits || (i < t.size() && t[i - 1] == ' ')) return std::nullopt;
+  if (digits.empty() || digits.size() > 15 || (i < t.size() && t[i - 1] == ' ')) return std::nullopt;
+  int64_t cents = std::stoll(digits) * 100;
   if (i < t.size()) {
     // Grosze after a comma or a point: one or two digits.
     if (t[i] != ',' && t[i] != '.') return std::nullopt;
-    std::string_view rest = std::string_view(t).substr(i + 1);
-    if (rest.empty() || rest.size() > 2 || rest.find_first_not_of("0123456789") != std::string_view::npos) {
+    const std::string rest = t.substr(i + 1);
+    if (rest.empty() || rest.size() > 2 || rest.find_first_not_of("0123456789") != std::string::npos) {
       return std::nullopt;
     }
-    fraction = rest.find_first_not_of('0') != std::string_view::npos;
+    cents += std::stoll(rest) * (rest.size() == 1 ? 10 : 1);
   }
-  errno = 0;
-  char* end = nullptr;
-  long long v = std::strtoll(digits.c_str(), &end, 10);
-  if (*end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return std::nullopt;
-  return v;
+  return negative ? -cents : cents;
+}
+
+std::optional<int64_t> ParseWholeAmount(std::string_view text, bool& fraction) {
+  fraction = false;
+  const std::optional<int64_t> cents = ParseTypedCents(text);
+  if (!cents) return std::nullopt;
+  const int64_t whole = *cents / 100;
+  if (whole < INT32_MIN || whole > INT32_MAX) return std::nullopt;
+  fraction = *cents % 100 != 0;
+  return whole;
 }
 
 int64_t TypedWhole(const char* field, const std::string& text) {

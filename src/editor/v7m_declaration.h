@@ -61,10 +61,15 @@ DeclarationResult CalcDeclaration(IXMLJPK jpk, const DeclarationInput& input);
 // no declaration part; the given document is not changed.
 IXMLJPK RebuildWithoutDeclaration(const IXMLJPK& jpk);
 
-// A typed amount of whole złoty: blanks around are ignored, blanks (also
-// no-break ones) may group the thousands ("20 000"), and grosze of zero may
-// follow after a comma or a point ("20 000,00"). Nothing for any other text;
-// fraction is set when the grosze are not zero ("20 000,50").
+// A typed amount in grosze: blanks around are ignored, blanks (also no-break
+// ones) may group the thousands ("20 000"), and one or two digits of grosze
+// may follow after a comma or a point ("-1 234,5"). Nothing for any other
+// text, or for more than 15 digits of złoty.
+std::optional<int64_t> ParseTypedCents(std::string_view text);
+
+// The same for whole złoty: grosze of zero may follow ("20 000,00"); fraction
+// is set when they are not zero ("20 000,50"). Nothing beyond the range of a
+// 32-bit number.
 std::optional<int64_t> ParseWholeAmount(std::string_view text, bool& fraction);
 
 // The same for the declaration position field (e.g. "P_39"): a text that is

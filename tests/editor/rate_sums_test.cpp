@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string_view>
+
 #include "editor/v7m_declaration.h"
 #include "fixtures/v7m_fixture.h"
+#include "jpk/v7m/v7m_order.h"
 #include "jpk/v7m/v7m_records.h"
 #include "platform/error.h"
 
@@ -17,6 +23,14 @@ using kxtest::Sale;
 using kxtest::V7MFile;
 
 namespace {
+
+// Grosze with two places: "1234.56", "-3.00".
+std::string ShownCents(int64_t cents) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "",
+                static_cast<long long>(std::llabs(cents) / 100), static_cast<long long>(std::llabs(cents) % 100));
+  return text;
+}
 
 std::string Lines(const SideSums& side) {
   std::string s;
@@ -58,19 +72,37 @@ TEST(RateSums, LinesPositionsAndTheDeclaration) {
   EXPECT_EQ(sums.purchases.declared, "P_40 + P_42 = 1300, P_48 = 308 (w tym P_39 = 12)");
 }
 
-TEST(RateSums, EveryAmountFeedsItsOwnPositionAndItsTotal) {
+// What each amount feeds, against the declaration itself: a record holding
+// only that amount (100, its pair partner 0) changes exactly the positions
+// named, by +100 or -100.
+TEST(RateSums, EveryAmountFeedsWhatTheDeclarationComputes) {
   for (RecordSide side : {RecordSide::Sales, RecordSide::Purchases}) {
     for (const RateGroup& g : RateGroups(side)) {
       for (int k : {g.net, g.tax}) {
         if (k == 0) continue;
         SCOPED_TRACE(k);
-        const std::vector<FedPosition> fed = PositionsFedBy(side, k);
-        ASSERT_FALSE(fed.empty());
-        EXPECT_EQ(fed[0], (FedPosition{"P_" + std::to_string(k), false}));
-        // Only the parts of the exempt and 0% lines and the purchase nets
-        // stand outside the totals.
-        const bool outside = k == 12 || k == 14 || k == 40 || k == 42;
-        EXPECT_EQ(fed.size(), outside ? 1u : 2u);
+        std::string amounts;
+        for (int element : {g.net, g.tax}) {
+          if (element == 0) continue;
+          const std::string name = "K_" + std::to_string(element);
+          amounts += "<" + name + ">" + (element == k ? "100" : "0") + "</" + name + ">";
+        }
+        auto jpk = jpk::v7m::GetJPKRoot(
+            xml::XmlDocument::FromString(V7MFile(side == RecordSide::Sales ? Sale(1, amounts) : Purchase(1, amounts))));
+        ASSERT_EQ(CalcDeclaration(jpk, {}).status, DeclarationResult::Status::Done);
+
+        std::map<std::string, std::string> changed;
+        const xml::XmlNode positions = jpk.Node().FindChild("Deklaracja").FindChild("PozycjeSzczegolowe");
+        bool inRange = false;
+        for (std::string_view name : jpk::v7m::kPositionsOrder) {
+          inRange = inRange || name == "P_10";
+          const std::string value = jpk::v7m::ChildText(positions, name);
+          if (inRange && !value.empty() && value != "0") changed[std::string(name)] = value;
+          if (name == "P_48") break;
+        }
+        std::map<std::string, std::string> fed;
+        for (const FedPosition& p : PositionsFedBy(side, k)) fed[p.name] = p.subtracted ? "-100" : "100";
+        EXPECT_EQ(changed, fed);
       }
     }
   }

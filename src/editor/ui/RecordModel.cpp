@@ -103,10 +103,8 @@ QVariant RecordModel::data(const QModelIndex& index, int role) const {
       const bool money =
           column.kind == ColumnKind::Amount || column.kind == ColumnKind::NetSum || column.kind == ColumnKind::TaxSum;
       if (money) {
-        const std::string text = m_table->CellText(row, index.column());
-        if (text.empty()) return QString();
-        std::optional<int64_t> v = m_table->CellNumber(row, index.column());
-        return v ? ShownAmount(*v) : QString::fromStdString(text);
+        // An amount that is no number (or "?" of the sums) is shown as it is.
+        if (std::optional<int64_t> v = m_table->CellNumber(row, index.column())) return ShownAmount(*v);
       }
       return QString::fromStdString(m_table->CellText(row, index.column()));
     }

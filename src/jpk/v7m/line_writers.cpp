@@ -1,8 +1,8 @@
 #include "jpk/v7m/line_writers.h"
 
 #include <array>
+#include <span>
 #include <string_view>
-#include <vector>
 
 #include "app/kxTools.h"
 #include "jpk/v7m/v7m_order.h"
@@ -18,45 +18,17 @@ constexpr std::array<const char*, 12> kProcedureNames = {"WSTO_EE",       "IED",
                                                          "MR_T",          "MR_UZ",         "I_42", "I_63",   "B_SPV",
                                                          "B_SPV_DOSTAWA", "B_MPV_PROWIZJA"};
 
-// Children of a sale and a purchase record in schema order, for amounts that
-// are written after later elements already exist.
-const std::vector<std::string_view>& SaleOrder() {
-  static const std::vector<std::string_view> order = [] {
-    // clang-format off
-    std::vector<std::string_view> o = {"LpSprzedazy", "KodKrajuNadaniaTIN", "NrKontrahenta", "NazwaKontrahenta",
-                                       "DowodSprzedazy", "DataWystawienia", "DataSprzedazy", "NrKSeF", "OFF",
-                                       "BFK", "DI", "TypDokumentu"};
-    o.insert(o.end(), kGtuNames.begin(), kGtuNames.end());
-    o.insert(o.end(), kProcedureNames.begin(), kProcedureNames.end());
-    for (const char* n : {"KorektaPodstawyOpodt", "TerminPlatnosci", "DataZaplaty", "K_10", "K_11", "K_12",
-                          "K_13", "K_14", "K_15", "K_16", "K_17", "K_18", "K_19", "K_20", "K_21", "K_22", "K_23",
-                          "K_24", "K_25", "K_26", "K_27", "K_28", "K_29", "K_30", "K_31", "K_32", "K_33", "K_34",
-                          "K_35", "K_36", "K_360", "SprzedazVAT_Marza"}) {
-      o.emplace_back(n);
-    }
-    return o;
-    // clang-format on
-  }();
-  return order;
-}
-
-const std::vector<std::string_view>& BuyOrder() {
-  // clang-format off
-  static const std::vector<std::string_view> order = {
-      "LpZakupu", "KodKrajuNadaniaTIN", "NrDostawcy", "NazwaDostawcy", "DowodZakupu", "DataZakupu", "DataWplywu",
-      "NrKSeF", "OFF", "BFK", "DI", "DokumentZakupu", "IMP", "K_40", "K_41", "K_42", "K_43", "K_44", "K_45",
-      "K_46", "K_47", "ZakupVAT_Marza"};
-  // clang-format on
-  return order;
-}
-
 // The named child, made at its schema position when missing: before the run
-// of later elements at the end of the record (records are built in order, so
-// the walk back from the last child is short). Unknown elements are passed.
+// of later elements at the end of the record. The writers build their records
+// in order, so the walk back from the last child is short (EnsureChildInOrder
+// scans from the front, for records of other programs). Unknown elements are
+// passed.
 xml::XmlNode ChildInSchemaOrder(xml::XmlNode record, std::string_view name) {
   xml::XmlNode child = record.FindChild(name);
   if (!child.IsNull()) return child;
-  const auto& order = record.LocalName() == "ZakupWiersz" ? BuyOrder() : SaleOrder();
+  const std::span<const std::string_view> order = record.LocalName() == "ZakupWiersz"
+                                                      ? std::span<const std::string_view>(kPurchaseRecordOrder)
+                                                      : std::span<const std::string_view>(kSaleRecordOrder);
   auto rank = [&order](std::string_view n) {
     size_t i = 0;
     while (i < order.size() && order[i] != n) ++i;

@@ -109,18 +109,21 @@ void XmlStreamWriter::Flush(bool force) {
   m_buffer.clear();
 }
 
+void XmlStreamWriter::Close() {
+  while (!m_open.empty()) EndElement();
+  if (!m_rootDone && !m_fragment) throw Error("Dokument XML nie ma elementu głównego");
+}
+
 void XmlStreamWriter::Commit() {
   if (!m_file) throw Error("Dokument XML jest zapisywany w pamięci, nie do pliku");
-  while (!m_open.empty()) EndElement();
-  if (!m_rootDone) throw Error("Dokument XML nie ma elementu głównego");
+  Close();
   Flush(true);
   m_file->Commit();
 }
 
 std::string XmlStreamWriter::TakeText() {
   if (m_file) throw Error("Dokument XML jest zapisywany do pliku, nie w pamięci");
-  while (!m_open.empty()) EndElement();
-  if (!m_rootDone && !m_fragment) throw Error("Dokument XML nie ma elementu głównego");
+  Close();
   return std::move(m_buffer);
 }
 

@@ -51,6 +51,7 @@ class XmlStreamWriter {
 
  private:
   void OpenChild();
+  void Close();  // ends what is open
   void Indent(size_t depth);
   void Flush(bool force);
 
