@@ -129,7 +129,8 @@ class V7MEditor {
 
   // A generated document: linked into the active one, or made active as
   // "nowy plik" and recalculated. False when the user refused linking a
-  // document of another NIP or month (nothing changed).
+  // document of another NIP or month (nothing changed). Linked, the
+  // generated document gives its records away (LinkJPK).
   // With replace, it takes the place of the active document instead (the
   // user chose "Nowy plik"); the old one goes only once the new one is ready.
   bool AcceptGenerated(IXMLJPK generated, bool replace = false);

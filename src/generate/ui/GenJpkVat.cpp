@@ -95,11 +95,13 @@ void TGenJpkVatDlg::btnDoItClick() {
   const kx::generate::GenerateOptions options = Options();
   std::string failure;
   bool taken = false;
-  kx::generate::GeneratedV7M generated;
+  std::string summary;
   try {
-    generated = kx::generate::GenerateJpkV7M(m_ctx, m_state, options);
+    kx::generate::GeneratedV7M generated = kx::generate::GenerateJpkV7M(m_ctx, m_state, options);
     // A failed run hands nothing over: the editor keeps what it had.
     if (generated.failure) std::rethrow_exception(generated.failure);
+    // Told before the hand-over: linking moves the records out of the document.
+    summary = kx::generate::GenerationSummary(options, generated);
     taken = m_handOver(generated.document, options.declaration);
   } catch (const std::exception& e) {
     failure = e.what();
@@ -110,5 +112,5 @@ void TGenJpkVatDlg::btnDoItClick() {
     return;
   }
   accept();
-  m_ctx.ui.Show(kx::ui::BoxKind::Information, kx::generate::GenerationSummary(options, generated));
+  m_ctx.ui.Show(kx::ui::BoxKind::Information, summary);
 }

@@ -164,6 +164,9 @@ void SaveWhole(Root& root, const std::string& fileName) {
   }
 }
 
+void CopyChildren(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode targetNode,
+                  xml::XmlNode sourceNode, bool consume);
+
 template <typename Root, typename Prepare>
 bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, const char* mainNamespace,
                     Root (*newDocument)(), Prepare prepare) {
@@ -178,11 +181,12 @@ bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, co
   }
   Root fresh = newDocument();
   prepare(fresh);
-  CopyChildrenForRepair(fresh.OwnerDocument(), mainNamespace, fresh.Node(), oldRoot);
+  // The old tree is emptied as it is copied: from here on root holds no file.
+  root = Root();
+  CopyChildren(fresh.OwnerDocument(), mainNamespace, fresh.Node(), oldRoot, true);
   // The old file is copied to the backup and replaced only by the finished
   // repaired one: a failure leaves it where it was.
   CopyJpkFileToBackup(fileName, '~');
-  root = Root();
   root = fresh;
   SaveWhole(root, fileName);
   return true;
@@ -487,14 +491,18 @@ xml::XmlNode CloneNodeForRepair(xml::XmlDocument target, std::string_view mainNa
   }
 }
 
-void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode targetNode,
-                           const xml::XmlNode& sourceNode) {
+namespace {
+
+// With consume, each child of the source is freed once copied: the two trees
+// of a large file are not held whole at once.
+void CopyChildren(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode targetNode,
+                  xml::XmlNode sourceNode, bool consume) {
   // Under an element of the main namespace without prefix, an element of
   // that namespace is made in place: the same element, without declaring
   // the namespace on it and reconciling it away again.
   const bool mainParent = targetNode.Kind() == xml::XmlNodeKind::Element &&
                           targetNode.NamespaceURI() == mainNamespace && targetNode.Prefix().empty();
-  for (xml::XmlNode child = sourceNode.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+  for (xml::XmlNode child = sourceNode.FirstChild(); !child.IsNull();) {
     xml::XmlNode copy;
     if (mainParent && child.Kind() == xml::XmlNodeKind::Element && child.NamespaceURI() == mainNamespace) {
       copy = targetNode.AddChild(child.LocalName());
@@ -502,8 +510,18 @@ void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespa
     } else {
       copy = targetNode.AppendChild(CloneNodeForRepair(target, mainNamespace, child, false));
     }
-    if (child.HasChildNodes()) CopyChildrenForRepair(target, mainNamespace, copy, child);
+    if (child.HasChildNodes()) CopyChildren(target, mainNamespace, copy, child, consume);
+    xml::XmlNode next = child.NextSibling();
+    if (consume) sourceNode.DeleteChild(child);
+    child = next;
   }
+}
+
+}  // namespace
+
+void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespace, xml::XmlNode targetNode,
+                           const xml::XmlNode& sourceNode) {
+  CopyChildren(target, mainNamespace, targetNode, sourceNode, false);
 }
 
 bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName) {

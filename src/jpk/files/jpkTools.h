@@ -71,7 +71,9 @@ void CopyChildrenForRepair(xml::XmlDocument target, std::string_view mainNamespa
 
 // After loading: when the main namespace is bound to a prefix, asks whether to
 // rewrite the file in the expected form; on Yes the file is backed up ("~"),
-// rewritten and formatted, and root becomes the document read from it.
+// rewritten and formatted, and root becomes the document read from it. The
+// old document is emptied as it is copied (handles into it must not be used
+// after a Yes); a failure on the way leaves root null.
 // True when the file was rewritten.
 bool RepairV7MPrefixes(AppContext& ctx, v7m::IXMLJPK& root, const std::string& fileName);
 bool RepairFAPrefixes(AppContext& ctx, fa::IXMLJPKFA& root, const std::string& fileName);

@@ -421,7 +421,7 @@ void CopyRecord(xml::XmlNode target, int index, const xml::XmlNode& source, std:
 
 }  // namespace
 
-void LinkJPK(IXMLJPK active, const IXMLJPK& other) {
+void LinkJPK(IXMLJPK active, IXMLJPK other) {
   if (active.IsNull()) return;
   xml::XmlNode source = other.IsNull() ? xml::XmlNode() : other.Node().FindChild("Ewidencja");
   if (!source.IsNull()) {
@@ -432,21 +432,27 @@ void LinkJPK(IXMLJPK active, const IXMLJPK& other) {
       CheckPurchaseK46(source);
       CheckPurchaseK46(active.Node().FindChild("Ewidencja"));
       xml::XmlNode target = EnsureChildInOrder(active.Node(), "Ewidencja", kRootOrder);
+      // Each record is freed once copied: the two documents of a large link
+      // are not held twice.
+      auto move = [&](xml::XmlNode& r, int index, std::string_view name, xml::XmlNode next) {
+        CopyRecord(target, index, r, name);
+        source.DeleteChild(r);
+        r = next;
+      };
       if (!sourceSale.IsNull()) {
         // After the last sale record of the target, or at the top of Ewidencja.
         int p = 0;
         xml::XmlNode last;
         for (xml::XmlNode r = FirstSaleRecord(target); !r.IsNull(); r = NextSaleRecord(r)) last = r;
         if (!last.IsNull()) p = target.IndexOfChild(last) + 1;
-        for (xml::XmlNode r = sourceSale; !r.IsNull(); r = NextSaleRecord(r))
-          CopyRecord(target, p++, r, "SprzedazWiersz");
+        for (xml::XmlNode r = sourceSale; !r.IsNull();) move(r, p++, "SprzedazWiersz", NextSaleRecord(r));
       }
       if (!sourcePurchase.IsNull()) {
         // Just before ZakupCtrl, or appended with a new ZakupCtrl after them.
         xml::XmlNode ctrl = target.FindChild("ZakupCtrl");
         int p = ctrl.IsNull() ? -1 : target.IndexOfChild(ctrl);
-        for (xml::XmlNode r = sourcePurchase; !r.IsNull(); r = NextPurchaseRecord(r)) {
-          CopyRecord(target, p, r, "ZakupWiersz");
+        for (xml::XmlNode r = FirstPurchaseRecord(source); !r.IsNull();) {
+          move(r, p, "ZakupWiersz", NextPurchaseRecord(r));
           if (p >= 0) ++p;
         }
         if (ctrl.IsNull()) target.AddChild("ZakupCtrl");

@@ -72,6 +72,8 @@ void RecalcJPK(IXMLJPK jpk);
 
 // Adds copies of the records of other (element names and texts) after the
 // sale and the purchase records of active, then runs RecalcJPK on active.
-void LinkJPK(IXMLJPK active, const IXMLJPK& other);
+// The records of other are freed as they are copied: it keeps none of them,
+// and handles to them must not be used afterwards.
+void LinkJPK(IXMLJPK active, IXMLJPK other);
 
 }  // namespace kx::jpk::v7m

@@ -560,14 +560,24 @@ XmlNode XmlNode::InsertBefore(const XmlNode& node, const XmlNode& reference) {
   return node;
 }
 
-XmlNode XmlNode::RemoveChild(const XmlNode& child) {
-  xmlNodePtr parent = Container("RemoveChild");
+xmlNodePtr XmlNode::OwnChild(const XmlNode& child, const char* operation) const {
+  xmlNodePtr parent = Container(operation);
   if (child.IsNull() || child.m_ns || child.m_tree != m_tree || child.m_node->parent != parent ||
       child.m_node->type == XML_ATTRIBUTE_NODE) {
     Fail(kx::Format("Usuwany węzeł nie jest węzłem podrzędnym elementu XML %s", NodeName().c_str()));
   }
-  m_tree->Remove(child.m_node);
+  return child.m_node;
+}
+
+XmlNode XmlNode::RemoveChild(const XmlNode& child) {
+  m_tree->Remove(OwnChild(child, "RemoveChild"));
   return child;
+}
+
+void XmlNode::DeleteChild(XmlNode& child) {
+  xmlNodePtr node = OwnChild(child, "DeleteChild");
+  child = XmlNode();
+  m_tree->Free(node);
 }
 
 XmlNode XmlNode::RemoveChildAt(int index) { return RemoveChild(ChildAt(index)); }

@@ -129,6 +129,11 @@ class XmlNode {
   XmlNode RemoveChild(const XmlNode& child);
   XmlNode RemoveChildAt(int index);
   void RemoveAllChildren();
+  // Takes the child out and frees it at once with everything under it, for
+  // emptying a large tree while its content goes elsewhere. Unlike
+  // RemoveChild, no handle to the child, to a node under it or to a node once
+  // removed from under it may be used afterwards; the handle given becomes null.
+  void DeleteChild(XmlNode& child);
 
   // --- attributes -------------------------------------------------------------
   // Namespace declarations first (as attributes named xmlns or xmlns:p), then
@@ -181,6 +186,8 @@ class XmlNode {
 
   _xmlNode* Element(const char* operation) const;    // this node as an element, or fail
   _xmlNode* Container(const char* operation) const;  // element, document or fragment
+  // The child's node, when it is a child (not an attribute) of this node.
+  _xmlNode* OwnChild(const XmlNode& child, const char* operation) const;
 
   detail::Tree* m_tree = nullptr;
   _xmlNode* m_node = nullptr;

@@ -300,6 +300,22 @@ void Tree::Remove(xmlNodePtr node) {
   modified = true;
 }
 
+void Tree::Free(xmlNodePtr node) {
+  Unlink(node);
+  // No cursor may keep a list inside the freed subtree.
+  for (Cursor& c : m_cursors) {
+    for (xmlNodePtr up = c.parent; up; up = up->parent) {
+      if (up == node) {
+        c.parent = nullptr;
+        break;
+      }
+    }
+  }
+  m_orphans.erase(node);
+  xmlFreeNode(node);
+  modified = true;
+}
+
 void Tree::LinkIndented(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, int index) {
   int depth = Depth(parent);
   std::string childIndent = "\n";

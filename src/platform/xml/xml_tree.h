@@ -80,6 +80,8 @@ struct Tree {
   void Insert(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, int index, bool reconcile);
   // Takes the node out of the tree; it becomes an orphan.
   void Remove(xmlNodePtr node);
+  // Takes the node out of the tree and frees it with its subtree at once.
+  void Free(xmlNodePtr node);
   // The children changed in a way the cursors cannot follow.
   void Touch(xmlNodePtr parent);
   // Every list may have changed (a namespace changed its URI).

@@ -126,6 +126,30 @@ TEST(XmlNodeChildren, InsertAtIndexAndRemove) {
   EXPECT_EQ(RootXml(document), "<E/>");
 }
 
+TEST(XmlNodeChildren, DeletedChildGoesAtOnceAndListsStayRight) {
+  XmlDocument document = XmlDocument::FromString("<r><a><w/><w><v/><v/></w><w/></a><b/><c/></r>");
+  XmlNode root = document.DocumentElement();
+  XmlNode a = root.FirstChild();
+  // Lists inside the subtree are counted and walked first, so that they are remembered.
+  EXPECT_EQ(a.ElementCount("w", ""), 3);
+  EXPECT_EQ(a.ChildAt(1).ElementCount("v", ""), 2);
+  EXPECT_EQ(root.ElementCount("b", ""), 1);
+  root.DeleteChild(a);
+  EXPECT_TRUE(a.IsNull());
+  EXPECT_TRUE(document.Modified());
+  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"b", "c"}));
+  EXPECT_EQ(root.ElementCount("b", ""), 1);
+  // New lists in place of the freed ones count from scratch.
+  for (int round = 0; round < 20; ++round) {
+    XmlNode fresh = root.AddChild("a", 0);
+    for (int i = 0; i <= round % 3; ++i) fresh.AddChild("w");
+    EXPECT_EQ(fresh.ElementCount("w", ""), round % 3 + 1);
+    EXPECT_EQ(fresh.ChildAt(round % 3).NodeName(), "w");
+    root.DeleteChild(fresh);
+  }
+  EXPECT_EQ(RootXml(document), "<r><b/><c/></r>");
+}
+
 TEST(XmlNodeChildren, InsertRefusesWhatCannotStandThere) {
   XmlDocument document = XmlDocument::FromString("<a><b><c/></b></a>");
   XmlDocument other = XmlDocument::FromString("<x/>");
@@ -146,6 +170,11 @@ TEST(XmlNodeChildren, InsertRefusesWhatCannotStandThere) {
       {"reference elsewhere", [&] { a.InsertBefore(document.CreateElement("e"), c); }},
       {"null node", [&] { a.AppendChild(XmlNode()); }},
       {"remove non-child", [&] { a.RemoveChild(c); }},
+      {"delete non-child",
+       [&] {
+         XmlNode grandchild = c;
+         a.DeleteChild(grandchild);
+       }},
   };
   std::string before = RootXml(document);
   for (const Case& k : cases) {
@@ -183,7 +212,12 @@ TEST(XmlNodeChildren, IndexAccessStaysRightThroughEveryKindOfChange) {
         break;
       case 3:
         if (count) {
-          root.RemoveChildAt(index);
+          if (step % 2) {
+            root.RemoveChildAt(index);
+          } else {
+            XmlNode doomed = root.ChildAt(index);
+            root.DeleteChild(doomed);
+          }
           model.erase(model.begin() + index);
         }
         break;
