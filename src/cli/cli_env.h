@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_context.h"
+#include "jpk/files/jpkTools.h"
 #include "platform/xml/xml_document.h"
 
 namespace CLI {
@@ -71,9 +72,9 @@ void AddCheckCommand(CLI::App& app, CliEnv& env);
 // come with the program.
 std::filesystem::path SchemaFolder(CliEnv& env, const std::string& given);
 
-// Checks a JPK document about to be saved against its schema: complaints go
-// to standard error; with strict an invalid document fails (kx::Error), so
-// that nothing is written.
-void CheckSavedDocument(CliEnv& env, const xml::XmlDocument& document, const std::string& fileName, bool strict);
+// The schema check of every JPK file a command saves: complaints go to
+// standard error; with strict an invalid document fails (kx::Error), so that
+// nothing is written.
+jpk::SaveCheck MakeSaveCheck(CliEnv& env, const bool& strict);
 
 }  // namespace kx::cli

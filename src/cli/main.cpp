@@ -122,9 +122,7 @@ int main(int argc, char** argv) {
   app.add_flag("--strict", strict,
                "Plik JPK niezgodny ze schematem nie zostaje zapisany (kod 1); bez tej opcji tylko ostrzeżenie "
                "na standardowym wyjściu błędów");
-  kx::jpk::SetSaveCheck([&env, &strict](const kx::xml::XmlDocument& document, const std::string& fileName) {
-    kx::cli::CheckSavedDocument(env, document, fileName, strict);
-  });
+  kx::jpk::SetSaveCheck(kx::cli::MakeSaveCheck(env, strict));
 
   kx::cli::AddConfigCommand(app, env);
   kx::cli::AddTableCommands(app, env);

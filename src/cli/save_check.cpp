@@ -11,15 +11,15 @@
 
 namespace kx::cli {
 
-void CheckSavedDocument(CliEnv& env, const xml::XmlDocument& document, const std::string& fileName, bool strict) {
-  std::vector<jpk::SchemaError> errors;
-  try {
-    errors = jpk::ValidateJpkDocument(document, SchemaFolder(env, {}));
-  } catch (const Error& e) {
-    env.Err() << "Uwaga: nie sprawdzono pliku " << fileName << " ze schematem: " << e.what() << "\n";
+namespace {
+
+void Report(CliEnv& env, const jpk::SavedFileCheck& outcome, const std::string& fileName, bool strict) {
+  if (outcome.failure) {
+    env.Err() << "Uwaga: nie sprawdzono pliku " << fileName << " ze schematem: " << *outcome.failure << "\n";
     if (strict) throw Error("bez sprawdzenia ze schematem plik z opcją --strict nie zostaje zapisany");
     return;
   }
+  const std::vector<jpk::SchemaError>& errors = outcome.errors;
   if (errors.empty()) return;
   env.Err() << "Uwaga: plik " << fileName << " jest niezgodny ze schematem (błędów: " << errors.size() << "):\n";
   constexpr size_t kShown = 50;
@@ -31,6 +31,15 @@ void CheckSavedDocument(CliEnv& env, const xml::XmlDocument& document, const std
     throw Error(
         Format("plik jest niezgodny ze schematem, błędów %zu; z opcją --strict nie zostaje zapisany", errors.size()));
   }
+}
+
+}  // namespace
+
+jpk::SaveCheck MakeSaveCheck(CliEnv& env, const bool& strict) {
+  return {[&env] { return SchemaFolder(env, {}); },
+          [&env, &strict](const jpk::SavedFileCheck& outcome, const std::string& fileName) {
+            Report(env, outcome, fileName, strict);
+          }};
 }
 
 }  // namespace kx::cli

@@ -32,9 +32,7 @@ int main(int argc, char** argv) {
   port.SetErrorsToStandardError(kx::desktop::UnattendedErrors());
   kx::AppContext ctx(port);
   // Every JPK file the program saves is checked against its schema first.
-  kx::jpk::SetSaveCheck([&ctx](const kx::xml::XmlDocument& document, const std::string& fileName) {
-    kx::desktop::CheckSavedDocument(ctx, document, fileName);
-  });
+  kx::jpk::SetSaveCheck(kx::desktop::MakeSaveCheck(ctx));
 
   // The executable's full path first, then the arguments as given.
   std::vector<std::string> args;

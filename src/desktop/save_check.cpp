@@ -8,20 +8,20 @@
 
 namespace kx::desktop {
 
-void CheckSavedDocument(AppContext& ctx, const xml::XmlDocument& document, const std::string& fileName) {
-  std::filesystem::path schemas = ctx.SchemaDir;
-  if (schemas.empty()) {
-    const auto bundled = FindDataFile(ctx, "xsd/catalog.xml");
-    if (!bundled) return;  // nothing to check with
-    schemas = bundled->parent_path();
-  }
-  std::vector<jpk::SchemaError> errors;
-  try {
-    errors = jpk::ValidateJpkDocument(document, schemas);
-  } catch (const Error& e) {
-    ctx.ui.Show(ui::BoxKind::Warning, "Nie sprawdzono pliku " + fileName + " ze schematem:\r" + e.what());
+namespace {
+
+std::filesystem::path Schemas(AppContext& ctx) {
+  if (!ctx.SchemaDir.empty()) return ctx.SchemaDir;
+  const auto bundled = FindDataFile(ctx, "xsd/catalog.xml");
+  return bundled ? bundled->parent_path() : std::filesystem::path();  // none: nothing to check with
+}
+
+void Report(AppContext& ctx, const jpk::SavedFileCheck& outcome, const std::string& fileName) {
+  if (outcome.failure) {
+    ctx.ui.Show(ui::BoxKind::Warning, "Nie sprawdzono pliku " + fileName + " ze schematem:\r" + *outcome.failure);
     return;
   }
+  const std::vector<jpk::SchemaError>& errors = outcome.errors;
   if (errors.empty()) return;
   std::string text = Format("Plik %s jest niezgodny ze schematem (błędów: %zu):", fileName.c_str(), errors.size());
   constexpr size_t kShown = 10;
@@ -33,6 +33,13 @@ void CheckSavedDocument(AppContext& ctx, const xml::XmlDocument& document, const
   if (ctx.ui.Ask(ui::BoxKind::Warning, text, {ui::Button::Yes, ui::Button::No}, ui::Button::No) != ui::Button::Yes) {
     throw Error("plik niezgodny ze schematem nie został zapisany");
   }
+}
+
+}  // namespace
+
+jpk::SaveCheck MakeSaveCheck(AppContext& ctx) {
+  return {[&ctx] { return Schemas(ctx); },
+          [&ctx](const jpk::SavedFileCheck& outcome, const std::string& fileName) { Report(ctx, outcome, fileName); }};
 }
 
 }  // namespace kx::desktop

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "platform/xml/xml_document.h"
+#include "jpk/files/jpkTools.h"
 
 namespace kx::desktop {
 
-// Validates the document about to be saved as fileName; when the schema
-// refuses it, asks whether to keep the file anyway. No (or no schemas at
-// hand: nothing is asked) — kx::Error, so that the old file stays.
-void CheckSavedDocument(AppContext& ctx, const xml::XmlDocument& document, const std::string& fileName);
+// The schema check of every JPK file the program saves: when the schema
+// refuses a file, asks whether to keep it anyway. No — kx::Error, so that the
+// old file stays. Without schemas at hand nothing is checked or asked.
+jpk::SaveCheck MakeSaveCheck(AppContext& ctx);
 
 }  // namespace kx::desktop

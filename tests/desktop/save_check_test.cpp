@@ -27,9 +27,7 @@ class SaveCheckTest : public QObject {
     ScriptedUserPort port;
     kx::AppContext ctx(port);
     ctx.RunDir = dir.Path().string() + "/";  // the bundled schemas are found beside the program
-    kx::jpk::SetSaveCheck([&ctx](const kx::xml::XmlDocument& document, const std::string& fileName) {
-      kx::desktop::CheckSavedDocument(ctx, document, fileName);
-    });
+    kx::jpk::SetSaveCheck(kx::desktop::MakeSaveCheck(ctx));
     std::string text = V7MFile(Sale(1, "<K_19>100</K_19><K_20>23</K_20>") + SaleCtrl(1, "23") + PurchaseCtrl(0, "0"));
     text.replace(text.find("<DI>1</DI>"), 10, "<NrKSeF></NrKSeF>");
     const fs::path file = dir / "luty.xml";

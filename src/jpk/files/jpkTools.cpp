@@ -149,10 +149,22 @@ void SaveWhole(Root& root, const std::string& fileName) {
     }
     ::chmod(work.Path().c_str(), mode);
     xml::XmlDocument document = root.OwnerDocument();
-    document.SaveFormatted(work.Path());
+    const SaveCheck& check = TheSaveCheck();
+    const std::filesystem::path schemas = check.schemas && check.report ? check.schemas() : std::filesystem::path();
+    SavedFileCheck outcome;
+    // The schema check reads the finished tree while the file is written.
+    const xml::XmlDocument checked = document;
+    document.SaveFormatted(
+        work.Path(), schemas.empty() ? std::function<void()>() : [&] {
+          try {
+            outcome.errors = ValidateJpkDocument(checked, schemas);
+          } catch (const Error& e) {
+            outcome.failure = e.what();
+          }
+        });
     // The same tree, or the one read back when the document needed the longer way.
     root = Root(document.DocumentElement());
-    if (const SaveCheck& check = TheSaveCheck()) check(document, fileName);
+    if (!schemas.empty()) check.report(outcome, fileName);
     std::error_code ec;
     if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
     if (!ec) fs::rename(work.Path(), target, ec);

@@ -7,8 +7,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_context.h"
+#include "jpk/files/jpk_validate.h"
 #include "jpk/model/Schemat_JPK_FA4_v10.h"
 #include "jpk/model/Schemat_JPK_KR1_v10.h"
 #include "jpk/model/Schemat_JPK_MAG1_v10.h"
@@ -88,10 +90,21 @@ void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName);
 void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName);
 void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName);
 
-// A check of every JPK file the program saves, run on the finished document
-// before its file takes its place; set once by the front end (none by
-// default). It may throw kx::Error to keep the old file: nothing is written.
-using SaveCheck = std::function<void(const xml::XmlDocument& document, const std::string& fileName)>;
+// What the schema check of a saved document found: its complaints, or why
+// it could not be made.
+struct SavedFileCheck {
+  std::vector<SchemaError> errors;
+  std::optional<std::string> failure;
+};
+// A check of every JPK file the program saves, set once by the front end
+// (none by default). schemas gives the schema folder (empty: nothing to check
+// with); the finished document is validated with it while its file is being
+// written, and report is told the outcome before the file takes its place.
+// report may throw kx::Error to keep the old file: nothing is written.
+struct SaveCheck {
+  std::function<std::filesystem::path()> schemas;
+  std::function<void(const SavedFileCheck& outcome, const std::string& fileName)> report;
+};
 void SetSaveCheck(SaveCheck check);
 
 // Indents a file already written: it is read back and written again

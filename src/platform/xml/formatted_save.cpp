@@ -7,7 +7,9 @@
 
 #include <libxml/tree.h>
 
+#include <exception>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -129,7 +131,7 @@ bool ReadBackShape(Tree& tree) {
 
 }  // namespace detail
 
-void XmlDocument::SaveFormatted(const std::filesystem::path& path) {
+void XmlDocument::SaveFormatted(const std::filesystem::path& path, const std::function<void()>& alongside) {
   detail::Tree& tree = ActiveTree("SaveFormatted");
   if (!xmlDocGetRootElement(tree.doc)) {
     throw kx::Error(kx::Format("Dokument XML jest pusty; nie zapisano pliku %s", path.string().c_str()));
@@ -138,7 +140,28 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path) {
   const bool shaped = detail::ReadBackShape(tree);
   tree.modified = modified;
   if (shaped) {
-    detail::WriteDocumentFile(tree.doc, path, true, m_state->settings.indent);
+    if (alongside) {
+      // The tree has its final shape: from here on both only read it. The
+      // write's failure comes first, then the other's.
+      std::exception_ptr failure;
+      std::thread other([&] {
+        try {
+          alongside();
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
+      try {
+        detail::WriteDocumentFile(tree.doc, path, true, m_state->settings.indent);
+      } catch (...) {
+        other.join();
+        throw;
+      }
+      other.join();
+      if (failure) std::rethrow_exception(failure);
+    } else {
+      detail::WriteDocumentFile(tree.doc, path, true, m_state->settings.indent);
+    }
     // Read back, the file declares its character coding.
     if (!tree.doc->encoding || !xmlStrEqual(tree.doc->encoding, BAD_CAST "UTF-8")) {
       if (tree.doc->encoding) xmlFree(const_cast<xmlChar*>(tree.doc->encoding));
@@ -165,6 +188,7 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path) {
   detail::WriteTextFile(path, pretty);
   m_state->SetTree(new detail::Tree(detail::ParseText(pretty, detail::Blanks::Drop)));
   m_state->tree->modified = modified;
+  if (alongside) alongside();
 }
 
 }  // namespace kx::xml

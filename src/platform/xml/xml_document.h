@@ -9,6 +9,7 @@
 // a file is replaced atomically.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,8 +60,11 @@ class XmlDocument {
   // reading the written file back gives: blank text between elements dropped,
   // adjacent text joined; a document type declaration is dropped, the content
   // of its entities standing in place of their references. The modified flag
-  // stays.
-  void SaveFormatted(const std::filesystem::path& path);
+  // stays. alongside, when given, runs on another thread while the file is
+  // written, once the tree has its final shape; it may only read the
+  // document, through no handle the caller shares. Its failure is thrown
+  // after the file is written (the file is then in place).
+  void SaveFormatted(const std::filesystem::path& path, const std::function<void()>& alongside = {});
   // Whether the loaded file had a document type declaration (<!DOCTYPE …>).
   // A file's declaration is never kept: loading a file removes it, the
   // content of internal entities standing in place of their references;

@@ -150,3 +150,47 @@ TEST(FormattedSave, HandlesStayValidAndFailuresLeaveNoFile) {
   EXPECT_THROW(empty.SaveFormatted(dir / "pusty.xml"), kx::Error);
   EXPECT_FALSE(std::filesystem::exists(dir / "pusty.xml"));
 }
+
+TEST(FormattedSave, WorkAlongsideSeesTheFinalTreeAndItsFailureComesAfterTheWrite) {
+  TempDir dir;
+  const std::string written = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>\n  <b>xy</b>\n  <c/>\n</a>\n";
+  struct Case {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"written in one pass", "<a>\n  <b>x</b>\n  <c/>\n</a>"},
+      {"the longer way (document type)", "<!DOCTYPE a [<!ENTITY y \"y\">]><a><b>x&y;</b><c/></a>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    XmlDocument document = Kept(c.text);
+    // Adjacent text, joined by the save: the work alongside sees it joined.
+    if (c.text.find("DOCTYPE") == std::string::npos) {
+      document.DocumentElement().FirstChild().NextSibling().AppendChild(document.CreateTextNode("y"));
+    }
+    const XmlDocument seen = document;
+    std::string shape;
+    document.SaveFormatted(dir / "a.xml", [&] { shape = seen.DocumentElement().Xml(); });
+    EXPECT_EQ(shape, "<a><b>xy</b><c/></a>");
+    EXPECT_EQ(ReadFile(dir / "a.xml"), written);
+
+    // Its failure comes once the file is written.
+    std::filesystem::remove(dir / "a.xml");
+    EXPECT_THROW(document.SaveFormatted(dir / "a.xml", [] { throw kx::Error("sprawdzenie"); }), kx::Error);
+    EXPECT_EQ(ReadFile(dir / "a.xml"), written);
+  }
+
+  // A failed write wins over the work alongside, which still ends.
+  XmlDocument document = Kept("<a/>");
+  bool ran = false;
+  try {
+    document.SaveFormatted(dir / "brak" / "a.xml", [&] {
+      ran = true;
+      throw kx::Error("sprawdzenie");
+    });
+    ADD_FAILURE() << "no failure";
+  } catch (const kx::Error& e) {
+    EXPECT_EQ(std::string(e.what()).find("sprawdzenie"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(ran);
+}
