@@ -99,7 +99,8 @@ class OutputTable {
     const fs::path work = staged.Stage(target);
     tables::CopyDbaseTemplate(templateFile, work);
     m_writer = std::make_unique<tables::DbaseWriter>(work);
-    m_writer->SetTranslator(MazoviaLettersText);
+    // Texts come translated already (Text), once for the width check and the record.
+    m_writer->SetTranslator([](std::string_view stored) { return std::string(stored); });
     for (const BuchalterField& wanted : layout.fields) {
       const tables::FieldDef* found = nullptr;
       for (const tables::FieldDef& def : m_writer->Fields()) {
@@ -122,13 +123,14 @@ class OutputTable {
   void Append() { m_writer->Append(); }
 
   void Text(const char* field, std::string_view utf8) {
-    const tables::FieldDef& def = Field(field);
-    const size_t length = MazoviaLettersText(utf8).size();
-    if (length > static_cast<size_t>(def.size)) {
+    const size_t index = Index(field);
+    const tables::FieldDef& def = m_writer->Fields()[index];
+    const std::string stored = MazoviaLettersText(utf8);
+    if (stored.size() > static_cast<size_t>(def.size)) {
       throw Error(Format("Wartość „%s” nie mieści się w polu %s tabeli %s (znaków: %zu, szerokość pola: %d).",
-                         std::string(utf8).c_str(), field, m_name.c_str(), length, def.size));
+                         std::string(utf8).c_str(), field, m_name.c_str(), stored.size(), def.size));
     }
-    m_writer->SetText(field, utf8);
+    m_writer->SetText(index, stored);
   }
 
   void Whole(const char* field, int64_t value) { Number(field, Value::FromInt(value)); }
@@ -136,8 +138,9 @@ class OutputTable {
 
   void Date(const char* field, const std::string& text) {
     if (text.empty()) throw Error(Format("Brak daty dla pola %s tabeli %s.", field, m_name.c_str()));
+    const size_t index = Index(field);
     try {
-      m_writer->SetText(field, text);
+      m_writer->SetText(index, text);
     } catch (const Error&) {
       throw Error(Format("„%s” nie jest poprawną datą w postaci rrrr-mm-dd (pole %s tabeli %s).", text.c_str(), field,
                          m_name.c_str()));
@@ -152,23 +155,28 @@ class OutputTable {
   void Close() { m_writer->Close(); }
 
  private:
-  const tables::FieldDef& Field(const char* name) const {
-    // The same names come for every record: each is looked up once.
-    if (auto known = m_fieldOf.find(name); known != m_fieldOf.end()) return *known->second;
-    for (const tables::FieldDef& def : m_writer->Fields()) {
-      if (EqualsIgnoreCase(def.name, name)) {
-        m_fieldOf.emplace(name, &def);
-        return def;
+  // The same names come for every record, mostly as the same literals: each
+  // is looked up once, then found by its address (its text checked).
+  size_t Index(const char* name) const {
+    for (const Known& known : m_known) {
+      if (known.address == name && known.name == name) return known.index;
+    }
+    const std::vector<tables::FieldDef>& fields = m_writer->Fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (EqualsIgnoreCase(fields[i].name, name)) {
+        m_known.push_back({name, name, i});
+        return i;
       }
     }
     throw Error(Format("Brak pola %s w tabeli %s.", name, m_name.c_str()));
   }
 
   void Number(const char* field, const Value& value) {
-    const tables::FieldDef& def = Field(field);
+    const size_t index = Index(field);
     try {
-      m_writer->Set(field, value);
+      m_writer->Set(index, value);
     } catch (const Error&) {
+      const tables::FieldDef& def = m_writer->Fields()[index];
       const std::string text = value.type == Value::Type::Int ? std::to_string(value.i) : DecimalText(value.f);
       throw Error(Format("Wartość %s nie mieści się w polu %s tabeli %s (szerokość %d, miejsc po przecinku %d).",
                          text.c_str(), field, m_name.c_str(), def.size, def.decimals));
@@ -177,7 +185,12 @@ class OutputTable {
 
   std::string m_name;
   std::unique_ptr<tables::DbaseWriter> m_writer;
-  mutable std::unordered_map<std::string, const tables::FieldDef*> m_fieldOf;
+  struct Known {
+    const char* address;
+    std::string name;
+    size_t index;
+  };
+  mutable std::vector<Known> m_known;
   int m_rows = 0;
 };
 

@@ -51,6 +51,36 @@ struct Collector {
   std::vector<SchemaError> errors;
 };
 
+void IgnoreGeneric(void*, const char*, ...) {}
+void IgnoreStructured(void*, xmlErrorPtr) {}
+
+// libxml2 prints what no handler takes (such as memory running out while a
+// schema is read) to standard error; the check tells through its results
+// instead. The handlers are those of the calling thread.
+class QuietErrors {
+ public:
+  QuietErrors()
+      : m_generic(xmlGenericError),
+        m_genericContext(xmlGenericErrorContext),
+        m_structured(xmlStructuredError),
+        m_structuredContext(xmlStructuredErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, &IgnoreGeneric);
+    xmlSetStructuredErrorFunc(nullptr, &IgnoreStructured);
+  }
+  ~QuietErrors() {
+    xmlSetGenericErrorFunc(m_genericContext, m_generic);
+    xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
+  }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  xmlGenericErrorFunc m_generic;
+  void* m_genericContext;
+  xmlStructuredErrorFunc m_structured;
+  void* m_structuredContext;
+};
+
 // "JPK/Ewidencja/SprzedazWiersz[3]/K_19": local names, with the position
 // among siblings of the same name where there are several.
 std::string ElementPath(const xmlNode* node) {
@@ -170,6 +200,7 @@ std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, cons
              "np. kx2jpk-cli v7m recalc PLIK"}};
   }
   std::lock_guard lock(g_mutex);
+  QuietErrors quiet;
   xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
 
   // Validate the file as stored, so that line numbers are those of the file.
@@ -190,6 +221,7 @@ std::vector<SchemaError> ValidateJpkDocument(const xml::XmlDocument& document, c
   std::string kind = root.IsNull() || root.LocalName() != "JPK" ? "" : JpkKindOfNamespace(root.NamespaceURI());
   if (kind.empty()) throw Error("Dokument nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)");
   std::lock_guard lock(g_mutex);
+  QuietErrors quiet;
   xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
   Collector collector;
   xmlSchemaValidCtxtPtr valid = xmlSchemaNewValidCtxt(schema);

@@ -721,6 +721,13 @@ struct DbaseWriter::Impl {
   size_t editRecord = 0;
   bool headerDirty = false;  // records posted since the header was written
   bool trimmed = false;      // bytes after the end-of-file mark cut off
+  // Records posted one after another are gathered and written in large
+  // pieces (a record wider than the stream's buffer would be a system call
+  // of its own); the end-of-file mark follows them when the table is closed.
+  std::string unwritten;
+  uint64_t unwrittenAt = 0;
+  bool markDue = false;
+  std::vector<const FieldLayout*> visible;  // the layouts of Fields(), in order
   std::string record;
   std::map<const FieldLayout*, std::string> pendingMemos;  // posted with the record
 
@@ -737,6 +744,16 @@ struct DbaseWriter::Impl {
   uint64_t FileSize() {
     file.seekg(0, std::ios::end);
     return static_cast<uint64_t>(file.tellg());
+  }
+
+  void Put(const FieldLayout& f, const Value& value);
+
+  void WriteGathered() {
+    if (unwritten.empty()) return;
+    file.seekp(static_cast<std::streamoff>(unwrittenAt));
+    file.write(unwritten.data(), static_cast<std::streamsize>(unwritten.size()));
+    Check(file, path);
+    unwritten.clear();
   }
 
   // Appends the pending memos to the memo file and points the record at them.
@@ -806,6 +823,9 @@ DbaseWriter::DbaseWriter(const fs::path& dbfFile) : m_impl(std::make_unique<Impl
   for (const auto& f : m.header.fields) {
     if (!f.hidden) m.fields.push_back(f.def);
   }
+  for (const auto& f : m.header.fields) {
+    if (!f.hidden) m.visible.push_back(&f);
+  }
   m.codec = std::make_unique<RecordCodec>(m.header, m.codePage, m.name);
   m.translate = [cp = m.codePage](std::string_view utf8) { return FromUtf8(utf8, cp); };
   if (m.header.HasMemoFields()) {
@@ -856,6 +876,7 @@ void DbaseWriter::Edit(size_t record) {
   if (record >= m.header.recordCount) {
     throw Error(Format("Tabela %s nie ma rekordu %zu.", m.name.c_str(), record + 1));
   }
+  m.WriteGathered();
   m.record.assign(m.header.recordSize, '\0');
   m.file.seekg(static_cast<std::streamoff>(m.header.headerSize + static_cast<uint64_t>(record) * m.header.recordSize));
   m.file.read(m.record.data(), static_cast<std::streamsize>(m.record.size()));
@@ -866,9 +887,19 @@ void DbaseWriter::Edit(size_t record) {
 }
 
 void DbaseWriter::Set(const std::string& field, const Value& value) {
+  m_impl->Require();
+  m_impl->Put(m_impl->codec->Field(field), value);
+}
+
+void DbaseWriter::Set(size_t field, const Value& value) {
   Impl& m = *m_impl;
   m.Require();
-  const FieldLayout& f = m.codec->Field(field);
+  if (field >= m.visible.size()) throw Error(Format("Tabela %s nie ma pola numer %zu.", m.name.c_str(), field + 1));
+  m.Put(*m.visible[field], value);
+}
+
+void DbaseWriter::Impl::Put(const FieldLayout& f, const Value& value) {
+  Impl& m = *this;
   std::string pending;
   bool memoIsNull = false;
   m.codec->Put(m.record, f, value, m.translate, &pending, memoIsNull);
@@ -883,6 +914,7 @@ void DbaseWriter::Set(const std::string& field, const Value& value) {
 void DbaseWriter::SetText(const std::string& field, std::string_view utf8) {
   Set(field, Value::FromText(std::string(utf8)));
 }
+void DbaseWriter::SetText(size_t field, std::string_view utf8) { Set(field, Value::FromText(std::string(utf8))); }
 void DbaseWriter::SetInt(const std::string& field, int64_t value) { Set(field, Value::FromInt(value)); }
 void DbaseWriter::SetDecimal(const std::string& field, double value) { Set(field, Value::FromFloat(value)); }
 void DbaseWriter::SetDate(const std::string& field, Date value) { Set(field, Value::FromDate(value)); }
@@ -896,14 +928,21 @@ void DbaseWriter::Post() {
   const bool append = m.state == Impl::State::Append;
   uint64_t index = append ? m.header.recordCount : m.editRecord;
   if (append && m.header.recordCount == UINT32_MAX) throw Error(Format("Tabela %s jest pełna.", m.name.c_str()));
-  m.file.seekp(static_cast<std::streamoff>(m.header.headerSize + index * m.header.recordSize));
-  m.file.write(m.record.data(), static_cast<std::streamsize>(m.record.size()));
-  m.Check(m.file, m.path);
+  const uint64_t at = m.header.headerSize + index * m.header.recordSize;
+  if (m.unwritten.empty() || at != m.unwrittenAt + m.unwritten.size()) {
+    m.WriteGathered();
+    m.unwrittenAt = at;
+  }
+  m.unwritten += m.record;
+  if (m.unwritten.size() >= (1 << 20)) m.WriteGathered();
   if (append) {
     ++m.header.recordCount;
-    m.file.put('\x1A');
-    m.Check(m.file, m.path);
+    m.markDue = true;
     if (!m.trimmed) {
+      m.WriteGathered();
+      m.file.put('\x1A');
+      m.Check(m.file, m.path);
+      m.markDue = false;
       // Anything after the new end-of-file mark belonged to no record; later
       // records are written over the mark, so this is needed once.
       m.file.flush();
@@ -934,7 +973,20 @@ void DbaseWriter::Close() {
   }
   if (m.file.is_open()) {
     bool ok = true;
-    if (m.headerDirty) {
+    try {
+      m.WriteGathered();
+    } catch (const Error&) {
+      ok = false;
+    }
+    if (ok && m.markDue) {
+      m.markDue = false;
+      m.file.seekp(static_cast<std::streamoff>(m.header.headerSize +
+                                               static_cast<uint64_t>(m.header.recordCount) * m.header.recordSize));
+      m.file.put('\x1A');
+      ok = static_cast<bool>(m.file);
+    }
+    m.unwritten.clear();
+    if (ok && m.headerDirty) {
       // Header: record count, date of the last change; the production index
       // flag is cleared because indexes are not kept up to date here.
       m.headerDirty = false;

@@ -63,8 +63,11 @@ class DbaseWriter {
   void SetBool(const std::string& field, bool value);
   void SetNull(const std::string& field);
   void Set(const std::string& field, const Value& value);
-  // Writes the record (and its memos), the header's record count and date,
-  // the end-of-file mark, and flushes.
+  // The same by the field's position in Fields(): no lookup per record.
+  void Set(size_t field, const Value& value);
+  void SetText(size_t field, std::string_view utf8);
+  // Writes the record (and its memos). The header's record count and date
+  // and the end-of-file mark after the last record are written on Close.
   void Post();
   void Close();  // flushes; a record not posted is dropped; also done by the destructor
 

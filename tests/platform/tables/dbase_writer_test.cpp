@@ -487,6 +487,48 @@ TEST(DbaseWriter, TemplateCopyReplacesTheOutput) {
   EXPECT_EQ(ReadFile(out), ReadFile(tmpl));  // a failed copy leaves the output as it was
 }
 
+TEST(DbaseWriter, ManyRecordsWithAnEditBetweenComeBackWhole) {
+  // More records than are gathered before a write, set by field position,
+  // with an edit of an earlier record (still unwritten) in the middle.
+  TempDir dir;
+  fs::path out = dir / "MANY.dbf";
+  CopyDbaseTemplate(MakeTemplate(dir, "TMPL.dbf"), out);
+  constexpr int kRecords = 30000;
+  {
+    DbaseWriter w(out);
+    const size_t name = 0, rec = 2;
+    ASSERT_EQ(w.Fields()[name].name, "NA1");
+    ASSERT_EQ(w.Fields()[rec].name, "REC");
+    for (int i = 0; i < kRecords; ++i) {
+      if (i == kRecords / 2) {
+        w.Edit(7);
+        w.SetText(name, "POPRAWIONY");
+        w.Post();
+      }
+      w.Append();
+      w.SetText(name, "R" + std::to_string(i));
+      w.Set(rec, Value::FromInt(i));
+      w.Post();
+    }
+    EXPECT_THROW(w.Set(w.Fields().size(), Value::FromInt(1)), kx::Error);  // no record started
+    w.Append();
+    EXPECT_THROW(w.Set(w.Fields().size(), Value::FromInt(1)), kx::Error);
+  }
+  std::string bytes = ReadFile(out);
+  const auto* u = reinterpret_cast<const unsigned char*>(bytes.data());
+  uint32_t headerSize = u[8] | u[9] << 8, recordSize = u[10] | u[11] << 8;
+  EXPECT_EQ(bytes.size(), headerSize + static_cast<size_t>(kRecords) * recordSize + 1);
+  EXPECT_EQ(bytes.back(), '\x1A');
+  EXPECT_EQ(std::count(bytes.begin() + headerSize, bytes.end(), '\x1A'), 1);
+  auto t = OpenDbaseTable(out);
+  ASSERT_EQ(t->RecordCount(), static_cast<size_t>(kRecords));
+  for (int i : {0, 6, 7, 8, kRecords / 2, kRecords - 1}) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(t->Get(i, 0).text, i == 7 ? "POPRAWIONY" : "R" + std::to_string(i));
+    EXPECT_EQ(t->Get(i, 2).i, i);
+  }
+}
+
 TEST(DbaseWriter, PostClearsTheIndexFlagAndDropsBytesAfterTheRecords) {
   TempDir dir;
   fs::path path = MakeTemplate(dir, "idx.dbf");
