@@ -345,6 +345,7 @@ void Table::Reset() {
   m_viewSize = 0;
   m_pos = 0;
   m_eof = m_bof = true;
+  m_relinkDue = false;
   m_values.clear();
   m_valueStamp.clear();
   ++m_stamp;
@@ -518,7 +519,9 @@ void Table::Rebuild() {
 }
 
 void Table::Relink() {
+  m_relinkDue = false;
   if (!Active()) return;
+  if (m_master) m_master->Settle();
   Indexes& ix = *m_indexes;
   if (!LinkInUse()) {
     m_view = ix.base.data();
@@ -562,11 +565,25 @@ void Table::Relink() {
 void Table::Moved() {
   ++m_stamp;
   for (Table* detail : m_details) {
-    if (detail->Active() && detail->LinkInUse()) detail->Relink();
+    if (detail->Active() && detail->LinkInUse()) detail->MarkRelinkDue();
   }
 }
 
+void Table::MarkRelinkDue() {
+  m_relinkDue = true;
+  // Their views follow this one's current record.
+  for (Table* detail : m_details) {
+    if (detail->Active() && detail->LinkInUse()) detail->MarkRelinkDue();
+  }
+}
+
+void Table::SettleNow() {
+  if (m_master) m_master->Settle();
+  if (m_relinkDue) Relink();
+}
+
 const Value& Table::FieldValue(size_t index) const {
+  Settle();
   if (!m_source || m_viewSize == 0 || index >= m_values.size()) return NullValue();
   if (m_valueStamp[index] != m_stamp) {
     m_values[index] = m_source->Get(m_view[m_pos], index);
@@ -577,6 +594,7 @@ const Value& Table::FieldValue(size_t index) const {
 
 void Table::First() {
   RequireActive();
+  Settle();
   m_pos = 0;
   m_bof = true;
   m_eof = m_viewSize == 0;
@@ -585,6 +603,7 @@ void Table::First() {
 
 void Table::Next() {
   RequireActive();
+  Settle();
   if (m_pos + 1 < m_viewSize) {
     ++m_pos;
     m_bof = m_eof = false;
@@ -596,6 +615,7 @@ void Table::Next() {
 
 void Table::Prior() {
   RequireActive();
+  Settle();
   if (m_pos > 0 && m_viewSize > 0) {
     --m_pos;
     m_bof = m_eof = false;
@@ -607,6 +627,7 @@ void Table::Prior() {
 
 void Table::Last() {
   RequireActive();
+  Settle();
   m_pos = m_viewSize == 0 ? 0 : m_viewSize - 1;
   m_eof = true;
   m_bof = m_viewSize == 0;
@@ -634,6 +655,7 @@ Field* Table::FindField(const std::string& name) {
 
 bool Table::FindKey(const std::vector<KeyValue>& values) {
   RequireActive();
+  Settle();
   const auto& fields = KeyFields(false);
   if (values.empty()) throw kx::Error(kx::Format("Tabela %s: nie podano wartości klucza", TableName().c_str()));
   if (values.size() > fields.size()) {

@@ -122,13 +122,28 @@ class Table final : private FieldValues, private SessionMember {
   void Next();
   void Prior();
   void Last();
-  bool Eof() const { return m_eof; }
-  bool Bof() const { return m_bof; }
-  bool IsEmpty() const { return m_viewSize == 0; }
+  bool Eof() const {
+    Settle();
+    return m_eof;
+  }
+  bool Bof() const {
+    Settle();
+    return m_bof;
+  }
+  bool IsEmpty() const {
+    Settle();
+    return m_viewSize == 0;
+  }
   // Records of the current view (after filter and link).
-  size_t RecordCount() const { return m_viewSize; }
+  size_t RecordCount() const {
+    Settle();
+    return m_viewSize;
+  }
   // 1-based position in the view; 0 when empty.
-  size_t RecNo() const { return m_viewSize == 0 ? 0 : m_pos + 1; }
+  size_t RecNo() const {
+    Settle();
+    return m_viewSize == 0 ? 0 : m_pos + 1;
+  }
 
   size_t FieldCount() const { return m_fields.size(); }
   Field& Fields(size_t index);
@@ -158,6 +173,13 @@ class Table final : private FieldValues, private SessionMember {
   void Reset();
   void Relink();  // detail view for the master's current record
   void Moved();   // current record changed: tell the details
+  // A detail follows its master's moves when it is next looked at: a master
+  // walked past records whose details nobody reads costs no lookups.
+  void Settle() const {
+    if (m_relinkDue) const_cast<Table*>(this)->SettleNow();
+  }
+  void SettleNow();
+  void MarkRelinkDue();
   void Attach(Table* detail);
   void Detach(Table* detail);
   bool LinkInUse() const;
@@ -189,6 +211,7 @@ class Table final : private FieldValues, private SessionMember {
   size_t m_pos = 0;
   bool m_eof = true;
   bool m_bof = true;
+  bool m_relinkDue = false;  // the master moved since the view was made
 
   mutable std::vector<Value> m_values;         // current record, decoded on demand
   mutable std::vector<uint64_t> m_valueStamp;  // m_stamp when each value was decoded
