@@ -240,11 +240,10 @@ int64_t RoundCentsEven(int64_t cents) {
 
 SaleRecordFields ReadSaleRecord(const xml::XmlNode& record) {
   SaleRecordFields f;
-  std::string ns = record.NamespaceURI();
+  const std::string_view ns = record.NamespaceURIView();
   for (xml::XmlNode c = record.FirstChild(); !c.IsNull(); c = c.NextSibling()) {
-    if (c.Kind() != xml::XmlNodeKind::Element) continue;
-    std::string local = c.LocalName();
-    if (c.NamespaceURI() != ns) continue;
+    if (c.Kind() != xml::XmlNodeKind::Element || c.NamespaceURIView() != ns) continue;
+    const std::string_view local = c.LocalNameView();
     int k = SaleAmountIndex(local);
     if (k >= 0) {
       if (!f.present[k]) {
@@ -269,11 +268,10 @@ SaleRecordFields ReadSaleRecord(const xml::XmlNode& record) {
 
 PurchaseRecordFields ReadPurchaseRecord(const xml::XmlNode& record) {
   PurchaseRecordFields f;
-  std::string ns = record.NamespaceURI();
+  const std::string_view ns = record.NamespaceURIView();
   for (xml::XmlNode c = record.FirstChild(); !c.IsNull(); c = c.NextSibling()) {
-    if (c.Kind() != xml::XmlNodeKind::Element) continue;
-    std::string local = c.LocalName();
-    if (c.NamespaceURI() != ns) continue;
+    if (c.Kind() != xml::XmlNodeKind::Element || c.NamespaceURIView() != ns) continue;
+    const std::string_view local = c.LocalNameView();
     int k = PurchaseAmountIndex(local);
     if (k >= 0) {
       if (!f.present[k]) {

@@ -189,6 +189,16 @@ std::string XmlNode::NamespaceURI() const {
   return {};
 }
 
+std::string_view XmlNode::LocalNameView() const {
+  if (m_ns || !m_node || (m_node->type != XML_ELEMENT_NODE && m_node->type != XML_ATTRIBUTE_NODE)) return {};
+  return reinterpret_cast<const char*>(m_node->name);
+}
+
+std::string_view XmlNode::NamespaceURIView() const {
+  if (m_ns || !m_node || (m_node->type != XML_ELEMENT_NODE && m_node->type != XML_ATTRIBUTE_NODE)) return {};
+  return Href(m_node->ns);
+}
+
 XmlDocument XmlNode::OwnerDocument() const {
   if (!m_tree) Fail("Pusty węzeł XML nie należy do żadnego dokumentu");
   detail::DocState* state = m_tree->owner;

@@ -62,6 +62,11 @@ class XmlNode {
   std::string LocalName() const;
   std::string Prefix() const;
   std::string NamespaceURI() const;
+  // The local name and namespace URI of an element or attribute without a
+  // copy, for walks over many nodes: valid while the node stays unchanged in
+  // its document; empty for other nodes.
+  std::string_view LocalNameView() const;
+  std::string_view NamespaceURIView() const;
   XmlDocument OwnerDocument() const;
   // Whether the node stands in its document's tree (not removed, not only created).
   bool IsAttached() const;

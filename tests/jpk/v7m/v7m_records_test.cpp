@@ -122,6 +122,7 @@ TEST(RowSums, SaleAndPurchaseTotals) {
       {"deductions", "<K_19>100</K_19><K_20>23</K_20><K_35>1.5</K_35><K_36>2.5</K_36><K_360>3</K_360>", 100, 16},
       {"FP invoice", "<TypDokumentu>FP</TypDokumentu><K_19>100</K_19><K_20>23</K_20>", 0, 0},
       {"receipt", "<TypDokumentu>RO</TypDokumentu><K_19>100</K_19><K_20>23</K_20>", 100, 23},
+      {"another namespace", "<K_19>100</K_19><x:K_19 xmlns:x=\"urn:inny\">900</x:K_19><K_20>23</K_20>", 100, 23},
       {"nothing", "", 0, 0},
   };
   for (const auto& c : sales) {
@@ -136,6 +137,8 @@ TEST(RowSums, SaleAndPurchaseTotals) {
   auto p = FirstPurchaseRecord(Records(jpk));
   EXPECT_DOUBLE_EQ(PurchaseNetSum(p), 1099.99);
   EXPECT_DOUBLE_EQ(PurchaseTaxSum(p), 257.01);
+  auto foreign = Load(V7MFile(Purchase(1, "<K_42>10</K_42><x:K_43 xmlns:x=\"urn:inny\">9</x:K_43><K_43>2.3</K_43>")));
+  EXPECT_DOUBLE_EQ(PurchaseTaxSum(FirstPurchaseRecord(Records(foreign))), 2.3);
 }
 
 TEST(RecalcJPK, NumberingControlSumsAndModifiedFlag) {

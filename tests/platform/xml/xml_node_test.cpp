@@ -86,6 +86,23 @@ TEST(XmlNodeChildren, ChildByNameFindsOrAppendsInTheParentsNamespace) {
                                 "\"><Naglowek><KodFormularza kodSystemowy=\"JPK_V7M (3)\"/></Naglowek></JPK>");
 }
 
+TEST(XmlNodeChildren, NameViewsAgreeWithTheCopies) {
+  XmlDocument document = XmlDocument::FromString(std::string("<tns:JPK xmlns:tns=\"") + kJpk +
+                                                 "\" a=\"1\"><Bez/>tekst<tns:K_19 tns:b=\"2\">1</tns:K_19></tns:JPK>");
+  XmlNode root = document.DocumentElement();
+  XmlNode k19 = root.LastChild();
+  for (const XmlNode& node : {root, root.FirstChild(), root.FirstChild().NextSibling(), k19, root.AttributeNode("a"),
+                              k19.AttributeNodeNS("b", kJpk), root.AttributeAt(0)}) {
+    SCOPED_TRACE(node.NodeName());
+    const bool named = node.Kind() == XmlNodeKind::Element ||
+                       (node.Kind() == XmlNodeKind::Attribute && node.NamespaceURI() != kx::xml::kXmlnsNamespace);
+    EXPECT_EQ(node.LocalNameView(), named ? node.LocalName() : "");
+    EXPECT_EQ(node.NamespaceURIView(), named ? node.NamespaceURI() : "");
+  }
+  EXPECT_EQ(k19.NamespaceURIView(), kJpk);
+  EXPECT_EQ(root.FirstChild().NamespaceURIView(), "");
+}
+
 TEST(XmlNodeChildren, InsertAtIndexAndRemove) {
   XmlDocument document = XmlDocument::FromString("<E><W/><W/><Ctrl/></E>");
   XmlNode e = document.DocumentElement();
