@@ -131,6 +131,7 @@ namespace {
 int64_t RecordAmountCents(const xml::XmlNode& record, const xml::XmlNode& element, const char* kind, const char* lpName,
                           const char* documentName) {
   try {
+    if (const std::optional<std::string_view> text = element.SimpleText()) return AmountCents(*text);
     return AmountCents(element.Text());
   } catch (const Error& e) {
     xml::XmlNode lp = record.FindChild(lpName);

@@ -230,6 +230,14 @@ bool XmlNode::IsAttached() const {
 
 // --- value ---------------------------------------------------------------------------
 
+std::optional<std::string_view> XmlNode::SimpleText() const {
+  if (m_ns || !m_node || m_node->type != XML_ELEMENT_NODE) return std::nullopt;
+  const xmlNode* child = m_node->children;
+  if (!child) return std::string_view();
+  if (child->next || child->type != XML_TEXT_NODE || !child->content) return std::nullopt;
+  return std::string_view(reinterpret_cast<const char*>(child->content));
+}
+
 std::string XmlNode::Text() const {
   if (m_ns) return ToString(m_ns->href);
   if (!m_node) Fail("Odczyt tekstu pustego węzła XML");

@@ -75,6 +75,10 @@ class XmlNode {
   // Element: the text of all descendants. Attribute, text, CDATA, comment,
   // processing instruction: the value.
   std::string Text() const;
+  // An element's text without a copy when it is held by one text node (""
+  // for none); nothing otherwise (then Text() gives it). Valid while the
+  // element stays unchanged.
+  std::optional<std::string_view> SimpleText() const;
   // Element: the children are replaced by one text node (none for ""). Others:
   // the value.
   void SetText(std::string_view text);

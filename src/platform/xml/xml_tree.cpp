@@ -147,10 +147,16 @@ int Tree::ChildCount(xmlNodePtr parent, const ChildFilter& filter) {
   Cursor& c = CursorFor(parent, filter);
   if (c.count < 0) {
     int count = 0;
+    xmlNodePtr first = nullptr;
     for (xmlNodePtr x = parent->children; x; x = x->next) {
-      if (c.Matches(x)) ++count;
+      if (c.Matches(x) && count++ == 0) first = x;
     }
     c.count = count;
+    // The walk passed the first one: a look-up of it needs no second walk.
+    if (!c.node && first) {
+      c.node = first;
+      c.index = 0;
+    }
   }
   return c.count;
 }

@@ -103,6 +103,24 @@ TEST(XmlNodeChildren, NameViewsAgreeWithTheCopies) {
   EXPECT_EQ(root.FirstChild().NamespaceURIView(), "");
 }
 
+TEST(XmlNodeChildren, SimpleTextOnlyForOneTextChild) {
+  XmlDocument document =
+      XmlDocument::FromString("<r><a>12.50</a><b/><c>x<d/>y</c><e><![CDATA[z]]></e><f>p&amp;q</f><g><h>1</h></g></r>");
+  struct Case {
+    const char* element;
+    std::optional<std::string_view> simple;
+  } cases[] = {
+      {"a", "12.50"}, {"b", ""}, {"c", std::nullopt}, {"e", std::nullopt}, {"f", "p&q"}, {"g", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.element);
+    XmlNode element = document.DocumentElement().FindChild(c.element);
+    EXPECT_EQ(element.SimpleText(), c.simple);
+    if (c.simple) EXPECT_EQ(element.Text(), *c.simple);
+  }
+  EXPECT_EQ(document.DocumentElement().FirstChild().FirstChild().SimpleText(), std::nullopt);  // a text node
+}
+
 TEST(XmlNodeChildren, InsertAtIndexAndRemove) {
   XmlDocument document = XmlDocument::FromString("<E><W/><W/><Ctrl/></E>");
   XmlNode e = document.DocumentElement();
