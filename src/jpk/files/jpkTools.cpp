@@ -153,11 +153,10 @@ void SaveWhole(Root& root, const std::string& fileName) {
     const std::filesystem::path schemas = check.schemas && check.report ? check.schemas() : std::filesystem::path();
     SavedFileCheck outcome;
     // The schema check reads the finished tree while the file is written.
-    const xml::XmlDocument checked = document;
     document.SaveFormatted(
         work.Path(), schemas.empty() ? std::function<void()>() : [&] {
           try {
-            outcome.errors = ValidateJpkDocument(checked, schemas);
+            outcome.errors = ValidateJpkDocument(document, schemas);
           } catch (const Error& e) {
             outcome.failure = e.what();
           }

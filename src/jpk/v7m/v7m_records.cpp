@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "app/kxTools.h"
 #include "platform/error.h"
@@ -450,7 +451,7 @@ void LinkJPK(IXMLJPK active, IXMLJPK other) {
         // Just before ZakupCtrl, or appended with a new ZakupCtrl after them.
         xml::XmlNode ctrl = target.FindChild("ZakupCtrl");
         int p = ctrl.IsNull() ? -1 : target.IndexOfChild(ctrl);
-        for (xml::XmlNode r = FirstPurchaseRecord(source); !r.IsNull();) {
+        for (xml::XmlNode r = std::move(sourcePurchase); !r.IsNull();) {
           move(r, p, "ZakupWiersz", NextPurchaseRecord(r));
           if (p >= 0) ++p;
         }

@@ -821,10 +821,9 @@ DbaseWriter::DbaseWriter(const fs::path& dbfFile) : m_impl(std::make_unique<Impl
   m.codePage = ResolveCodePage(m.header, dbfFile, OpenOptions{});
   DecodeFieldNames(m.header, m.codePage);
   for (const auto& f : m.header.fields) {
-    if (!f.hidden) m.fields.push_back(f.def);
-  }
-  for (const auto& f : m.header.fields) {
-    if (!f.hidden) m.visible.push_back(&f);
+    if (f.hidden) continue;
+    m.fields.push_back(f.def);
+    m.visible.push_back(&f);
   }
   m.codec = std::make_unique<RecordCodec>(m.header, m.codePage, m.name);
   m.translate = [cp = m.codePage](std::string_view utf8) { return FromUtf8(utf8, cp); };

@@ -564,22 +564,17 @@ void Table::Relink() {
 
 void Table::Moved() {
   ++m_stamp;
-  for (Table* detail : m_details) {
-    if (detail->Active() && detail->LinkInUse()) detail->MarkRelinkDue();
-  }
+  MarkDetailsDue();
 }
 
-void Table::MarkRelinkDue() {
-  m_relinkDue = true;
-  // Their views follow this one's current record.
+void Table::MarkDetailsDue() {
+  // The details of a detail follow its current record, which moves too.
   for (Table* detail : m_details) {
-    if (detail->Active() && detail->LinkInUse()) detail->MarkRelinkDue();
+    if (detail->Active() && detail->LinkInUse()) {
+      detail->m_relinkDue = true;
+      detail->MarkDetailsDue();
+    }
   }
-}
-
-void Table::SettleNow() {
-  if (m_master) m_master->Settle();
-  if (m_relinkDue) Relink();
 }
 
 const Value& Table::FieldValue(size_t index) const {

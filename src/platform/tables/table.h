@@ -175,11 +175,11 @@ class Table final : private FieldValues, private SessionMember {
   void Moved();   // current record changed: tell the details
   // A detail follows its master's moves when it is next looked at: a master
   // walked past records whose details nobody reads costs no lookups.
+  // Relink settles the master first.
   void Settle() const {
-    if (m_relinkDue) const_cast<Table*>(this)->SettleNow();
+    if (m_relinkDue) const_cast<Table*>(this)->Relink();
   }
-  void SettleNow();
-  void MarkRelinkDue();
+  void MarkDetailsDue();
   void Attach(Table* detail);
   void Detach(Table* detail);
   bool LinkInUse() const;

@@ -62,7 +62,7 @@ class XmlDocument {
   // of its entities standing in place of their references. The modified flag
   // stays. alongside, when given, runs on another thread while the file is
   // written, once the tree has its final shape; it may only read the
-  // document, through no handle the caller shares. Its failure is thrown
+  // document, and the caller touches nothing meanwhile. Its failure is thrown
   // after the file is written (the file is then in place).
   void SaveFormatted(const std::filesystem::path& path, const std::function<void()>& alongside = {});
   // Whether the loaded file had a document type declaration (<!DOCTYPE …>).
