@@ -10,7 +10,6 @@
 
 #include "cli/cli_env.h"
 #include "jpk/files/jpkTools.h"
-#include "jpk/model/Schemat_JPK_KR1_v10.h"
 #include "ledger/kr_generate.h"
 
 namespace kx::cli {
@@ -64,19 +63,20 @@ void Generate(CliEnv& env, const KrCliOptions& o) {
   AppContext& ctx = env.Context();
   ctx.AppSettings.CurDate = month;
 
-  // The document is built in memory; only a finished run is written, whole.
-  jpk::kr::IXMLJPKKR root = jpk::kr::NewJPKKR();
+  // The items go to a private file beside the output as they are made; only
+  // a finished run takes the output's place.
+  jpk::KRFileWriter file(o.output);
+  ledger::KrCounts made;
   {
     StepReport report(env.Err(), isatty(STDERR_FILENO) != 0);
-    ledger::GenerateJpkKR(ctx, env.WorkingDir(), root,
-                          [&report](const std::string& message, int position) { report(message, position); });
+    made = ledger::GenerateJpkKR(
+        ctx, env.WorkingDir(), file.Root(),
+        [&report](const std::string& message, int position) { report(message, position); }, [&file] { file.Write(); });
   }
-  const int accounts = root.ZOiS().Count();
-  const int journal = root.Dziennik().Count();
-  const int entries = root.KontoZapis().Count();
-  jpk::SaveKRFile(root, o.output);
-  env.Out() << "Zapisano plik " << o.output << ": konta " << accounts << ", dziennik " << journal
-            << ", zapisy na kontach " << entries << "\n";
+  file.Finish();
+  file.Place();
+  env.Out() << "Zapisano plik " << o.output << ": konta " << made.accounts << ", dziennik " << made.journal
+            << ", zapisy na kontach " << made.entries << "\n";
 }
 
 }  // namespace

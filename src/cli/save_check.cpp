@@ -24,7 +24,7 @@ void Report(CliEnv& env, const jpk::SavedFileCheck& outcome, const std::string& 
   env.Err() << "Uwaga: plik " << fileName << " jest niezgodny ze schematem (błędów: " << errors.size() << "):\n";
   constexpr size_t kShown = 50;
   for (size_t i = 0; i < errors.size() && i < kShown; ++i) {
-    env.Err() << "  " << (errors[i].path.empty() ? std::string() : errors[i].path + ": ") << errors[i].message << "\n";
+    env.Err() << "  " << jpk::SchemaErrorPlace(errors[i]) << errors[i].message << "\n";
   }
   if (errors.size() > kShown) env.Err() << "  … i dalszych: " << errors.size() - kShown << "\n";
   if (strict) {

@@ -26,7 +26,7 @@ void Report(AppContext& ctx, const jpk::SavedFileCheck& outcome, const std::stri
   std::string text = Format("Plik %s jest niezgodny ze schematem (błędów: %zu):", fileName.c_str(), errors.size());
   constexpr size_t kShown = 10;
   for (size_t i = 0; i < errors.size() && i < kShown; ++i) {
-    text += "\r" + (errors[i].path.empty() ? std::string() : errors[i].path + ": ") + errors[i].message;
+    text += "\r" + jpk::SchemaErrorPlace(errors[i]) + errors[i].message;
   }
   if (errors.size() > kShown) text += Format("\r… i dalszych: %zu", errors.size() - kShown);
   text += "\rUrząd skarbowy nie przyjmie takiego pliku. Zapisać go mimo to?";

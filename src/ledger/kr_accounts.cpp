@@ -138,7 +138,7 @@ void CorrectByClosingPeriod(const KrRun& run, tables::Query& query, const fs::pa
 
 }  // namespace
 
-void WriteAccounts(const KrRun& run, jpk::kr::IXMLJPKKR root) {
+int WriteAccounts(const KrRun& run, jpk::kr::IXMLJPKKR root) {
   const fs::path tmpFolder = run.workingDir / "Tmp";
   std::error_code ec;
   fs::create_directories(tmpFolder, ec);
@@ -164,6 +164,7 @@ void WriteAccounts(const KrRun& run, jpk::kr::IXMLJPKKR root) {
   run.nextStep();
 
   std::string category, subcategory;
+  int count = 0;
   auto zois = root.ZOiS();
   for (work.First(); !work.Eof(); work.Next()) {
     tables::Field& primary = work.FieldByName("Primary");
@@ -205,8 +206,10 @@ void WriteAccounts(const KrRun& run, jpk::kr::IXMLJPKKR root) {
     item.SetObrotyMaNarast(amount("Credit"));
     item.SetSaldoWinien(amount("SaldoDebit"));
     item.SetSaldoMa(amount("SaldoCredit"));
+    run.Made(++count);
   }
   work.Close();
+  return count;
 }
 
 }  // namespace kx::ledger::detail

@@ -39,7 +39,8 @@ fs::path QueryFile(const KrRun& run, const std::string& relative) {
 
 }  // namespace detail
 
-void GenerateJpkKR(AppContext& ctx, const fs::path& workingDir, jpk::kr::IXMLJPKKR root, const KrProgress& progress) {
+KrCounts GenerateJpkKR(AppContext& ctx, const fs::path& workingDir, jpk::kr::IXMLJPKKR root, const KrProgress& progress,
+                       const std::function<void()>& written) {
   const AppSettings& s = ctx.AppSettings;
   int position = 0;
   auto step = [&](const std::string& message, int at) {
@@ -47,17 +48,24 @@ void GenerateJpkKR(AppContext& ctx, const fs::path& workingDir, jpk::kr::IXMLJPK
     if (progress) progress(message, at);
   };
 
-  detail::KrRun run{ctx,   workingDir,           SourceFolder(s, TableFolder::RejkoYear), LedgerPeriodId(s.CurDate),
-                    false, [&] { step("", -1); }};
+  detail::KrRun run{ctx,
+                    workingDir,
+                    SourceFolder(s, TableFolder::RejkoYear),
+                    LedgerPeriodId(s.CurDate),
+                    false,
+                    [&] { step("", -1); },
+                    written};
   run.december = IsDecember(run.periodId);
 
   // A header without the firm's address is refused by the schema.
   jpk::RequireFirmAddress(s);
   jpk::PrepareKRDocument(root);
   jpk::FillKRHeader(ctx, root);
+  if (written) written();
 
+  KrCounts counts;
   step("Generowanie ZOiS", -1);
-  detail::WriteAccounts(run, root);
+  counts.accounts = detail::WriteAccounts(run, root);
 
   // The journal's position is set, not counted: the accounts list reports
   // one step of its own in between.
@@ -65,10 +73,13 @@ void GenerateJpkKR(AppContext& ctx, const fs::path& workingDir, jpk::kr::IXMLJPK
   // The schema requires at least one journal entry and one account entry: a
   // month without them gives no file.
   const std::string empty = Format("Brak zapisów w księgach za miesiąc %04d-%02d", s.CurDate.year, s.CurDate.month);
-  if (detail::WriteJournal(run, root) == 0) throw Error(empty);
+  counts.journal = detail::WriteJournal(run, root);
+  if (counts.journal == 0) throw Error(empty);
 
   step("Generowanie zapisów na kontach", -1);
-  if (detail::WriteAccountEntries(run, root) == 0) throw Error(empty);
+  counts.entries = detail::WriteAccountEntries(run, root);
+  if (counts.entries == 0) throw Error(empty);
+  return counts;
 }
 
 }  // namespace kx::ledger

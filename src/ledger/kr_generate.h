@@ -30,14 +30,24 @@ std::string FormatAccountNumber(uint16_t p, uint16_t s1, uint16_t s2);
 // position (-1: one step further). It may throw to cancel the run.
 using KrProgress = std::function<void(const std::string& message, int position)>;
 
+// What a run made: accounts (ZOiS), journal entries, account entries.
+struct KrCounts {
+  int accounts = 0;
+  int journal = 0;
+  int entries = 0;
+};
+
 // The steps of a run, for the month of ctx.AppSettings.CurDate, into root
 // (a new JPK_KR document): header and subject, ZOiS, Dziennik, KontoZapis.
+// written, when given, is called whenever the elements made so far may leave
+// the document (a KRFileWriter's Write: written out and freed); they are
+// made in the file's order.
 // Query files are looked up as "SQL/zois.sql" and "SQL/dziennik.sql" in
 // workingDir, then in the program's data folders; the accounts' working
 // table is Tmp/_tmp in workingDir (the folder is made when missing). Fails
 // with kx::Error; the control elements of a started step are written also
 // then.
-void GenerateJpkKR(AppContext& ctx, const std::filesystem::path& workingDir, jpk::kr::IXMLJPKKR root,
-                   const KrProgress& progress);
+KrCounts GenerateJpkKR(AppContext& ctx, const std::filesystem::path& workingDir, jpk::kr::IXMLJPKKR root,
+                       const KrProgress& progress, const std::function<void()>& written = {});
 
 }  // namespace kx::ledger

@@ -20,14 +20,21 @@ struct KrRun {
   uint16_t periodId = 0;
   bool december = false;
   std::function<void()> nextStep;  // one progress step without a new message
+  std::function<void()> written;   // the items made so far may leave the document (none: they stay)
+
+  // After each item of a list: every few thousand items they are handed on.
+  void Made(int count) const {
+    constexpr int kBatch = 4096;
+    if (written && count % kBatch == 0) written();
+  }
 };
 
 // The query file of that relative name ("SQL/zois.sql"): in the working
 // folder, else in the program's data folders; fails naming the places.
 std::filesystem::path QueryFile(const KrRun& run, const std::string& relative);
 
-void WriteAccounts(const KrRun& run, jpk::kr::IXMLJPKKR root);
-// Both return the number of items written.
+// Each returns the number of items made.
+int WriteAccounts(const KrRun& run, jpk::kr::IXMLJPKKR root);
 int WriteJournal(const KrRun& run, jpk::kr::IXMLJPKKR root);
 int WriteAccountEntries(const KrRun& run, jpk::kr::IXMLJPKKR root);
 

@@ -115,9 +115,6 @@ TempFile::~TempFile() {
   UnregisterPrivateFile(m_path);
 }
 
-namespace {
-
-// The finished file keeps the mode of the one it replaces (a new one: the usual mode).
 void GiveFinalMode(const std::filesystem::path& work, const std::filesystem::path& target) {
   struct stat old;
   mode_t mode = 0;
@@ -130,8 +127,6 @@ void GiveFinalMode(const std::filesystem::path& work, const std::filesystem::pat
   }
   ::chmod(work.c_str(), mode);
 }
-
-}  // namespace
 
 StagedFiles::~StagedFiles() = default;
 

@@ -34,6 +34,10 @@ class TempFile {
 // whole after any failure. Fails with kx::Error "Nie można zapisać pliku …".
 void ReplaceFileWhole(const std::filesystem::path& target, std::string_view bytes);
 
+// Gives the private file of a write the mode of the file it replaces (a new
+// one: the usual mode of a new file).
+void GiveFinalMode(const std::filesystem::path& work, const std::filesystem::path& target);
+
 // The output files of one job, written first as private files beside their
 // targets and moved into place together by Commit, when the whole job has
 // succeeded; without Commit (a failure) they are removed and the targets stay

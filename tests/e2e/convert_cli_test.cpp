@@ -72,7 +72,9 @@ TEST_F(ConvertCli, EveryConversionWritesItsFiles) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Zakończono konwersję"), std::string::npos) << r.out;
     EXPECT_EQ(Listing(dir / "wynik"), c.files);
-    if (c.options[1] == "v7m") EXPECT_EQ(SchemaErrors(dir / "wynik" / c.files[0]), "");
+    if (c.options[1] == "v7m") {
+      EXPECT_EQ(SchemaErrors(dir / "wynik" / c.files[0]), "");
+    }
   }
 }
 

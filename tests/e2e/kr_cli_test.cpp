@@ -232,6 +232,32 @@ TEST_F(KrCli, FailureWritesNothing) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+TEST_F(KrCli, SchemaComplaintsNameTheirLineAndStrictWritesNothing) {
+  // An office code the schema does not know, in the header's eleventh line.
+  std::string ini = ReadFile(folder / "kx2jpk.ini");
+  ini.replace(ini.find("USCode=1009"), 11, "USCode=9999");
+  dir.Write("firma/kx2jpk.ini", ini);
+  const fs::path out = dir / "kr.xml";
+  CliResult r = RunCli({"kr", "generate", "--month", "2026-11", "-o", out.string()}, folder);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("Uwaga: plik " + out.string() + " jest niezgodny ze schematem (błędów: 1):\n  wiersz 11: "),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(ReadFile(out).find("<KodUrzedu>9999</KodUrzedu>"), std::string::npos);
+
+  const fs::path kept = dir.Write("stary.xml", "<stary/>");
+  r = RunCli({"--strict", "kr", "generate", "--month", "2026-11", "-o", kept.string()}, folder);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Nie można zapisać pliku " + kept.string() +
+                       ": plik jest niezgodny ze schematem, błędów 1; z opcją --strict nie zostaje zapisany"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(ReadFile(kept), "<stary/>");
+  for (const auto& e : fs::directory_iterator(dir.Path())) {
+    EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+  }
+}
+
 TEST_F(KrCli, HelpIsPolish) {
   CliResult r = RunCli({"kr", "generate", "--help"}, folder);
   EXPECT_EQ(r.exitCode, 0);

@@ -96,6 +96,19 @@ TEST(SaveFaults, EveryFailingStepLeavesTheOldFileWhole) {
          auto kr = jpk::kr::LoadJPKKR(kxtest::SharedDir() / "samples" / "JPK_KR" / "jpk_kr1_synthetic_default_ns.xml");
          jpk::SaveKRFile(kr, file.string());
        }},
+      {"JPK_KR written as it is made", [](const kxtest::TempDir& dir) { return dir.Write("kr.xml", "starsza wersja"); },
+       [](const fs::path& file, kxtest::ScriptedUserPort&) {
+         auto sample =
+             jpk::kr::LoadJPKKR(kxtest::SharedDir() / "samples" / "JPK_KR" / "jpk_kr1_synthetic_default_ns.xml");
+         jpk::KRFileWriter out(file.string());
+         jpk::PrepareKRDocument(out.Root());
+         for (xml::XmlNode child = sample.Node().FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+           out.Root().Node().AppendChild(out.Root().OwnerDocument().ImportNode(child, true));
+           out.Write();
+         }
+         out.Finish();
+         out.Place();
+       }},
       {"text file replaced whole", [](const kxtest::TempDir& dir) { return dir.Write("kx2sage.txt", "stary"); },
        [](const fs::path& file, kxtest::ScriptedUserPort&) { ReplaceFileWhole(file, "INFO{\r\n}\r\n"); }},
       {"line-break clean-up",

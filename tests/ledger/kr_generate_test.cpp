@@ -6,15 +6,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fixtures/table_builder.h"
+#include "jpk/files/jpkTools.h"
 #include "platform/error.h"
+#include "support/jpk_schema.h"
 #include "support/scripted_user_port.h"
 #include "support/shared_paths.h"
 #include "support/temp_dir.h"
@@ -405,6 +409,38 @@ TEST_F(KrGenerate, Failures) {
     }
     EXPECT_THAT(message, testing::HasSubstr(c.message));
   }
+}
+
+TEST_F(KrGenerate, FileWrittenAsItIsMadeEqualsTheWholeSave) {
+  // A March long enough for several batches of the journal and the entries.
+  Ledger ledger = Year2020();
+  std::deque<std::string> numbers;
+  for (int i = 0; i < 4500; ++i) {
+    const char* seq = numbers.emplace_back(std::to_string(10 + i) + "/03").c_str();
+    ledger.entries.push_back({12015, seq, 130, 0, 0, "Wpłata", 1.0 + i, nullptr});
+    ledger.entries.push_back({12015, seq, 700, 0, 0, "Sprzedaż", nullptr, 1.0 + i});
+    ledger.journal.push_back({12015, seq, "Sprzedaż", "Sprzedaż marcowa"});
+  }
+  Generate(ledger, {2020, 3, 1});
+  kx::jpk::SaveKRFile(root, (dir / "whole.xml").string());
+
+  kx::jpk::KRFileWriter out((dir / "made.xml").string());
+  int writes = 0;
+  const kx::ledger::KrCounts made = kx::ledger::GenerateJpkKR(ctx, work, out.Root(), nullptr, [&] {
+    ++writes;
+    out.Write();
+  });
+  out.Finish();
+  out.Place();
+  EXPECT_GT(writes, 3);
+  EXPECT_EQ(made.accounts, root.ZOiS().Count());
+  EXPECT_EQ(made.journal, 4502);
+  EXPECT_EQ(made.entries, 9004);
+  // The files differ only in their time of creation.
+  const std::regex created("<DataWytworzeniaJPK>[^<]*</DataWytworzeniaJPK>");
+  auto text = [&](const char* name) { return std::regex_replace(ReadFile(dir / name), created, ""); };
+  EXPECT_EQ(text("made.xml"), text("whole.xml"));
+  EXPECT_EQ(SchemaErrors(dir / "made.xml"), "");
 }
 
 TEST_F(KrGenerate, ControlElementsAfterAFailedStep) {

@@ -1,7 +1,5 @@
 #include "jpk/files/jpkTools.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <iterator>
 #include <vector>
@@ -131,23 +129,24 @@ SaveCheck& TheSaveCheck() {
 // private file beside the target, and one rename puts it in place. Until then
 // the old file is untouched; after a failure nothing is left behind. The
 // caller keeps the document as reading the finished file back would give it.
+void PutInPlace(const std::filesystem::path& work, const std::filesystem::path& target) {
+  std::error_code ec;
+  if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
+  if (!ec) std::filesystem::rename(work, target, ec);
+  if (ec) throw Error(SystemErrorText(ec.value()));
+}
+
+[[noreturn]] void FailSave(const std::string& fileName, const Error& e) {
+  // The message names the user's file, not the private one.
+  throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ErrorReason(e).c_str()));
+}
+
 template <typename Root>
 void SaveWhole(Root& root, const std::string& fileName) {
-  namespace fs = std::filesystem;
-  const fs::path target(fileName);
+  const std::filesystem::path target(fileName);
   try {
     TempFile work(target);
-    // The finished file keeps the mode of the one it replaces (a new one: the usual mode).
-    struct stat old;
-    mode_t mode = 0;
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-      mode = old.st_mode & 07777;
-    } else {
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode = 0666 & ~mask;
-    }
-    ::chmod(work.Path().c_str(), mode);
+    GiveFinalMode(work.Path(), target);
     xml::XmlDocument document = root.OwnerDocument();
     const SaveCheck& check = TheSaveCheck();
     const std::filesystem::path schemas = check.schemas && check.report ? check.schemas() : std::filesystem::path();
@@ -164,14 +163,10 @@ void SaveWhole(Root& root, const std::string& fileName) {
     // The same tree, or the one read back when the document needed the longer way.
     root = Root(document.DocumentElement());
     if (!schemas.empty()) check.report(outcome, fileName);
-    std::error_code ec;
-    if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
-    if (!ec) fs::rename(work.Path(), target, ec);
-    if (ec) throw Error(SystemErrorText(ec.value()));
+    PutInPlace(work.Path(), target);
     document.SetModified(false);
   } catch (const Error& e) {
-    // The message names the user's file, not the private one.
-    throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ErrorReason(e).c_str()));
+    FailSave(fileName, e);
   }
 }
 
@@ -203,9 +198,9 @@ bool RepairPrefixes(AppContext& ctx, Root& root, const std::string& fileName, co
   return true;
 }
 
-template <typename Root>
-bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::string& suffix, bool proposeEveryTime) {
-  if (root.IsNull() || !root.OwnerDocument().Active()) throw Error(missingMessage);
+// The save dialog, then the save under the chosen name behind the wait message.
+bool SaveAs(AppContext& ctx, const std::string& suffix, bool proposeEveryTime,
+            const std::function<void(const std::string&)>& save) {
   auto chosen = AskSaveFileName(ctx, suffix, proposeEveryTime);
   if (!chosen) return false;
   const std::string& fileName = *chosen;
@@ -216,9 +211,15 @@ bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::
     ~WaitGuard() { port.HideWait(); }
   } waitGuard{ctx.ui};
   ui::BusyCursor busy(ctx.ui);
-  SaveWhole(root, fileName);
+  save(fileName);
   ctx.JpkFileName = fileName;
   return true;
+}
+
+template <typename Root>
+bool SaveAs(AppContext& ctx, Root& root, const char* missingMessage, const std::string& suffix, bool proposeEveryTime) {
+  if (root.IsNull() || !root.OwnerDocument().Active()) throw Error(missingMessage);
+  return SaveAs(ctx, suffix, proposeEveryTime, [&root](const std::string& fileName) { SaveWhole(root, fileName); });
 }
 
 }  // namespace
@@ -589,6 +590,75 @@ void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName) { SaveWhole
 
 void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName) { SaveWhole(root, fileName); }
 
+KRFileWriter::KRFileWriter(const std::string& fileName) : m_fileName(fileName), m_root(kr::NewJPKKR()) {
+  const std::filesystem::path target(fileName);
+  try {
+    m_work = std::make_unique<TempFile>(target);
+    GiveFinalMode(m_work->Path(), target);
+    m_out = std::make_unique<xml::XmlStreamedSave>(m_root.OwnerDocument(), m_work->Path());
+  } catch (const Error& e) {
+    FailSave(fileName, e);
+  }
+}
+
+KRFileWriter::~KRFileWriter() = default;
+
+void KRFileWriter::Write() {
+  try {
+    m_out->WriteChildren();
+  } catch (const Error& e) {
+    FailSave(m_fileName, e);
+  }
+}
+
+void KRFileWriter::Finish() {
+  try {
+    m_out->Finish();
+    m_finished = true;
+  } catch (const Error& e) {
+    FailSave(m_fileName, e);
+  }
+}
+
+void KRFileWriter::Place(const std::string& fileName) {
+  const std::string target = fileName.empty() ? m_fileName : fileName;
+  if (!m_finished) throw Error("Brak aktywnego pliku JPK_KR");
+  m_finished = false;  // placed or, after a failure, gone
+  try {
+    // Under another name the private file moves beside it first (a copy
+    // when it lies on another file system).
+    std::unique_ptr<TempFile> moved;
+    if (target != m_fileName) {
+      moved = std::make_unique<TempFile>(target);
+      std::error_code ec;
+      std::filesystem::rename(m_work->Path(), moved->Path(), ec);
+      if (ec == std::errc::cross_device_link) {
+        ec.clear();
+        std::filesystem::copy_file(m_work->Path(), moved->Path(), std::filesystem::copy_options::overwrite_existing,
+                                   ec);
+      }
+      if (ec) throw Error(SystemErrorText(ec.value()));
+      GiveFinalMode(moved->Path(), target);
+    }
+    const std::filesystem::path& made = moved ? moved->Path() : m_work->Path();
+    const SaveCheck& check = TheSaveCheck();
+    const std::filesystem::path schemas = check.schemas && check.report ? check.schemas() : std::filesystem::path();
+    if (!schemas.empty()) {
+      SavedFileCheck outcome;
+      try {
+        outcome.errors = ValidateJpkFileAsRead(made, schemas);
+      } catch (const Error& e) {
+        outcome.failure = e.what();
+      }
+      check.report(outcome, target);
+    }
+    PutInPlace(made, target);
+  } catch (const Error& e) {
+    m_work.reset();  // nothing private stays behind
+    FailSave(target, e);
+  }
+}
+
 void FormatAndSaveV7M(v7m::IXMLJPK& root, const std::string& fileName) {
   FormatAndSave(
       root, fileName, "Błąd formatowania pliku JPK_V7M", [](xml::XmlDocument d) { return v7m::GetJPKRoot(d); },
@@ -647,6 +717,10 @@ bool SaveMAGAs(AppContext& ctx, mag::IXMLJPKMAG& root) {
 
 bool SaveKRAs(AppContext& ctx, kr::IXMLJPKKR& root) {
   return SaveAs(ctx, root, "Brak aktywnego pliku JPK_KR", "_JPK_KR", true);
+}
+
+bool SaveKRAs(AppContext& ctx, KRFileWriter& made) {
+  return SaveAs(ctx, "_JPK_KR", true, [&made](const std::string& fileName) { made.Place(fileName); });
 }
 
 }  // namespace kx::jpk

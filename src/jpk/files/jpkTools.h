@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "jpk/model/Schemat_JPK_KR1_v10.h"
 #include "jpk/model/Schemat_JPK_MAG1_v10.h"
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
+#include "platform/temp_file.h"
+#include "platform/xml/streamed_save.h"
 
 namespace kx::jpk {
 
@@ -90,6 +93,35 @@ void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName);
 void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName);
 void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName);
 
+// A JPK_KR written to a private file while it is made, for months of a
+// million postings: Write() writes the elements the document holds so far
+// and frees them (no handle into them may be used afterwards); Finish()
+// writes the rest. Place() checks the finished file with the save check (as
+// the file is read, so the complaints name their lines) and puts it in place
+// under the name given at the start, or another one, in one rename. The
+// bytes are those SaveKRFile writes of the whole document. Until then an old
+// file stays whole; a writer dropped before leaves nothing behind.
+class KRFileWriter {
+ public:
+  explicit KRFileWriter(const std::string& fileName);
+  ~KRFileWriter();
+  KRFileWriter(const KRFileWriter&) = delete;
+  KRFileWriter& operator=(const KRFileWriter&) = delete;
+
+  kr::IXMLJPKKR Root() const { return m_root; }
+  void Write();
+  void Finish();
+  // Once only, after Finish; fails with kx::Error (the file is then gone).
+  void Place(const std::string& fileName = {});
+
+ private:
+  std::string m_fileName;
+  bool m_finished = false;
+  kr::IXMLJPKKR m_root;
+  std::unique_ptr<TempFile> m_work;
+  std::unique_ptr<xml::XmlStreamedSave> m_out;
+};
+
 // What the schema check of a saved document found: its complaints, or why
 // it could not be made.
 struct SavedFileCheck {
@@ -133,5 +165,7 @@ std::optional<std::string> AskSaveFileName(AppContext& ctx, const std::string& s
 bool SaveFAAs(AppContext& ctx, fa::IXMLJPKFA& root);
 bool SaveMAGAs(AppContext& ctx, mag::IXMLJPKMAG& root);
 bool SaveKRAs(AppContext& ctx, kr::IXMLJPKKR& root);
+// The same dialog and wait message for a JPK_KR file already written.
+bool SaveKRAs(AppContext& ctx, KRFileWriter& made);
 
 }  // namespace kx::jpk

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "platform/error.h"
 #include "platform/xml/xml_document.h"
@@ -156,6 +157,26 @@ xmlSchemaPtr CompiledSchema(const std::filesystem::path& schemaDir, const std::f
   return schema;
 }
 
+// The complaints of one validation with the kind's schema: `run` gives it a
+// validation context and returns libxml2's result (negative: it could not
+// read its input, which fails naming `name`). An input found invalid without
+// a complaint gets one general complaint.
+template <typename Run>
+std::vector<SchemaError> Validate(const std::filesystem::path& schemaDir, const std::string& kind,
+                                  const std::string& name, const char* general, Run run) {
+  std::lock_guard lock(g_mutex);
+  QuietErrors quiet;
+  xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
+  Collector collector;
+  std::unique_ptr<xmlSchemaValidCtxt, decltype(&xmlSchemaFreeValidCtxt)> valid(xmlSchemaNewValidCtxt(schema),
+                                                                               &xmlSchemaFreeValidCtxt);
+  xmlSchemaSetValidStructuredErrors(valid.get(), reinterpret_cast<xmlStructuredErrorFunc>(CollectError), &collector);
+  const int rc = run(valid.get());
+  if (rc < 0) throw Error(Format("Nie można odczytać pliku %s", name.c_str()));
+  if (rc != 0 && collector.errors.empty()) collector.errors.push_back({0, general, ""});
+  return collector.errors;
+}
+
 }  // namespace
 
 // The line of the file's "<!DOCTYPE" (1 when not found in its first part).
@@ -167,6 +188,11 @@ static int DoctypeLine(const std::filesystem::path& file) {
   const size_t at = head.find("<!DOCTYPE");
   if (at == std::string::npos) return 1;
   return 1 + static_cast<int>(std::count(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+}
+
+std::string SchemaErrorPlace(const SchemaError& error) {
+  if (!error.path.empty()) return error.path + ": ";
+  return error.line > 0 ? "wiersz " + std::to_string(error.line) + ": " : std::string();
 }
 
 std::string JpkKindOfNamespace(const std::string& namespaceUri) {
@@ -199,38 +225,44 @@ std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, cons
              "plik JPK nie może zawierać deklaracji DOCTYPE (<!DOCTYPE …>); program zapisuje plik bez niej, "
              "np. kx2jpk-cli v7m recalc PLIK"}};
   }
-  std::lock_guard lock(g_mutex);
-  QuietErrors quiet;
-  xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
-
   // Validate the file as stored, so that line numbers are those of the file.
-  xmlDocPtr doc = xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-  if (!doc) throw Error(Format("Nie można odczytać pliku %s", file.string().c_str()));
-  Collector collector;
-  xmlSchemaValidCtxtPtr valid = xmlSchemaNewValidCtxt(schema);
-  xmlSchemaSetValidStructuredErrors(valid, reinterpret_cast<xmlStructuredErrorFunc>(CollectError), &collector);
-  int rc = xmlSchemaValidateDoc(valid, doc);
-  xmlSchemaFreeValidCtxt(valid);
-  xmlFreeDoc(doc);
-  if (rc != 0 && collector.errors.empty()) collector.errors.push_back({0, "Plik niezgodny ze schematem"});
-  return collector.errors;
+  return Validate(schemaDir, kind, file.string(), "Plik niezgodny ze schematem", [&](xmlSchemaValidCtxtPtr valid) {
+    xmlDocPtr doc = xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (!doc) return -1;
+    const int rc = xmlSchemaValidateDoc(valid, doc);
+    xmlFreeDoc(doc);
+    return rc < 0 ? 1 : rc;  // an internal failure of the check counts as invalid
+  });
+}
+
+std::vector<SchemaError> ValidateJpkFileAsRead(const std::filesystem::path& file,
+                                               const std::filesystem::path& schemaDir) {
+  const std::optional<std::string> rootNamespace = xml::XmlDocument::RootNamespaceOfFile(file);
+  if (!rootNamespace) throw Error(Format("Nie można odczytać pliku %s", file.string().c_str()));
+  const std::string kind = JpkKindOfNamespace(*rootNamespace);
+  if (kind.empty()) {
+    throw Error(
+        Format("Plik %s nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)", file.string().c_str()));
+  }
+  std::vector<SchemaError> errors =
+      Validate(schemaDir, kind, file.string(), "Plik niezgodny ze schematem",
+               [&](xmlSchemaValidCtxtPtr valid) { return xmlSchemaValidateFile(valid, file.c_str(), 0); });
+  for (SchemaError& e : errors) e.path.clear();
+  return errors;
 }
 
 std::vector<SchemaError> ValidateJpkDocument(const xml::XmlDocument& document, const std::filesystem::path& schemaDir) {
   xml::XmlNode root = document.DocumentElement();
   std::string kind = root.IsNull() || root.LocalName() != "JPK" ? "" : JpkKindOfNamespace(root.NamespaceURI());
   if (kind.empty()) throw Error("Dokument nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)");
-  std::lock_guard lock(g_mutex);
-  QuietErrors quiet;
-  xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
-  Collector collector;
-  xmlSchemaValidCtxtPtr valid = xmlSchemaNewValidCtxt(schema);
-  xmlSchemaSetValidStructuredErrors(valid, reinterpret_cast<xmlStructuredErrorFunc>(CollectError), &collector);
-  int rc = xmlSchemaValidateDoc(valid, document.RawDocument());
-  xmlSchemaFreeValidCtxt(valid);
-  if (rc != 0 && collector.errors.empty()) collector.errors.push_back({0, "Dokument niezgodny ze schematem", ""});
-  for (SchemaError& e : collector.errors) e.line = 0;
-  return collector.errors;
+  std::vector<SchemaError> errors =
+      Validate(schemaDir, kind, "", "Dokument niezgodny ze schematem", [&](xmlSchemaValidCtxtPtr valid) {
+        // An internal failure of the check counts as invalid.
+        const int rc = xmlSchemaValidateDoc(valid, document.RawDocument());
+        return rc < 0 ? 1 : rc;
+      });
+  for (SchemaError& e : errors) e.line = 0;
+  return errors;
 }
 
 }  // namespace kx::jpk

@@ -17,6 +17,10 @@ struct SchemaError {
   std::string path;  // the element, e.g. "JPK/Ewidencja/SprzedazWiersz[3]/K_19" ("" when unknown)
 };
 
+// Where a complaint points, as a message starts with it: "JPK/Naglowek/KodUrzedu: ",
+// "wiersz 11: " (a file checked as it is read), or "" when unknown.
+std::string SchemaErrorPlace(const SchemaError& error);
+
 // The kind of a JPK file by the namespace of its root ("JPK_V7M(3)",
 // "JPK_FA(4)", "JPK_MAG(1)", "JPK_KR(1)"), or empty when it is none of them.
 std::string JpkKindOfNamespace(const std::string& namespaceUri);
@@ -28,6 +32,15 @@ std::filesystem::path MainSchemaFile(const std::filesystem::path& schemaDir, con
 // Fails with kx::Error when the file is not well-formed XML, is no JPK file
 // of the four kinds, or the schemas are not in the folder.
 std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, const std::filesystem::path& schemaDir);
+
+// Validates the file as it is read, without a tree of it, for files too
+// large to be held in memory; each complaint carries its line (no element
+// path). Meant for files this program wrote: it fails with kx::Error when
+// the file cannot be read or is no JPK file of the four kinds, or the
+// schemas are not in the folder, and reports a file that is not well-formed
+// as one complaint.
+std::vector<SchemaError> ValidateJpkFileAsRead(const std::filesystem::path& file,
+                                               const std::filesystem::path& schemaDir);
 
 // Validates a document held in memory (as a file written from it would be
 // validated); each complaint names its element by path. Fails with

@@ -74,7 +74,7 @@ void TGenFromRejkoDlg::btnDoItClick() {
 
 void TGenFromRejkoDlg::DoFromRejko() {
   SetInProgresState(true, "Proszę czekać...", kProgressSteps);
-  m_jpkkr = kx::jpk::kr::NewJPKKR();
+  m_made.reset();
   m_cancel = false;
   m_taskCur = 0;
   m_running = true;
@@ -85,9 +85,15 @@ void TGenFromRejkoDlg::DoFromRejko() {
     bool succeeded = false;
     std::string failure;
     try {
-      kx::ledger::GenerateJpkKR(m_ctx, workingDir, m_jpkkr, [this](const std::string& message, int position) {
-        ThreadProgress(message, position);
-      });
+      // A month of the ledger may hold a million postings: they go to a file
+      // as they are made, not into memory; the save question moves it.
+      m_made = std::make_unique<kx::jpk::KRFileWriter>(
+          (std::filesystem::temp_directory_path() / "kx2jpk_JPK_KR.xml").string());
+      kx::ledger::GenerateJpkKR(
+          m_ctx, workingDir, m_made->Root(),
+          [this](const std::string& message, int position) { ThreadProgress(message, position); },
+          [this] { m_made->Write(); });
+      m_made->Finish();
       succeeded = true;
     } catch (const std::exception& e) {
       failure = e.what();
@@ -119,6 +125,7 @@ void TGenFromRejkoDlg::TaskEnded(bool succeeded, const std::string& failure) {
   SetInProgresState(false, "", 100);
   // A dialog closed during the run does not offer its result.
   m_madeSuccessfully = succeeded && isVisible();
+  if (!m_madeSuccessfully) m_made.reset();  // its private file goes with it
   // The user learns why nothing was made; a cancellation needs no message.
   if (!succeeded && !cancelled) m_ctx.ui.Show(kx::ui::BoxKind::Error, failure);
   if (isVisible()) accept();
@@ -156,11 +163,12 @@ void TGenFromRejkoDlg::done(int result) {
     try {
       if (m_ctx.ui.Ask(kx::ui::BoxKind::Confirmation, "Zapisać wygenerowany plik?",
                        {kx::ui::Button::Yes, kx::ui::Button::No}, kx::ui::Button::Yes) == kx::ui::Button::Yes) {
-        kx::jpk::SaveKRAs(m_ctx, m_jpkkr);
+        kx::jpk::SaveKRAs(m_ctx, *m_made);
       }
     } catch (const std::exception& e) {
       m_ctx.ui.Show(kx::ui::BoxKind::Error, e.what());
     }
+    m_made.reset();
   }
   QDialog::done(result);
 }

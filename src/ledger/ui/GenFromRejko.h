@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "jpk/model/Schemat_JPK_KR1_v10.h"
+#include "jpk/files/jpkTools.h"
 
 namespace Ui {
 class TGenFromRejkoDlg;
@@ -29,7 +29,7 @@ class TGenFromRejkoDlg : public QDialog {
   // the month becomes CurDate and the task starts. Returns at once.
   void btnDoItClick();
   bool Running() const { return m_running; }
-  // The last run finished all its steps; its document awaits the save question.
+  // The last run finished all its steps; its file awaits the save question.
   bool MadeSuccessfully() const { return m_madeSuccessfully; }
   // Locked with the bar and the status line, or idle.
   void SetInProgresState(bool enabled, const std::string& message, int progMax);
@@ -56,6 +56,8 @@ class TGenFromRejkoDlg : public QDialog {
   int m_progCur = 0;  // FProgCur and FProgMsg: the window thread's copies
   std::string m_progMsg;
   bool m_madeSuccessfully = false;
-  bool m_busy = false;             // the hourglass is on
-  kx::jpk::kr::IXMLJPKKR m_jpkkr;  // the task's alone while it runs
+  bool m_busy = false;  // the hourglass is on
+  // The run's file, written in a private place as it is made; the task's
+  // alone while it runs.
+  std::unique_ptr<kx::jpk::KRFileWriter> m_made;
 };

@@ -111,13 +111,13 @@ bool RereadChildren(Tree& tree, xmlNodePtr element, std::vector<xmlNodePtr>& ele
   return true;
 }
 
-// Brings the tree to the shape reading it back gives; false when it meets
-// what the walk does not follow: a document type declaration (with its
-// entities) or xml:space. The elements walked until then stand as they read
-// back, so the longer way still gives the same result from there.
-bool ReadBackShape(Tree& tree) {
+}  // namespace
+
+// The elements walked before a refusal stand as they read back, so the
+// longer way still gives the same result from there.
+bool ReadBackShape(Tree& tree, xmlNodePtr top) {
   if (tree.doc->intSubset || tree.doc->extSubset) return false;
-  std::vector<xmlNodePtr> elements{xmlDocGetRootElement(tree.doc)};
+  std::vector<xmlNodePtr> elements{top};
   while (!elements.empty()) {
     xmlNodePtr element = elements.back();
     elements.pop_back();
@@ -127,8 +127,6 @@ bool ReadBackShape(Tree& tree) {
   return true;
 }
 
-}  // namespace
-
 }  // namespace detail
 
 void XmlDocument::SaveFormatted(const std::filesystem::path& path, const std::function<void()>& alongside) {
@@ -137,7 +135,7 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path, const std::fu
     throw kx::Error(kx::Format("Dokument XML jest pusty; nie zapisano pliku %s", path.string().c_str()));
   }
   const bool modified = tree.modified;
-  const bool shaped = detail::ReadBackShape(tree);
+  const bool shaped = detail::ReadBackShape(tree, xmlDocGetRootElement(tree.doc));
   tree.modified = modified;
   if (shaped) {
     if (alongside) {

@@ -135,6 +135,7 @@ class XmlDocument {
 
  private:
   friend class XmlNode;
+  friend class XmlStreamedSave;
   explicit XmlDocument(detail::DocState* state);
   detail::Tree& ActiveTree(const char* operation) const;
 

@@ -767,6 +767,26 @@ std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node) {
   return out;
 }
 
+std::string SerializeChildren(xmlDocPtr doc, xmlNodePtr parent, int depth, std::string_view indent) {
+  ErrorCapture capture;
+  std::string indentText(indent);
+  FormatSettings settings(true, indentText);
+  std::string out;
+  StringSink sink(out);
+  xmlOutputBufferPtr buffer = xmlOutputBufferCreateIO(&WriteToSink, nullptr, &sink, nullptr);
+  if (!buffer) throw kx::Error("Nie można zapisać dokumentu XML jako tekstu");
+  std::string lead;
+  for (int i = 0; i < depth; ++i) lead += indentText;
+  for (xmlNodePtr child = parent->children; child; child = child->next) {
+    xmlOutputBufferWrite(buffer, static_cast<int>(lead.size()), lead.c_str());
+    xmlNodeDumpOutput(buffer, doc, child, depth, 1, "UTF-8");
+    xmlOutputBufferWrite(buffer, 1, "\n");
+  }
+  const int closed = xmlOutputBufferClose(buffer);
+  if (closed < 0 || capture.First().present) throw kx::Error("Nie można zapisać dokumentu XML jako tekstu");
+  return out;
+}
+
 void WriteDocumentFile(xmlDocPtr doc, const std::filesystem::path& path, bool format, std::string_view indent) {
   AtomicFile file(path);
   if (!Serialize(doc, file, "UTF-8", format, format ? indent : "")) file.Fail(file.Error() ? file.Error() : EIO);

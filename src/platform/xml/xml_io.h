@@ -35,6 +35,9 @@ xmlDocPtr ParseText(std::string_view text, Blanks blanks);
 // element stands on its own line, indented per level (mixed content as is).
 std::string SerializeDocument(xmlDocPtr doc, std::string_view encodingLabel, bool format, std::string_view indent);
 std::string SerializeNode(xmlDocPtr doc, xmlNodePtr node);
+// The children of parent as the indented write of its document gives them
+// at that depth: each on its own line after its indentation.
+std::string SerializeChildren(xmlDocPtr doc, xmlNodePtr parent, int depth, std::string_view indent);
 // Writes the document as UTF-8 declared "UTF-8" through a temporary file in
 // the target's folder, renamed over the target; with format, indented by the
 // indentation string per level.

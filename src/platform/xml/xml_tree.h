@@ -169,6 +169,12 @@ void Release(Tree* tree);
 void Retain(DocState* state);
 void Release(DocState* state);
 
+// Brings the subtree under top to the shape that reading its indented text
+// back gives (blank text between elements dropped, adjacent text joined);
+// false, part done, at what that walk does not follow: a document type
+// declaration or xml:space.
+bool ReadBackShape(Tree& tree, xmlNodePtr top);
+
 // Children of these nodes are not ours to walk or change.
 bool IsLeaf(const xmlNode* node);
 // Element, comment or processing instruction: nodes that auto-indent puts on lines.

@@ -112,11 +112,7 @@ TEST(FormattedSave, SameBytesAsTwoPassesOnDocumentsBuiltInMemory) {
 
 TEST(FormattedSave, SameBytesAsTwoPassesOnEverySample) {
   TempDir dir;
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(kxtest::SharedDir() / "samples")) {
-    if (entry.path().extension() == ".xml") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
+  const std::vector<std::filesystem::path> files = kxtest::SampleFiles();
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.string());

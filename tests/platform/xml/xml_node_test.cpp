@@ -116,7 +116,9 @@ TEST(XmlNodeChildren, SimpleTextOnlyForOneTextChild) {
     SCOPED_TRACE(c.element);
     XmlNode element = document.DocumentElement().FindChild(c.element);
     EXPECT_EQ(element.SimpleText(), c.simple);
-    if (c.simple) EXPECT_EQ(element.Text(), *c.simple);
+    if (c.simple) {
+      EXPECT_EQ(element.Text(), *c.simple);
+    }
   }
   EXPECT_EQ(document.DocumentElement().FirstChild().FirstChild().SimpleText(), std::nullopt);  // a text node
 }
