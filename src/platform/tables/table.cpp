@@ -316,6 +316,7 @@ void Table::Open(std::unique_ptr<TableSource> source) {
   m_fields.clear();
   m_fields.reserve(defs.size());
   m_fieldByName.clear();
+  m_fieldByAsked.clear();
   for (size_t i = 0; i < defs.size(); ++i) {
     const FieldValues* values = this;
     m_fields.emplace_back(defs[i], values, i);
@@ -340,6 +341,7 @@ void Table::Reset() {
   m_filePath.clear();
   m_fields.clear();
   m_fieldByName.clear();
+  m_fieldByAsked.clear();
   m_indexes.reset();
   m_view = nullptr;
   m_viewSize = 0;
@@ -644,8 +646,12 @@ Field& Table::FieldByName(const std::string& name) {
 }
 
 Field* Table::FindField(const std::string& name) {
+  // Rows are read by the same few spellings over and over.
+  if (auto asked = m_fieldByAsked.find(name); asked != m_fieldByAsked.end()) return &m_fields[asked->second];
   auto it = m_fieldByName.find(FoldFieldName(name));
-  return it == m_fieldByName.end() ? nullptr : &m_fields[it->second];
+  if (it == m_fieldByName.end()) return nullptr;
+  m_fieldByAsked.emplace(name, it->second);
+  return &m_fields[it->second];
 }
 
 bool Table::FindKey(const std::vector<KeyValue>& values) {

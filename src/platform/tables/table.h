@@ -202,7 +202,8 @@ class Table final : private FieldValues, private SessionMember {
   std::unique_ptr<TableSource> m_source;
   std::filesystem::path m_filePath;
   std::vector<Field> m_fields;
-  std::unordered_map<std::string, size_t> m_fieldByName;  // folded name → index
+  std::unordered_map<std::string, size_t> m_fieldByName;   // folded name → index
+  std::unordered_map<std::string, size_t> m_fieldByAsked;  // a name as asked → index, each folded once
   std::unique_ptr<Indexes> m_indexes;
   uint64_t m_openSerial = 0;  // changes on every open, for the details' caches
 
