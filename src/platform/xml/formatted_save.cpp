@@ -135,8 +135,9 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path, const std::fu
     throw kx::Error(kx::Format("Dokument XML jest pusty; nie zapisano pliku %s", path.string().c_str()));
   }
   const bool modified = tree.modified;
-  const bool shaped = detail::ReadBackShape(tree, xmlDocGetRootElement(tree.doc));
+  const bool shaped = tree.shaped || detail::ReadBackShape(tree, xmlDocGetRootElement(tree.doc));
   tree.modified = modified;
+  tree.shaped = shaped;
   if (shaped) {
     if (alongside) {
       // The tree has its final shape: from here on both only read it. The

@@ -24,7 +24,7 @@ std::string EndTag(const xmlNode* element) {
 xmlNodePtr ShapedRoot(detail::Tree& tree) {
   xmlNodePtr root = xmlDocGetRootElement(tree.doc);
   if (!root) throw kx::Error("Dokument XML jest pusty");
-  bool elementsOnly = !root->next && detail::ReadBackShape(tree, root);
+  bool elementsOnly = !root->next && (tree.shaped || detail::ReadBackShape(tree, root));
   for (xmlNodePtr child = root->children; child && elementsOnly; child = child->next) {
     elementsOnly = child->type == XML_ELEMENT_NODE;
   }

@@ -181,7 +181,9 @@ Tree* NewEmptyTree() {
   xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
   if (!doc) throw kx::Error("Brak pamięci na nowy dokument XML");
   doc->dict = xmlDictCreate();  // element and attribute names are shared
-  return new Tree(doc);
+  auto* tree = new Tree(doc);
+  tree->shaped = true;  // nothing in it yet
+  return tree;
 }
 
 bool IsEncodingName(std::string_view name) {

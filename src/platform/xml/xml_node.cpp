@@ -293,7 +293,7 @@ void XmlNode::SetText(std::string_view text) {
       break;
     default: Fail(kx::Format("Nie można zmienić tekstu węzła XML %s", NodeName().c_str()));
   }
-  m_tree->modified = true;
+  m_tree->Changed();  // text may now be empty or blank
 }
 
 std::string XmlNode::NodeValue() const {
@@ -687,7 +687,11 @@ void XmlNode::SetAttribute(std::string_view name, std::string_view value) {
   } else {
     xmlNewNsProp(element, ns, Bytes(qname.local), Bytes(text));
   }
-  m_tree->modified = true;
+  if (qname.prefix == "xml") {
+    m_tree->Changed();  // xml:space changes how blank text reads back
+  } else {
+    m_tree->modified = true;
+  }
 }
 
 namespace {
@@ -748,7 +752,11 @@ void XmlNode::SetAttributeNS(std::string_view qualifiedName, std::string_view na
                                         : AttributeNs(*m_tree, element, uri, qname.prefix);
     xmlNewNsProp(element, ns, Bytes(qname.local), Bytes(text));
   }
-  m_tree->modified = true;
+  if (qname.prefix == "xml" || uri == reinterpret_cast<const char*>(XML_XML_NAMESPACE)) {
+    m_tree->Changed();  // xml:space changes how blank text reads back
+  } else {
+    m_tree->modified = true;
+  }
 }
 
 XmlNode XmlNode::SetAttributeNode(const XmlNode& attribute) {
@@ -795,7 +803,7 @@ XmlNode XmlNode::SetAttributeNode(const XmlNode& attribute) {
     last->next = attr;
     attr->prev = last;
   }
-  m_tree->modified = true;
+  m_tree->Changed();
   return replaced;
 }
 

@@ -299,14 +299,37 @@ void Tree::Unlink(xmlNodePtr node) {
   xmlUnlinkNode(node);
 }
 
+namespace {
+
+bool IsXmlPrefixed(const xmlAttr* attr) {
+  return attr->ns && attr->ns->prefix && xmlStrEqual(attr->ns->prefix, BAD_CAST "xml");
+}
+
+bool IsTextLike(const xmlNode* node) {
+  return node &&
+         (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE || node->type == XML_ENTITY_REF_NODE);
+}
+
+// Whether the read-back shape survives taking the node out: no text around
+// it may become adjacent or lose its element neighbour, no xml:space go.
+bool LeavesShape(const xmlNode* node) {
+  if (node->type == XML_ATTRIBUTE_NODE) return !IsXmlPrefixed(reinterpret_cast<const xmlAttr*>(node));
+  return !IsTextLike(node->prev) && !IsTextLike(node->next);
+}
+
+}  // namespace
+
 void Tree::Remove(xmlNodePtr node) {
   if (!node->parent) return;
+  const bool keepsShape = LeavesShape(node);
   Unlink(node);
   Adopt(node);
   modified = true;
+  if (!keepsShape) shaped = false;
 }
 
 void Tree::Free(xmlNodePtr node) {
+  if (!LeavesShape(node)) shaped = false;
   Unlink(node);
   // No cursor may keep a list inside the freed subtree.
   for (Cursor& c : m_cursors) {
@@ -379,6 +402,12 @@ void Tree::InsertOne(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, int 
 }
 
 void Tree::Insert(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, int index, bool reconcile) {
+  // A new empty element among elements keeps the read-back shape; anything
+  // else may change it (text, a moved or copied subtree, indentation).
+  bool keepsShape = node->type == XML_ELEMENT_NODE && !node->parent && !node->children && !settings.autoIndent;
+  for (const xmlAttr* a = keepsShape ? node->properties : nullptr; a && keepsShape; a = a->next) {
+    keepsShape = !IsXmlPrefixed(a);
+  }
   if (node->type == XML_DOCUMENT_FRAG_NODE) {
     while (xmlNodePtr child = node->children) {
       Unlink(child);
@@ -390,6 +419,7 @@ void Tree::Insert(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, int ind
     InsertOne(parent, node, before, index, reconcile);
   }
   modified = true;
+  if (!keepsShape || IsTextLike(node->prev) || IsTextLike(node->next)) shaped = false;
 }
 
 void Tree::ReplaceChildrenByText(xmlNodePtr element, std::string_view text) {

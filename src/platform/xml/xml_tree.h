@@ -55,7 +55,18 @@ struct Tree {
   xmlDocPtr doc;
   DocState* owner = nullptr;  // the document handle state holding this tree, if any
   bool modified = false;
+  // The tree is known to stand as reading its indented text back gives, so
+  // a save need not walk it: true for a new document, kept by the changes
+  // that cannot alter that shape (a new empty element among elements, an
+  // element's text set, ordinary attributes), cleared by any other.
+  bool shaped = false;
   bool droppedDoctype = false;  // the file had a document type declaration, removed on loading
+
+  // A change the shape may not survive.
+  void Changed() {
+    modified = true;
+    shaped = false;
+  }
   Settings settings;
 
   // --- ownership --------------------------------------------------------------
