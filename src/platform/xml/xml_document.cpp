@@ -166,7 +166,7 @@ void SetAttributeValue(xmlAttrPtr attr, const std::string& value) {
   if (attr->children) xmlFreeNodeList(attr->children);
   attr->children = nullptr;
   attr->last = nullptr;
-  xmlNodePtr text = xmlNewDocText(attr->doc, Bytes(value));
+  xmlNodePtr text = NewTextNode(attr->doc, value);
   text->parent = reinterpret_cast<xmlNodePtr>(attr);
   attr->children = text;
   attr->last = text;
@@ -458,8 +458,7 @@ XmlNode XmlDocument::CreateAttribute(std::string_view qualifiedName, std::string
 XmlNode XmlDocument::CreateTextNode(std::string_view text) {
   Tree& tree = ActiveTree("CreateTextNode");
   detail::CheckText(text);
-  xmlNodePtr node =
-      xmlNewDocTextLen(tree.doc, reinterpret_cast<const xmlChar*>(text.data()), static_cast<int>(text.size()));
+  xmlNodePtr node = detail::NewTextNode(tree.doc, text);
   tree.Adopt(node);
   return XmlNode(&tree, node);
 }

@@ -1,7 +1,10 @@
 #include "platform/xml/xml_tree.h"
 
+#include <cstddef>
 #include <cstring>
 #include <tuple>
+
+#include "platform/error.h"
 
 namespace kx::xml::detail {
 
@@ -319,6 +322,26 @@ bool LeavesShape(const xmlNode* node) {
 
 }  // namespace
 
+xmlNodePtr NewTextNode(xmlDocPtr doc, std::string_view text) {
+  // The two pointers after `content` hold a text of up to 15 bytes; every
+  // libxml2 function that frees or changes a text node knows this place.
+  constexpr size_t kInside = sizeof(xmlNode::properties) + sizeof(xmlNode::nsDef);
+  static_assert(offsetof(xmlNode, nsDef) == offsetof(xmlNode, properties) + sizeof(xmlNode::properties));
+  if (text.size() >= kInside) {
+    xmlNodePtr node =
+        xmlNewDocTextLen(doc, reinterpret_cast<const xmlChar*>(text.data()), static_cast<int>(text.size()));
+    if (!node) throw kx::Error("Brak pamięci na węzeł tekstowy XML");
+    return node;
+  }
+  xmlNodePtr node = xmlNewDocTextLen(doc, nullptr, 0);
+  if (!node) throw kx::Error("Brak pamięci na węzeł tekstowy XML");
+  auto* inside = reinterpret_cast<xmlChar*>(&node->properties);
+  std::memcpy(inside, text.data(), text.size());
+  inside[text.size()] = 0;
+  node->content = inside;
+  return node;
+}
+
 void Tree::Remove(xmlNodePtr node) {
   if (!node->parent) return;
   const bool keepsShape = LeavesShape(node);
@@ -349,9 +372,7 @@ void Tree::LinkIndented(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, i
   int depth = Depth(parent);
   std::string childIndent = "\n";
   for (int i = 0; i < depth; ++i) childIndent += settings.indent;
-  auto whiteSpace = [&](const std::string& text) {
-    return xmlNewDocTextLen(doc, Bytes(text), static_cast<int>(text.size()));
-  };
+  auto whiteSpace = [&](const std::string& text) { return NewTextNode(doc, text); };
   xmlNodePtr last = parent->last;
   bool mixed = false;
   for (xmlNodePtr probe : {before ? before->prev : last, before}) {
@@ -436,8 +457,7 @@ void Tree::ReplaceChildrenByText(xmlNodePtr element, std::string_view text) {
     Adopt(child);
   }
   if (!text.empty()) {
-    xmlNodePtr node =
-        xmlNewDocTextLen(doc, reinterpret_cast<const xmlChar*>(text.data()), static_cast<int>(text.size()));
+    xmlNodePtr node = NewTextNode(doc, text);
     Link(element, node, nullptr, -1);
   }
   Touch(element);

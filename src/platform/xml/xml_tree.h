@@ -171,6 +171,9 @@ xmlNodePtr NewElement(Tree& tree, std::string_view qualifiedName, std::string_vi
 NewNode NewAttribute(Tree& tree, std::string_view qualifiedName, std::string_view namespaceUri);
 // A copy of a node of any tree, belonging to `target`.
 NewNode CopyNode(Tree& target, xmlNodePtr node, xmlNsPtr declaration, bool deep);
+// A text node of the document, outside any tree. A short text is kept inside
+// the node itself, as libxml2's parser keeps it, with no allocation of its own.
+xmlNodePtr NewTextNode(xmlDocPtr doc, std::string_view text);
 // Sets an attribute's value as it is (libxml2's xmlNodeSetContent would read
 // entity references in it).
 void SetAttributeValue(xmlAttrPtr attr, const std::string& value);
