@@ -177,13 +177,13 @@ void XmlDocument::SaveFormatted(const std::filesystem::path& path, const std::fu
   text.shrink_to_fit();
   detail::DropDoctype(reread, path.string());
   std::string pretty;
-  try {
+  {
+    // Entities put in place of their references may leave blank text that
+    // reading the indented file drops.
+    detail::Tree rereadTree(reread);  // frees it
+    detail::ReadBackShape(rereadTree, xmlDocGetRootElement(reread));
     pretty = detail::SerializeDocument(reread, "UTF-8", true, m_state->settings.indent);
-  } catch (...) {
-    xmlFreeDoc(reread);
-    throw;
   }
-  xmlFreeDoc(reread);
   detail::WriteTextFile(path, pretty);
   m_state->SetTree(new detail::Tree(detail::ParseText(pretty, detail::Blanks::Drop)));
   m_state->tree->modified = modified;

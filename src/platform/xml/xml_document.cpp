@@ -256,10 +256,15 @@ Tree& XmlDocument::ActiveTree(const char* operation) const {
 
 void XmlDocument::LoadFromFile(const std::filesystem::path& path) {
   if (!m_state) ActiveTree("LoadFromFile");  // a moved-from handle fails before any reading
-  xmlDocPtr doc = detail::ParseFile(path);
+  bool xmlSpace = false;
+  xmlDocPtr doc = detail::ParseFile(path, &xmlSpace);
   const bool dropped = detail::DropDoctype(doc, path.string());
   auto* tree = new Tree(doc);
   tree->droppedDoctype = dropped;
+  // Read with blank text dropped, a file stands as reading it back after an
+  // indented write gives; not so text from entities put in place of their
+  // references, or blank text under xml:space.
+  tree->shaped = !dropped && !xmlSpace;
   m_state->SetTree(tree);
 }
 

@@ -211,6 +211,31 @@ struct ParserContext {
   xmlParserCtxtPtr ctxt;
 };
 
+// Notes whether the parse meets an xml:space attribute, which changes how
+// blank text reads back; the parser's own handler builds the element.
+struct SpaceWatch {
+  startElementNsSAX2Func build = nullptr;
+  bool seen = false;
+
+  explicit SpaceWatch(xmlParserCtxtPtr ctxt) : build(ctxt->sax->startElementNs) {
+    ctxt->_private = this;
+    ctxt->sax->startElementNs = &StartElement;
+  }
+
+  static void StartElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                           int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaultedCount,
+                           const xmlChar** attributes) {
+    auto* watch = static_cast<SpaceWatch*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+    // Five pointers per attribute: local name, prefix, URI, value, value end.
+    for (int i = 0; i < attributeCount && !watch->seen; ++i) {
+      const xmlChar* const* a = attributes + 5 * i;
+      watch->seen = a[1] && xmlStrEqual(a[1], BAD_CAST "xml") && xmlStrEqual(a[0], BAD_CAST "space");
+    }
+    watch->build(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount, defaultedCount,
+                 attributes);
+  }
+};
+
 // The parsed document, or nullptr with the error in `error`.
 xmlDocPtr Finish(xmlParserCtxtPtr ctxt, xmlDocPtr doc, const ErrorCapture& capture, CapturedError& error) {
   // Memory running out stops the parser and leaves a cut tree that still
@@ -600,7 +625,7 @@ void RequireMemoryForTree(uint64_t textSize, const std::string& name) {
   std::free(probe);
 }
 
-xmlDocPtr ParseFile(const std::filesystem::path& path) {
+xmlDocPtr ParseFile(const std::filesystem::path& path, bool* xmlSpace) {
   std::string name = PathText(path);
   std::error_code status;
   if (!std::filesystem::exists(path, status)) {
@@ -629,8 +654,10 @@ xmlDocPtr ParseFile(const std::filesystem::path& path) {
   ErrorCapture capture;
   UntrustedInput untrusted;
   ParserContext parser;
+  SpaceWatch space(parser.ctxt);
   xmlDocPtr doc =
       xmlCtxtReadIO(parser.ctxt, &ReadFromFile, nullptr, &input, nullptr, nullptr, kLoadOptions | XML_PARSE_NOBLANKS);
+  if (xmlSpace) *xmlSpace = space.seen;
   CapturedError error;
   doc = Finish(parser.ctxt, doc, capture, error);
   if (input.failed) {

@@ -19,7 +19,8 @@ enum class Blanks { Drop, Keep };
 
 // Parses the bytes of a file, decoded as its declaration or byte-order mark
 // says. Fails with kx::Error naming the file and the line.
-xmlDocPtr ParseFile(const std::filesystem::path& path);
+// xmlSpace, when given, tells whether an element had an xml:space attribute.
+xmlDocPtr ParseFile(const std::filesystem::path& path, bool* xmlSpace = nullptr);
 // A JPK file has no document type declaration: removes it, after putting
 // the content of each internal entity in place of its references. True when
 // there was one. A reference to an entity whose content is not known (an

@@ -313,11 +313,12 @@ bool IsTextLike(const xmlNode* node) {
          (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE || node->type == XML_ENTITY_REF_NODE);
 }
 
-// Whether the read-back shape survives taking the node out: no text around
-// it may become adjacent or lose its element neighbour, no xml:space go.
+// Whether the read-back shape survives taking the node out: no text may go
+// (it decides how blank text after it reads back), none around it become
+// adjacent or lose its neighbour, no xml:space go.
 bool LeavesShape(const xmlNode* node) {
   if (node->type == XML_ATTRIBUTE_NODE) return !IsXmlPrefixed(reinterpret_cast<const xmlAttr*>(node));
-  return !IsTextLike(node->prev) && !IsTextLike(node->next);
+  return !IsTextLike(node) && !IsTextLike(node->prev) && !IsTextLike(node->next);
 }
 
 }  // namespace
