@@ -522,7 +522,15 @@ void CopyChildren(xml::XmlDocument target, std::string_view mainNamespace, xml::
     } else {
       copy = targetNode.AppendChild(CloneNodeForRepair(target, mainNamespace, child, false));
     }
-    if (child.HasChildNodes()) CopyChildren(target, mainNamespace, copy, child, consume);
+    const xml::XmlNode first = child.FirstChild();
+    if (child.Kind() == xml::XmlNodeKind::Element && first.Kind() == xml::XmlNodeKind::Text &&
+        first.NextSibling().IsNull()) {
+      // The one text of an element (most of a JPK file) set as its text: the
+      // new document stays known to be in the shape its save writes.
+      copy.SetText(first.NodeValue());
+    } else if (!first.IsNull()) {
+      CopyChildren(target, mainNamespace, copy, child, consume);
+    }
     xml::XmlNode next = child.NextSibling();
     if (consume) sourceNode.DeleteChild(child);
     child = next;

@@ -803,7 +803,11 @@ XmlNode XmlNode::SetAttributeNode(const XmlNode& attribute) {
     last->next = attr;
     attr->prev = last;
   }
-  m_tree->Changed();
+  if (attr->ns && attr->ns->prefix && xmlStrEqual(attr->ns->prefix, BAD_CAST "xml")) {
+    m_tree->Changed();  // xml:space changes how blank text reads back
+  } else {
+    m_tree->modified = true;
+  }
   return replaced;
 }
 

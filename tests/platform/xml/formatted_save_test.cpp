@@ -163,6 +163,15 @@ TEST(FormattedSave, SameBytesAsTwoPassesAfterChangesToANewDocument) {
          d.SaveFormatted(dir / "probe.xml");  // walked: known to be in shape
          a.RemoveChild(x);
        }},
+      {"xml:space given as an attribute node",
+       [&dir](XmlDocument& d, XmlNode& a) {
+         XmlNode space = d.CreateAttribute("xml:space", "http://www.w3.org/XML/1998/namespace");
+         space.SetNodeValue("preserve");
+         a.AddChild("b");
+         a.AddChild("c");
+         d.SaveFormatted(dir / "probe.xml");  // walked: known to be in shape
+         a.SetAttributeNode(space);
+       }},
       {"text emptied",
        [](XmlDocument&, XmlNode& a) { a.AddChild("b").SetText("x"), a.FirstChild().FirstChild().SetNodeValue(""); }},
       {"xml:space and a blank text",
