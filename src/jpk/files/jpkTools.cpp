@@ -604,6 +604,12 @@ KRFileWriter::KRFileWriter(const std::string& fileName) : m_fileName(fileName), 
     m_work = std::make_unique<TempFile>(target);
     GiveFinalMode(m_work->Path(), target);
     m_out = std::make_unique<xml::XmlStreamedSave>(m_root.OwnerDocument(), m_work->Path());
+    const SaveCheck& check = TheSaveCheck();
+    const std::filesystem::path schemas = check.schemas && check.report ? check.schemas() : std::filesystem::path();
+    if (!schemas.empty()) {
+      m_check = std::make_unique<StreamValidation>(schemas, "JPK_KR(1)");
+      m_out->SetWritten([check = m_check.get()](std::string_view text) { check->Add(text); });
+    }
   } catch (const Error& e) {
     FailSave(fileName, e);
   }
@@ -622,6 +628,13 @@ void KRFileWriter::Write() {
 void KRFileWriter::Finish() {
   try {
     m_out->Finish();
+    if (m_check) {
+      try {
+        m_outcome.errors = m_check->Finish();
+      } catch (const Error& e) {
+        m_outcome.failure = e.what();
+      }
+    }
     m_finished = true;
   } catch (const Error& e) {
     FailSave(m_fileName, e);
@@ -650,16 +663,7 @@ void KRFileWriter::Place(const std::string& fileName) {
     }
     const std::filesystem::path& made = moved ? moved->Path() : m_work->Path();
     const SaveCheck& check = TheSaveCheck();
-    const std::filesystem::path schemas = check.schemas && check.report ? check.schemas() : std::filesystem::path();
-    if (!schemas.empty()) {
-      SavedFileCheck outcome;
-      try {
-        outcome.errors = ValidateJpkFileAsRead(made, schemas);
-      } catch (const Error& e) {
-        outcome.failure = e.what();
-      }
-      check.report(outcome, target);
-    }
+    if (m_check && check.report) check.report(m_outcome, target);
     PutInPlace(made, target);
   } catch (const Error& e) {
     m_work.reset();  // nothing private stays behind

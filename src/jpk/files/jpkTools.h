@@ -93,14 +93,22 @@ void SaveFAFile(fa::IXMLJPKFA& root, const std::string& fileName);
 void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName);
 void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName);
 
+// What the schema check of a saved document found: its complaints, or why
+// it could not be made.
+struct SavedFileCheck {
+  std::vector<SchemaError> errors;
+  std::optional<std::string> failure;
+};
+
 // A JPK_KR written to a private file while it is made, for months of a
 // million postings: Write() writes the elements the document holds so far
 // and frees them (no handle into them may be used afterwards); Finish()
-// writes the rest. Place() checks the finished file with the save check (as
-// the file is read, so the complaints name their lines) and puts it in place
-// under the name given at the start, or another one, in one rename. The
-// bytes are those SaveKRFile writes of the whole document. Until then an old
-// file stays whole; a writer dropped before leaves nothing behind.
+// writes the rest. The save check validates the text on a second thread as
+// it is written (the complaints name their lines); Place() reports its
+// outcome and puts the file in place under the name given at the start, or
+// another one, in one rename. The bytes are those SaveKRFile writes of the
+// whole document. Until then an old file stays whole; a writer dropped
+// before leaves nothing behind.
 class KRFileWriter {
  public:
   explicit KRFileWriter(const std::string& fileName);
@@ -120,14 +128,10 @@ class KRFileWriter {
   kr::IXMLJPKKR m_root;
   std::unique_ptr<TempFile> m_work;
   std::unique_ptr<xml::XmlStreamedSave> m_out;
+  std::unique_ptr<StreamValidation> m_check;
+  SavedFileCheck m_outcome;
 };
 
-// What the schema check of a saved document found: its complaints, or why
-// it could not be made.
-struct SavedFileCheck {
-  std::vector<SchemaError> errors;
-  std::optional<std::string> failure;
-};
 // A check of every JPK file the program saves, set once by the front end
 // (none by default). schemas gives the schema folder (empty: nothing to check
 // with); the finished document is validated with it while its file is being

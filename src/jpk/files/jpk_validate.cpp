@@ -6,11 +6,15 @@
 #include <libxml/xmlschemas.h>
 
 #include <algorithm>
+#include <thread>
+#include <exception>
+#include <deque>
+#include <cstring>
+#include <condition_variable>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 
 #include "platform/error.h"
 #include "platform/xml/xml_document.h"
@@ -157,16 +161,13 @@ xmlSchemaPtr CompiledSchema(const std::filesystem::path& schemaDir, const std::f
   return schema;
 }
 
-// The complaints of one validation with the kind's schema: `run` gives it a
+// The complaints of one validation with the schema: `run` gives it a
 // validation context and returns libxml2's result (negative: it could not
-// read its input, which fails naming `name`). An input found invalid without
-// a complaint gets one general complaint.
+// read its input). An input found invalid without a complaint gets one
+// general complaint.
 template <typename Run>
-std::vector<SchemaError> Validate(const std::filesystem::path& schemaDir, const std::string& kind,
-                                  const std::string& name, const char* general, Run run) {
-  std::lock_guard lock(g_mutex);
+std::vector<SchemaError> ValidateWith(xmlSchemaPtr schema, const std::string& name, const char* general, Run run) {
   QuietErrors quiet;
-  xmlSchemaPtr schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
   Collector collector;
   std::unique_ptr<xmlSchemaValidCtxt, decltype(&xmlSchemaFreeValidCtxt)> valid(xmlSchemaNewValidCtxt(schema),
                                                                                &xmlSchemaFreeValidCtxt);
@@ -175,6 +176,15 @@ std::vector<SchemaError> Validate(const std::filesystem::path& schemaDir, const 
   if (rc < 0) throw Error(Format("Nie można odczytać pliku %s", name.c_str()));
   if (rc != 0 && collector.errors.empty()) collector.errors.push_back({0, general, ""});
   return collector.errors;
+}
+
+// The same with the kind's schema, the whole validation under the lock.
+template <typename Run>
+std::vector<SchemaError> Validate(const std::filesystem::path& schemaDir, const std::string& kind,
+                                  const std::string& name, const char* general, Run run) {
+  std::lock_guard lock(g_mutex);
+  QuietErrors quiet;
+  return ValidateWith(CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind)), name, general, run);
 }
 
 }  // namespace
@@ -227,28 +237,13 @@ std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, cons
   }
   // Validate the file as stored, so that line numbers are those of the file.
   return Validate(schemaDir, kind, file.string(), "Plik niezgodny ze schematem", [&](xmlSchemaValidCtxtPtr valid) {
-    xmlDocPtr doc = xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlDocPtr doc = xmlReadFile(file.c_str(), nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES);
     if (!doc) return -1;
     const int rc = xmlSchemaValidateDoc(valid, doc);
     xmlFreeDoc(doc);
     return rc < 0 ? 1 : rc;  // an internal failure of the check counts as invalid
   });
-}
-
-std::vector<SchemaError> ValidateJpkFileAsRead(const std::filesystem::path& file,
-                                               const std::filesystem::path& schemaDir) {
-  const std::optional<std::string> rootNamespace = xml::XmlDocument::RootNamespaceOfFile(file);
-  if (!rootNamespace) throw Error(Format("Nie można odczytać pliku %s", file.string().c_str()));
-  const std::string kind = JpkKindOfNamespace(*rootNamespace);
-  if (kind.empty()) {
-    throw Error(
-        Format("Plik %s nie jest plikiem JPK_V7M(3), JPK_FA(4), JPK_MAG(1) ani JPK_KR(1)", file.string().c_str()));
-  }
-  std::vector<SchemaError> errors =
-      Validate(schemaDir, kind, file.string(), "Plik niezgodny ze schematem",
-               [&](xmlSchemaValidCtxtPtr valid) { return xmlSchemaValidateFile(valid, file.c_str(), 0); });
-  for (SchemaError& e : errors) e.path.clear();
-  return errors;
 }
 
 std::vector<SchemaError> ValidateJpkDocument(const xml::XmlDocument& document, const std::filesystem::path& schemaDir) {
@@ -263,6 +258,119 @@ std::vector<SchemaError> ValidateJpkDocument(const xml::XmlDocument& document, c
       });
   for (SchemaError& e : errors) e.line = 0;
   return errors;
+}
+
+// --- validation of a text written piece by piece ------------------------------------
+
+struct StreamValidation::State {
+  static constexpr size_t kQueueBytes = 16u << 20;
+
+  std::filesystem::path schemaDir;
+  std::string kind;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::string> pieces;
+  size_t queued = 0;   // bytes in pieces
+  size_t offset = 0;   // of the front piece, already read
+  bool ended = false;  // no more pieces come
+  bool abandoned = false;
+  bool done = false;  // the thread has its outcome
+  std::vector<SchemaError> errors;
+  std::exception_ptr failure;
+  std::thread thread;
+
+  // The parser's read: a full buffer, waiting for the writer as needed (the
+  // parser reads its XML declaration wrongly from a short read); less only
+  // at the end, 0 after it.
+  static int Read(void* context, char* buffer, int length) {
+    auto* state = static_cast<State*>(context);
+    const size_t wanted = static_cast<size_t>(length);
+    std::unique_lock lock(state->mutex);
+    state->changed.wait(
+        lock, [state, wanted] { return state->queued - state->offset >= wanted || state->ended || state->abandoned; });
+    if (state->abandoned) return -1;
+    size_t count = 0;
+    while (count < wanted && !state->pieces.empty()) {
+      const std::string& front = state->pieces.front();
+      const size_t part = std::min(wanted - count, front.size() - state->offset);
+      std::memcpy(buffer + count, front.data() + state->offset, part);
+      count += part;
+      state->offset += part;
+      if (state->offset == front.size()) {
+        state->queued -= front.size();
+        state->pieces.pop_front();
+        state->offset = 0;
+      }
+    }
+    state->changed.notify_all();
+    return static_cast<int>(count);
+  }
+  static int Close(void*) { return 0; }
+
+  void Run() {
+    try {
+      // The lock only while the schema is found: the writer may validate
+      // something else meanwhile. A compiled schema is only read.
+      xmlSchemaPtr schema = nullptr;
+      {
+        std::lock_guard lock(g_mutex);
+        QuietErrors quiet;
+        schema = CompiledSchema(schemaDir, MainSchemaFile(schemaDir, kind));
+      }
+      errors = ValidateWith(schema, kind, "Plik niezgodny ze schematem", [this](xmlSchemaValidCtxtPtr valid) {
+        // The input goes with the parser the validation makes of it.
+        xmlParserInputBufferPtr input = xmlParserInputBufferCreateIO(&Read, &Close, this, XML_CHAR_ENCODING_NONE);
+        const int rc = input ? xmlSchemaValidateStream(valid, input, XML_CHAR_ENCODING_NONE, nullptr, nullptr) : 1;
+        return rc < 0 ? 1 : rc;  // an internal failure counts as invalid, as for a document
+      });
+      for (SchemaError& e : errors) e.path.clear();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    std::lock_guard lock(mutex);
+    done = true;
+    // The writer is never left waiting for room.
+    pieces.clear();
+    queued = 0;
+    changed.notify_all();
+  }
+};
+
+StreamValidation::StreamValidation(std::filesystem::path schemaDir, std::string kind)
+    : m_state(std::make_unique<State>()) {
+  m_state->schemaDir = std::move(schemaDir);
+  m_state->kind = std::move(kind);
+  m_state->thread = std::thread([state = m_state.get()] { state->Run(); });
+}
+
+StreamValidation::~StreamValidation() {
+  {
+    std::lock_guard lock(m_state->mutex);
+    m_state->abandoned = true;
+    m_state->changed.notify_all();
+  }
+  if (m_state->thread.joinable()) m_state->thread.join();
+}
+
+void StreamValidation::Add(std::string_view text) {
+  if (text.empty()) return;
+  std::unique_lock lock(m_state->mutex);
+  m_state->changed.wait(lock, [this] { return m_state->done || m_state->queued < State::kQueueBytes; });
+  if (m_state->done) return;
+  m_state->pieces.emplace_back(text);
+  m_state->queued += text.size();
+  m_state->changed.notify_all();
+}
+
+std::vector<SchemaError> StreamValidation::Finish() {
+  {
+    std::lock_guard lock(m_state->mutex);
+    m_state->ended = true;
+    m_state->changed.notify_all();
+  }
+  m_state->thread.join();
+  if (m_state->failure) std::rethrow_exception(m_state->failure);
+  return std::move(m_state->errors);
 }
 
 }  // namespace kx::jpk

@@ -4,7 +4,9 @@
 // (catalog.xml) that maps the addresses to the files.
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/xml/xml_document.h"
@@ -33,14 +35,28 @@ std::filesystem::path MainSchemaFile(const std::filesystem::path& schemaDir, con
 // of the four kinds, or the schemas are not in the folder.
 std::vector<SchemaError> ValidateJpkFile(const std::filesystem::path& file, const std::filesystem::path& schemaDir);
 
-// Validates the file as it is read, without a tree of it, for files too
-// large to be held in memory; each complaint carries its line (no element
-// path). Meant for files this program wrote: it fails with kx::Error when
-// the file cannot be read or is no JPK file of the four kinds, or the
-// schemas are not in the folder, and reports a file that is not well-formed
-// as one complaint.
-std::vector<SchemaError> ValidateJpkFileAsRead(const std::filesystem::path& file,
-                                               const std::filesystem::path& schemaDir);
+// Validates a document from its text given piece by piece, as a file is
+// being written, on a thread of its own; the pieces wait in a queue of
+// bounded size (Add waits while it is full). Each complaint carries its
+// line. A validator dropped before Finish abandons the text.
+class StreamValidation {
+ public:
+  // kind: "JPK_KR(1)" and the like; the schemas are read on the thread.
+  StreamValidation(std::filesystem::path schemaDir, std::string kind);
+  ~StreamValidation();
+  StreamValidation(const StreamValidation&) = delete;
+  StreamValidation& operator=(const StreamValidation&) = delete;
+
+  void Add(std::string_view text);
+  // The end of the text: the complaints, once the whole text is checked.
+  // Fails with kx::Error as ValidateJpkFileAsRead does.
+  std::vector<SchemaError> Finish();
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> m_state;
+};
 
 // Validates a document held in memory (as a file written from it would be
 // validated); each complaint names its element by path. Fails with

@@ -64,7 +64,7 @@ void XmlStreamedSave::WriteChildren() {
     text.resize(text.size() - end.size());
     m_started = true;
   }
-  m_file->Write(text);
+  Put(text);
   while (xmlNodePtr child = root->children) tree.Free(child);
 }
 
@@ -72,12 +72,17 @@ void XmlStreamedSave::Finish() {
   detail::Tree& tree = m_document.ActiveTree("Finish");
   xmlNodePtr root = ShapedRoot(tree);
   if (!m_started && !root->children) {
-    m_file->Write(detail::SerializeDocument(tree.doc, "UTF-8", true, m_document.IndentString()));
+    Put(detail::SerializeDocument(tree.doc, "UTF-8", true, m_document.IndentString()));
   } else {
     WriteChildren();
-    m_file->Write(EndTag(root));
+    Put(EndTag(root));
   }
   m_file->Commit();
+}
+
+void XmlStreamedSave::Put(const std::string& text) {
+  m_file->Write(text);
+  if (m_written) m_written(text);
 }
 
 }  // namespace kx::xml

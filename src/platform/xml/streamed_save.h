@@ -14,7 +14,9 @@
 //   out.Finish();
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "platform/xml/xml_document.h"
 
@@ -40,10 +42,15 @@ class XmlStreamedSave {
   void WriteChildren();
   // Writes what is left and the end tag, and puts the file in place.
   void Finish();
+  // Told every piece of text written, in order (a check reading along).
+  void SetWritten(std::function<void(std::string_view)> written) { m_written = std::move(written); }
 
  private:
+  void Put(const std::string& text);
+
   XmlDocument m_document;
   std::unique_ptr<detail::AtomicWriter> m_file;
+  std::function<void(std::string_view)> m_written;
   bool m_started = false;
 };
 
