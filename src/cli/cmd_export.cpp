@@ -40,8 +40,14 @@ void Export(CliEnv& env, const ExportCliOptions& o) {
   AppContext& ctx = env.Context();
   ctx.AppSettings.CurDate = month;
 
-  // Everything is made in memory first: a failed export writes nothing.
-  exports::ExportResult result = exports::RunExport(ctx, FormatOf(o.format));
+  // A failed export writes nothing: JPK_FA goes to a private file as it is
+  // made, the other outputs are made in memory first.
+  const exports::ExportFormat format = FormatOf(o.format);
+  if (format == exports::ExportFormat::JpkFa) {
+    env.Out() << exports::ExportJpkFaToFile(ctx, o.output) << "\n";
+    return;
+  }
+  exports::ExportResult result = exports::RunExport(ctx, format);
   env.Out() << exports::WriteExport(result, o.output) << "\n";
 }
 

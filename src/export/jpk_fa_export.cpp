@@ -7,6 +7,7 @@
 // FakturaWierszCtrl, so each control element follows its records.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -64,10 +65,11 @@ std::string RateCode(double vat, const std::string& invoice) {
 
 class FaWriter {
  public:
-  FaWriter(AppContext& ctx, WarehouseTables& t, IXMLJPKFA root)
+  FaWriter(AppContext& ctx, WarehouseTables& t, IXMLJPKFA root, const std::function<void()>& written)
       : m_ctx(ctx),
         m_t(t),
         m_root(root),
+        m_written(written),
         m_type(t.wi.FieldByName("Type")),
         m_name(t.wi.FieldByName("Name")),
         m_date(t.wi.FieldByName("Date")),
@@ -83,7 +85,8 @@ class FaWriter {
         m_goodsName(t.w.FieldByName("Name")),
         m_unit(t.w.FieldByName("Unit")) {}
 
-  void InvoicePass() {
+  // Each pass returns the number of elements it made.
+  int InvoicePass() {
     int count = 0;
     double sum = 0;
     auto invoices = m_root.Faktura();
@@ -92,14 +95,16 @@ class FaWriter {
       ++count;
       AddInvoice(invoices.Add());
       sum = RoundAmount(kAmountDecimals, sum + m_regValue.AsFloat());
+      Made(count);
     }
     if (count == 0) throw Error("Brak faktur w wybranym miesiącu");
     auto ctrl = m_root.FakturaCtrl();
     ctrl.SetLiczbaFaktur(count);
     ctrl.SetWartoscFaktur(sum);
+    return count;
   }
 
-  void RowPass() {
+  int RowPass() {
     int count = 0;
     double sum = 0;
     auto rows = m_root.FakturaWiersz();
@@ -110,6 +115,7 @@ class FaWriter {
       for (m_t.wt.First(); !m_t.wt.Eof(); m_t.wt.Next()) {
         ++count;
         sum = RoundAmount(kAmountDecimals, sum + AddRow(rows.Add(), invoice, gross));
+        Made(count);
       }
     }
     // The schema needs at least one row in the file.
@@ -117,9 +123,16 @@ class FaWriter {
     auto ctrl = m_root.FakturaWierszCtrl();
     ctrl.SetLiczbaWierszyFaktur(count);
     ctrl.SetWartoscWierszyFaktur(sum);
+    return count;
   }
 
  private:
+  // After each element of a list: every few thousand they are handed on.
+  void Made(int count) {
+    constexpr int kBatch = 4096;
+    if (m_written && count % kBatch == 0) m_written();
+  }
+
   // An invoice kind whose register row is not marked to be left out.
   bool Taken() { return IsFaKind(m_type.AsInteger()) && (m_regFlags.AsInteger() & kRegSkip) == 0; }
 
@@ -221,6 +234,7 @@ class FaWriter {
   AppContext& m_ctx;
   WarehouseTables& m_t;
   IXMLJPKFA m_root;
+  const std::function<void()>& m_written;
   tables::Field& m_type;
   tables::Field& m_name;
   tables::Field& m_date;
@@ -239,13 +253,20 @@ class FaWriter {
 
 }  // namespace
 
-IXMLJPKFA MakeJpkFa(AppContext& ctx, WarehouseTables& t) {
-  IXMLJPKFA root = jpk::fa::NewJPKFA();
+FaCounts WriteJpkFa(AppContext& ctx, WarehouseTables& t, IXMLJPKFA root, const std::function<void()>& written) {
   jpk::PrepareFADocument(root);
   jpk::FillFAHeader(ctx, root);
-  FaWriter writer(ctx, t, root);
-  writer.InvoicePass();
-  writer.RowPass();
+  if (written) written();
+  FaWriter writer(ctx, t, root, written);
+  FaCounts counts;
+  counts.invoices = writer.InvoicePass();
+  counts.rows = writer.RowPass();
+  return counts;
+}
+
+IXMLJPKFA MakeJpkFa(AppContext& ctx, WarehouseTables& t) {
+  IXMLJPKFA root = jpk::fa::NewJPKFA();
+  WriteJpkFa(ctx, t, root);
   return root;
 }
 

@@ -197,6 +197,17 @@ void DoFromTowix(AppContext& ctx, ExportFormat format, const std::string& workin
   OfferExport(ctx, result, workingDir);
 }
 
+std::string ExportJpkFaToFile(AppContext& ctx, const std::string& fileName) {
+  jpk::RequireFirmAddress(ctx.AppSettings);
+  WarehouseTables t(ctx);
+  jpk::fa::IXMLJPKFA root = jpk::fa::NewJPKFA();
+  jpk::JpkFileWriter file(root.Node(), fileName);
+  const FaCounts made = WriteJpkFa(ctx, t, root, [&file] { file.Write(); });
+  file.Finish();
+  file.Place();
+  return Format("Zapisano plik %s: faktur %d, wierszy %d", fileName.c_str(), made.invoices, made.rows);
+}
+
 std::string WriteExport(ExportResult& result, const std::string& fileName) {
   if (result.failure) std::rethrow_exception(result.failure);
   switch (result.format) {

@@ -11,6 +11,7 @@
 // a complete one.
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,6 +84,15 @@ struct SageExport {
 // The outputs. JPK_FA, JPK_MAG and Ramzes throw kx::Error at the first
 // failure; Wapro and Sage return the part made with the failure.
 jpk::fa::IXMLJPKFA MakeJpkFa(AppContext& ctx, WarehouseTables& t);
+// The same into root (a new document); written, when given, is called
+// whenever the elements made so far may leave the document (a
+// jpk::JpkFileWriter's Write: written out and freed).
+struct FaCounts {
+  int invoices = 0;
+  int rows = 0;
+};
+FaCounts WriteJpkFa(AppContext& ctx, WarehouseTables& t, jpk::fa::IXMLJPKFA root,
+                    const std::function<void()>& written = {});
 jpk::mag::IXMLJPKMAG MakeJpkMag(AppContext& ctx, WarehouseTables& t);
 WaproExport MakeWapro(AppContext& ctx, WarehouseTables& t);
 // The same kept as the file's text (`text`, no tree of the month held).
@@ -118,6 +128,11 @@ void OfferExport(AppContext& ctx, ExportResult& result, const std::string& worki
 
 // RunExport and OfferExport, as the dialog's "Generuj" runs them.
 void DoFromTowix(AppContext& ctx, ExportFormat format, const std::string& workingDir);
+
+// The command line's JPK_FA: written to fileName while it is made, so a
+// month of a hundred thousand invoices is never held whole. Returns the
+// count line shown, as WriteExport does.
+std::string ExportJpkFaToFile(AppContext& ctx, const std::string& fileName);
 
 // The command line's hand-over: a complete result written whole to fileName
 // (an older file is replaced only by the finished one); a failure kept in

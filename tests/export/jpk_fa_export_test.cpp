@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <initializer_list>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -210,6 +212,32 @@ TEST(JpkFaExport, InvoicesAndRowsOfTheMonth) {
   EXPECT_EQ(root.IndexOfChild("FakturaWierszCtrl"), 16);
   EXPECT_EQ(run.result.fa.Naglowek().DataOd(), "2026-11-01");
   EXPECT_EQ(run.SchemaComplaints(), "");
+}
+
+// The command line writes the file while it is made, in batches: the same
+// bytes as the month made in memory and saved whole.
+TEST(JpkFaExport, FileWrittenAsItIsMadeEqualsTheWholeSave) {
+  FaRun run;
+  WarehouseMonth& m = run.month;
+  std::deque<std::string> names;
+  m.docs.clear();
+  m.rows.clear();
+  m.reg.clear();
+  for (int i = 1; i <= 5000; ++i) {
+    const char* name = names.emplace_back("FV " + std::to_string(i) + "/11/2026").c_str();
+    m.docs.push_back({.type = 0, .number = i, .name = name});
+    m.rows.push_back({.type = 0, .number = i, .pos = 1, .quantity = 2, .price = 10.0 + i % 7, .vat = 23});
+    m.rows.push_back({.type = 0, .number = i, .pos = 2, .quantity = 1, .price = 5, .vat = 8});
+    m.reg.push_back({.cls = 0, .number = i, .value = 30, .totalTax = 5});
+  }
+  ASSERT_EQ(run.Run(), "");
+  kx::jpk::SaveFAFile(run.result.fa, (run.dir / "whole.xml").string());
+  EXPECT_EQ(kx::exports::ExportJpkFaToFile(run.ctx, (run.dir / "made.xml").string()),
+            "Zapisano plik " + (run.dir / "made.xml").string() + ": faktur 5000, wierszy 10000");
+  const std::regex created("<DataWytworzeniaJPK>[^<]*</DataWytworzeniaJPK>");
+  auto text = [&](const char* name) { return std::regex_replace(ReadFile(run.dir / name), created, ""); };
+  EXPECT_EQ(text("made.xml"), text("whole.xml"));
+  EXPECT_EQ(SchemaErrors(run.dir / "made.xml"), "");
 }
 
 TEST(JpkFaExport, AmountsOfTheRegister) {

@@ -598,16 +598,17 @@ void SaveMAGFile(mag::IXMLJPKMAG& root, const std::string& fileName) { SaveWhole
 
 void SaveKRFile(kr::IXMLJPKKR& root, const std::string& fileName) { SaveWhole(root, fileName); }
 
-KRFileWriter::KRFileWriter(const std::string& fileName) : m_fileName(fileName), m_root(kr::NewJPKKR()) {
+JpkFileWriter::JpkFileWriter(const xml::XmlNode& root, const std::string& fileName)
+    : m_fileName(fileName), m_kind(JpkKindOfNamespace(root.NamespaceURI())) {
   const std::filesystem::path target(fileName);
   try {
     m_work = std::make_unique<TempFile>(target);
     GiveFinalMode(m_work->Path(), target);
-    m_out = std::make_unique<xml::XmlStreamedSave>(m_root.OwnerDocument(), m_work->Path());
+    m_out = std::make_unique<xml::XmlStreamedSave>(root.OwnerDocument(), m_work->Path());
     const SaveCheck& check = TheSaveCheck();
     const std::filesystem::path schemas = check.schemas && check.report ? check.schemas() : std::filesystem::path();
-    if (!schemas.empty()) {
-      m_check = std::make_unique<StreamValidation>(schemas, "JPK_KR(1)");
+    if (!schemas.empty() && !m_kind.empty()) {
+      m_check = std::make_unique<StreamValidation>(schemas, m_kind);
       m_out->SetWritten([check = m_check.get()](std::string_view text) { check->Add(text); });
     }
   } catch (const Error& e) {
@@ -615,9 +616,9 @@ KRFileWriter::KRFileWriter(const std::string& fileName) : m_fileName(fileName), 
   }
 }
 
-KRFileWriter::~KRFileWriter() = default;
+JpkFileWriter::~JpkFileWriter() = default;
 
-void KRFileWriter::Write() {
+void JpkFileWriter::Write() {
   try {
     m_out->WriteChildren();
   } catch (const Error& e) {
@@ -625,7 +626,7 @@ void KRFileWriter::Write() {
   }
 }
 
-void KRFileWriter::Finish() {
+void JpkFileWriter::Finish() {
   try {
     m_out->Finish();
     if (m_check) {
@@ -641,9 +642,9 @@ void KRFileWriter::Finish() {
   }
 }
 
-void KRFileWriter::Place(const std::string& fileName) {
+void JpkFileWriter::Place(const std::string& fileName) {
   const std::string target = fileName.empty() ? m_fileName : fileName;
-  if (!m_finished) throw Error("Brak aktywnego pliku JPK_KR");
+  if (!m_finished) throw Error("Brak aktywnego pliku " + m_kind.substr(0, m_kind.find('(')));
   m_finished = false;  // placed or, after a failure, gone
   try {
     // Under another name the private file moves beside it first (a copy

@@ -100,23 +100,24 @@ struct SavedFileCheck {
   std::optional<std::string> failure;
 };
 
-// A JPK_KR written to a private file while it is made, for months of a
-// million postings: Write() writes the elements the document holds so far
-// and frees them (no handle into them may be used afterwards); Finish()
-// writes the rest. The save check validates the text on a second thread as
-// it is written (the complaints name their lines); Place() reports its
-// outcome and puts the file in place under the name given at the start, or
-// another one, in one rename. The bytes are those SaveKRFile writes of the
-// whole document. Until then an old file stays whole; a writer dropped
-// before leaves nothing behind.
-class KRFileWriter {
+// A JPK file written to a private file while it is made, for documents too
+// large to be held whole (a month of a million postings): Write() writes the
+// elements under the document element made so far and frees them (no handle
+// into them may be used afterwards); Finish() writes the rest. The save
+// check validates the text on a second thread as it is written (the
+// complaints name their lines); Place() reports its outcome and puts the
+// file in place under the name given at the start, or another one, in one
+// rename. The bytes are those the kind's whole save writes of the whole
+// document. Until then an old file stays whole; a writer dropped before
+// leaves nothing behind.
+class JpkFileWriter {
  public:
-  explicit KRFileWriter(const std::string& fileName);
-  ~KRFileWriter();
-  KRFileWriter(const KRFileWriter&) = delete;
-  KRFileWriter& operator=(const KRFileWriter&) = delete;
+  // root: the document element of a new document of one of the four kinds.
+  JpkFileWriter(const xml::XmlNode& root, const std::string& fileName);
+  ~JpkFileWriter();
+  JpkFileWriter(const JpkFileWriter&) = delete;
+  JpkFileWriter& operator=(const JpkFileWriter&) = delete;
 
-  kr::IXMLJPKKR Root() const { return m_root; }
   void Write();
   void Finish();
   // Once only, after Finish; fails with kx::Error (the file is then gone).
@@ -124,12 +125,23 @@ class KRFileWriter {
 
  private:
   std::string m_fileName;
+  std::string m_kind;  // "JPK_KR(1)" and the like
   bool m_finished = false;
-  kr::IXMLJPKKR m_root;
   std::unique_ptr<TempFile> m_work;
   std::unique_ptr<xml::XmlStreamedSave> m_out;
   std::unique_ptr<StreamValidation> m_check;
   SavedFileCheck m_outcome;
+};
+
+// The JPK_KR of the ledger: a new document written so.
+class KRFileWriter : public JpkFileWriter {
+ public:
+  explicit KRFileWriter(const std::string& fileName) : KRFileWriter(kr::NewJPKKR(), fileName) {}
+  kr::IXMLJPKKR Root() const { return m_root; }
+
+ private:
+  KRFileWriter(kr::IXMLJPKKR root, const std::string& fileName) : JpkFileWriter(root.Node(), fileName), m_root(root) {}
+  kr::IXMLJPKKR m_root;
 };
 
 // A check of every JPK file the program saves, set once by the front end
