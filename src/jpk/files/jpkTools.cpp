@@ -125,10 +125,7 @@ SaveCheck& TheSaveCheck() {
   return check;
 }
 
-// The save of a document as a whole: the indented file is written to a
-// private file beside the target, and one rename puts it in place. Until then
-// the old file is untouched; after a failure nothing is left behind. The
-// caller keeps the document as reading the finished file back would give it.
+// The finished private file put where the user's file goes.
 void PutInPlace(const std::filesystem::path& work, const std::filesystem::path& target) {
   std::error_code ec;
   if (const int injected = FileFault(FileStep::Rename)) ec.assign(injected, std::generic_category());
@@ -141,6 +138,10 @@ void PutInPlace(const std::filesystem::path& work, const std::filesystem::path& 
   throw Error(Format("Nie można zapisać pliku %s: %s", fileName.c_str(), ErrorReason(e).c_str()));
 }
 
+// The save of a document as a whole: the indented file is written to a
+// private file beside the target, and one rename puts it in place. Until then
+// the old file is untouched; after a failure nothing is left behind. The
+// caller keeps the document as reading the finished file back would give it.
 template <typename Root>
 void SaveWhole(Root& root, const std::string& fileName) {
   const std::filesystem::path target(fileName);

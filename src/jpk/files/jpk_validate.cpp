@@ -6,15 +6,15 @@
 #include <libxml/xmlschemas.h>
 
 #include <algorithm>
-#include <thread>
-#include <exception>
-#include <deque>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "platform/error.h"
 #include "platform/xml/xml_document.h"

@@ -49,12 +49,11 @@ class StreamValidation {
 
   void Add(std::string_view text);
   // The end of the text: the complaints, once the whole text is checked.
-  // Fails with kx::Error as ValidateJpkFileAsRead does.
+  // Fails with kx::Error when the schemas are not in the folder.
   std::vector<SchemaError> Finish();
 
-  struct State;
-
  private:
+  struct State;
   std::unique_ptr<State> m_state;
 };
 
