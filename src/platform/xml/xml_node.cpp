@@ -277,6 +277,12 @@ void XmlNode::SetText(std::string_view text) {
     case XML_ATTRIBUTE_NODE:
       detail::CheckText(value);
       SetAttributeValue(reinterpret_cast<xmlAttrPtr>(m_node), value);
+      // An attribute's value leaves the text between elements as it is,
+      // unless it is xml:space.
+      if (!m_node->ns || !m_node->ns->prefix || !xmlStrEqual(m_node->ns->prefix, BAD_CAST "xml")) {
+        m_tree->modified = true;
+        return;
+      }
       break;
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
