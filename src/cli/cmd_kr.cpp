@@ -71,7 +71,7 @@ void Generate(CliEnv& env, const KrCliOptions& o) {
     StepReport report(env.Err(), isatty(STDERR_FILENO) != 0);
     made = ledger::GenerateJpkKR(
         ctx, env.WorkingDir(), file.Root(),
-        [&report](const std::string& message, int position) { report(message, position); }, [&file] { file.Write(); });
+        [&report](const std::string& message, int position) { report(message, position); }, [&file] { file.Made(); });
   }
   file.Finish();
   file.Place();

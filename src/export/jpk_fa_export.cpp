@@ -65,11 +65,11 @@ std::string RateCode(double vat, const std::string& invoice) {
 
 class FaWriter {
  public:
-  FaWriter(AppContext& ctx, WarehouseTables& t, IXMLJPKFA root, const std::function<void()>& written)
+  FaWriter(AppContext& ctx, WarehouseTables& t, IXMLJPKFA root, const std::function<void()>& made)
       : m_ctx(ctx),
         m_t(t),
         m_root(root),
-        m_written(written),
+        m_made(made),
         m_type(t.wi.FieldByName("Type")),
         m_name(t.wi.FieldByName("Name")),
         m_date(t.wi.FieldByName("Date")),
@@ -95,7 +95,7 @@ class FaWriter {
       ++count;
       AddInvoice(invoices.Add());
       sum = RoundAmount(kAmountDecimals, sum + m_regValue.AsFloat());
-      Made(count);
+      if (m_made) m_made();
     }
     if (count == 0) throw Error("Brak faktur w wybranym miesiącu");
     auto ctrl = m_root.FakturaCtrl();
@@ -115,7 +115,7 @@ class FaWriter {
       for (m_t.wt.First(); !m_t.wt.Eof(); m_t.wt.Next()) {
         ++count;
         sum = RoundAmount(kAmountDecimals, sum + AddRow(rows.Add(), invoice, gross));
-        Made(count);
+        if (m_made) m_made();
       }
     }
     // The schema needs at least one row in the file.
@@ -127,12 +127,6 @@ class FaWriter {
   }
 
  private:
-  // After each element of a list: every few thousand they are handed on.
-  void Made(int count) {
-    constexpr int kBatch = 4096;
-    if (m_written && count % kBatch == 0) m_written();
-  }
-
   // An invoice kind whose register row is not marked to be left out.
   bool Taken() { return IsFaKind(m_type.AsInteger()) && (m_regFlags.AsInteger() & kRegSkip) == 0; }
 
@@ -234,7 +228,7 @@ class FaWriter {
   AppContext& m_ctx;
   WarehouseTables& m_t;
   IXMLJPKFA m_root;
-  const std::function<void()>& m_written;
+  const std::function<void()>& m_made;
   tables::Field& m_type;
   tables::Field& m_name;
   tables::Field& m_date;
@@ -253,11 +247,10 @@ class FaWriter {
 
 }  // namespace
 
-FaCounts WriteJpkFa(AppContext& ctx, WarehouseTables& t, IXMLJPKFA root, const std::function<void()>& written) {
+FaCounts WriteJpkFa(AppContext& ctx, WarehouseTables& t, IXMLJPKFA root, const std::function<void()>& made) {
   jpk::PrepareFADocument(root);
   jpk::FillFAHeader(ctx, root);
-  if (written) written();
-  FaWriter writer(ctx, t, root, written);
+  FaWriter writer(ctx, t, root, made);
   FaCounts counts;
   counts.invoices = writer.InvoicePass();
   counts.rows = writer.RowPass();

@@ -202,7 +202,7 @@ std::string ExportJpkFaToFile(AppContext& ctx, const std::string& fileName) {
   WarehouseTables t(ctx);
   jpk::fa::IXMLJPKFA root = jpk::fa::NewJPKFA();
   jpk::JpkFileWriter file(root.Node(), fileName);
-  const FaCounts made = WriteJpkFa(ctx, t, root, [&file] { file.Write(); });
+  const FaCounts made = WriteJpkFa(ctx, t, root, [&file] { file.Made(); });
   file.Finish();
   file.Place();
   return Format("Zapisano plik %s: faktur %d, wierszy %d", fileName.c_str(), made.invoices, made.rows);

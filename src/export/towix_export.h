@@ -84,15 +84,15 @@ struct SageExport {
 // The outputs. JPK_FA, JPK_MAG and Ramzes throw kx::Error at the first
 // failure; Wapro and Sage return the part made with the failure.
 jpk::fa::IXMLJPKFA MakeJpkFa(AppContext& ctx, WarehouseTables& t);
-// The same into root (a new document); written, when given, is called
-// whenever the elements made so far may leave the document (a
-// jpk::JpkFileWriter's Write: written out and freed).
+// The same into root (a new document); made, when given, is told after each
+// invoice and row (a jpk::JpkFileWriter's Made, which writes and frees them
+// in batches).
 struct FaCounts {
   int invoices = 0;
   int rows = 0;
 };
 FaCounts WriteJpkFa(AppContext& ctx, WarehouseTables& t, jpk::fa::IXMLJPKFA root,
-                    const std::function<void()>& written = {});
+                    const std::function<void()>& made = {});
 jpk::mag::IXMLJPKMAG MakeJpkMag(AppContext& ctx, WarehouseTables& t);
 WaproExport MakeWapro(AppContext& ctx, WarehouseTables& t);
 // The same kept as the file's text (`text`, no tree of the month held).

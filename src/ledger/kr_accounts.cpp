@@ -206,7 +206,8 @@ int WriteAccounts(const KrRun& run, jpk::kr::IXMLJPKKR root) {
     item.SetObrotyMaNarast(amount("Credit"));
     item.SetSaldoWinien(amount("SaldoDebit"));
     item.SetSaldoMa(amount("SaldoCredit"));
-    run.Made(++count);
+    ++count;
+    run.Made();
   }
   work.Close();
   return count;

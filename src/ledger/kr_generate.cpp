@@ -40,7 +40,7 @@ fs::path QueryFile(const KrRun& run, const std::string& relative) {
 }  // namespace detail
 
 KrCounts GenerateJpkKR(AppContext& ctx, const fs::path& workingDir, jpk::kr::IXMLJPKKR root, const KrProgress& progress,
-                       const std::function<void()>& written) {
+                       const std::function<void()>& made) {
   const AppSettings& s = ctx.AppSettings;
   int position = 0;
   auto step = [&](const std::string& message, int at) {
@@ -48,20 +48,15 @@ KrCounts GenerateJpkKR(AppContext& ctx, const fs::path& workingDir, jpk::kr::IXM
     if (progress) progress(message, at);
   };
 
-  detail::KrRun run{ctx,
-                    workingDir,
-                    SourceFolder(s, TableFolder::RejkoYear),
-                    LedgerPeriodId(s.CurDate),
-                    false,
-                    [&] { step("", -1); },
-                    written};
+  detail::KrRun run{
+      ctx, workingDir, SourceFolder(s, TableFolder::RejkoYear), LedgerPeriodId(s.CurDate), false, [&] { step("", -1); },
+      made};
   run.december = IsDecember(run.periodId);
 
   // A header without the firm's address is refused by the schema.
   jpk::RequireFirmAddress(s);
   jpk::PrepareKRDocument(root);
   jpk::FillKRHeader(ctx, root);
-  if (written) written();
 
   KrCounts counts;
   step("Generowanie ZOiS", -1);

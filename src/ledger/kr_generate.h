@@ -39,15 +39,15 @@ struct KrCounts {
 
 // The steps of a run, for the month of ctx.AppSettings.CurDate, into root
 // (a new JPK_KR document): header and subject, ZOiS, Dziennik, KontoZapis.
-// written, when given, is called whenever the elements made so far may leave
-// the document (a KRFileWriter's Write: written out and freed); they are
-// made in the file's order.
+// made, when given, is told after each account, journal entry and account
+// entry (a KRFileWriter's Made, which writes and frees them in batches); they
+// are made in the file's order.
 // Query files are looked up as "SQL/zois.sql" and "SQL/dziennik.sql" in
 // workingDir, then in the program's data folders; the accounts' working
 // table is Tmp/_tmp in workingDir (the folder is made when missing). Fails
 // with kx::Error; the control elements of a started step are written also
 // then.
 KrCounts GenerateJpkKR(AppContext& ctx, const std::filesystem::path& workingDir, jpk::kr::IXMLJPKKR root,
-                       const KrProgress& progress, const std::function<void()>& written = {});
+                       const KrProgress& progress, const std::function<void()>& made = {});
 
 }  // namespace kx::ledger

@@ -66,7 +66,7 @@ int WriteJournal(const KrRun& run, jpk::kr::IXMLJPKKR root) {
           const std::string comments = text("Comments");
           item.SetOpisOperacji(comments.empty() ? text("Book Type") : comments);
           item.SetDziennikKwotaOperacji(amount);
-          run.Made(count);
+          run.Made();
         }
         query.Close();
       },
@@ -128,7 +128,7 @@ int WriteAccountEntries(const KrRun& run, jpk::kr::IXMLJPKKR root) {
             item.SetKwotaMa(c);
             if (!text.empty()) item.SetOpisZapisuMa(text);
           }
-          run.Made(count);
+          run.Made();
         }
         details.Close();
       },

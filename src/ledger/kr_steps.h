@@ -20,12 +20,10 @@ struct KrRun {
   uint16_t periodId = 0;
   bool december = false;
   std::function<void()> nextStep;  // one progress step without a new message
-  std::function<void()> written;   // the items made so far may leave the document (none: they stay)
+  std::function<void()> made;      // told after each item made (none: nothing to tell)
 
-  // After each item of a list: every few thousand items they are handed on.
-  void Made(int count) const {
-    constexpr int kBatch = 4096;
-    if (written && count % kBatch == 0) written();
+  void Made() const {
+    if (made) made();
   }
 };
 

@@ -627,6 +627,11 @@ void JpkFileWriter::Write() {
   }
 }
 
+void JpkFileWriter::Made() {
+  constexpr int kBatch = 4096;
+  if (++m_made % kBatch == 0) Write();
+}
+
 void JpkFileWriter::Finish() {
   try {
     m_out->Finish();

@@ -103,7 +103,8 @@ struct SavedFileCheck {
 // A JPK file written to a private file while it is made, for documents too
 // large to be held whole (a month of a million postings): Write() writes the
 // elements under the document element made so far and frees them (no handle
-// into them may be used afterwards); Finish() writes the rest. The save
+// into them may be used afterwards), Made() does so every few thousand
+// elements; Finish() writes the rest. The save
 // check validates the text on a second thread as it is written (the
 // complaints name their lines); Place() reports its outcome and puts the
 // file in place under the name given at the start, or another one, in one
@@ -119,6 +120,8 @@ class JpkFileWriter {
   JpkFileWriter& operator=(const JpkFileWriter&) = delete;
 
   void Write();
+  // Told after each element made: every few thousand it writes them (Write).
+  void Made();
   void Finish();
   // Once only, after Finish; fails with kx::Error (the file is then gone).
   void Place(const std::string& fileName = {});
@@ -127,6 +130,7 @@ class JpkFileWriter {
   std::string m_fileName;
   std::string m_kind;  // "JPK_KR(1)" and the like
   bool m_finished = false;
+  int m_made = 0;
   std::unique_ptr<TempFile> m_work;
   std::unique_ptr<xml::XmlStreamedSave> m_out;
   std::unique_ptr<StreamValidation> m_check;

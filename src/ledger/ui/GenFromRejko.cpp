@@ -92,7 +92,7 @@ void TGenFromRejkoDlg::DoFromRejko() {
       kx::ledger::GenerateJpkKR(
           m_ctx, workingDir, m_made->Root(),
           [this](const std::string& message, int position) { ThreadProgress(message, position); },
-          [this] { m_made->Write(); });
+          [this] { m_made->Made(); });
       m_made->Finish();
       succeeded = true;
     } catch (const std::exception& e) {
