@@ -2,12 +2,14 @@
 // filtered on the month: register ids below 128 are sales, the rest purchases.
 
 #include <string>
+#include <utility>
 
 #include "app/contractor.h"
 #include "app/kxTools.h"
 #include "app/source_tables.h"
 #include "platform/error.h"
 #include "jpk/v7m/line_writers.h"
+#include "jpk/v7m/record_builder.h"
 #include "generate/v7m_generate.h"
 
 namespace kx::generate {
@@ -29,7 +31,7 @@ std::string DocumentNumber(tables::Table& reg) {
 double Value(tables::Table& reg, const char* field) { return reg.FieldByName(field).AsFloat(); }
 
 void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
-  auto list = doc.Ewidencja().SprzedazWiersz();
+  RecordBuilder records(doc.Ewidencja().Node());
   int n = 0;
   for (reg.First(); !reg.Eof(); reg.Next()) {
     if (folvo::IsPurchaseRegId(reg.FieldByName("RegId").AsInteger())) continue;
@@ -38,7 +40,7 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
     Contractor c = ReadContractor(ctx, number, users, true);
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
-    auto line = list.Add();
+    auto line = RecordDraft::Sale();
     SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef, reg.FieldByName("TypDokumentu").AsString(),
                   reg.FieldByName(kFields.issueDate).AsDate(), reg.FieldByName(kFields.saleDate).AsDate(),
                   FieldSet16(reg, "GTU"), FieldSet16(reg, "Procedura"));
@@ -48,12 +50,14 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
     SetNetTaxNodes(line, reg, "K_15", kFields.net5, "K_16", kFields.tax5, false);
     SetNetTaxNodes(line, reg, "K_17", kFields.net8, "K_18", kFields.tax8, false);
     SetNetTaxNodes(line, reg, "K_19", kFields.net23, "K_20", kFields.tax23, false);
+    records.Add(std::move(line));
   }
+  records.Finish();
 }
 
 void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Table& reg, tables::Table& users) {
   const AppSettings& s = ctx.AppSettings;
-  auto list = doc.Ewidencja().ZakupWiersz();
+  RecordBuilder records(doc.Ewidencja().Node());
   int m = 0;
   for (reg.First(); !reg.Eof(); reg.Next()) {
     if (!folvo::IsPurchaseRegId(reg.FieldByName("RegId").AsInteger())) continue;
@@ -62,7 +66,7 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
     Contractor c = ReadContractor(ctx, number, users, true);
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
-    auto line = list.Add();
+    auto line = RecordDraft::Purchase();
     SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, reg.FieldByName("TypDokumentu").AsString(),
                  reg.FieldByName(kFields.purchaseDate).AsDate(), reg.FieldByName(kFields.receiptDate).AsDate(),
                  (FieldSet16(reg, "Procedura") & folvo::kProcedureIMP) != 0);
@@ -72,9 +76,11 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
     if (s.AddNPO2Net) net = RoundAmount(kAmountDecimals, net + Value(reg, kFields.nonDeductibleTax));
     double tax =
         RoundAmount(kAmountDecimals, Value(reg, kFields.tax23) + Value(reg, kFields.tax8) + Value(reg, kFields.tax5));
-    line.SetK_42(net);
-    line.SetK_43(tax);
+    line.SetDecimal("K_42", net);
+    line.SetDecimal("K_43", tax);
+    records.Add(std::move(line));
   }
+  records.Finish();
 }
 
 }  // namespace

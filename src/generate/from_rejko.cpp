@@ -2,6 +2,7 @@
 // the single table "Register" or the older nine registers of the year folder.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/contractor.h"
@@ -9,6 +10,7 @@
 #include "app/source_tables.h"
 #include "platform/error.h"
 #include "jpk/v7m/line_writers.h"
+#include "jpk/v7m/record_builder.h"
 #include "generate/v7m_generate.h"
 
 namespace kx::generate {
@@ -38,7 +40,7 @@ class RejkoReader {
     const AppSettings& s = m_ctx.AppSettings;
     bool zakup2Ex = !m_single && s.Zakup2Ex && regName == rejko::kZakup2ExRegister;
     bool importServices = !m_single && s.Sprzedaz2ImpUslugEx && regName == rejko::kSprzedaz2ImpUslugExRegister;
-    auto list = m_doc.Ewidencja().SprzedazWiersz();
+    RecordBuilder records(m_doc.Ewidencja().Node());
     int n = 0;
     for (m_reg.First(); !m_reg.Eof(); m_reg.Next()) {
       ++n;
@@ -49,7 +51,7 @@ class RejkoReader {
       tables::Date sale = m_reg.FieldByName(zakup2Ex ? m_f.receiptDate : m_f.saleDate).AsDate();
       // Asked before the record exists, so Cancel leaves no empty record behind.
       std::string ksef = KsefReference(m_ctx, m_state, number, m_reg);
-      auto line = list.Add();
+      auto line = RecordDraft::Sale();
       SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef, m_reg.FieldByName("TypDokumentu").AsString(),
                     issue, sale, FieldSet16(m_reg, "GTU"), FieldSet16(m_reg, "Procedura"));
       if (zakup2Ex) {
@@ -66,12 +68,14 @@ class RejkoReader {
         SetNetTaxNodes(line, m_reg, "K_17", m_f.net8, "K_18", m_f.tax8, false);
         SetNetTaxNodes(line, m_reg, "K_19", m_f.net23, "K_20", m_f.tax23, false);
       }
+      records.Add(std::move(line));
     }
+    records.Finish();
   }
 
   void Purchases(const std::string& regName) {
     const AppSettings& s = m_ctx.AppSettings;
-    auto list = m_doc.Ewidencja().ZakupWiersz();
+    RecordBuilder records(m_doc.Ewidencja().Node());
     bool fixedAssets = regName == rejko::kFixedAssetsRegister;
     int m = 0;
     for (m_reg.First(); !m_reg.Eof(); m_reg.Next()) {
@@ -82,7 +86,7 @@ class RejkoReader {
       tables::Date receipt = m_reg.FieldByName(m_f.receiptDate).AsDate();
       // Asked before the record exists, so Cancel leaves no empty record behind.
       std::string ksef = KsefReference(m_ctx, m_state, number, m_reg);
-      auto line = list.Add();
+      auto line = RecordDraft::Purchase();
       SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, m_reg.FieldByName("TypDokumentu").AsString(),
                    purchase, receipt, (FieldSet16(m_reg, "Procedura") & rejko::kProcedureIMP) != 0);
 
@@ -94,13 +98,15 @@ class RejkoReader {
       net = RoundAmount(kAmountDecimals, net);
       tax = RoundAmount(kAmountDecimals, tax);
       if (fixedAssets) {
-        line.SetK_40(net);
-        line.SetK_41(tax);
+        line.SetDecimal("K_40", net);
+        line.SetDecimal("K_41", tax);
       } else {
-        line.SetK_42(net);
-        line.SetK_43(tax);
+        line.SetDecimal("K_42", net);
+        line.SetDecimal("K_43", tax);
       }
+      records.Add(std::move(line));
     }
+    records.Finish();
   }
 
  private:

@@ -1,12 +1,14 @@
 // JPK_V7M records from the warehouse program's VAT register of the month.
 
 #include <string>
+#include <utility>
 
 #include "app/contractor.h"
 #include "app/kxTools.h"
 #include "app/source_tables.h"
 #include "platform/error.h"
 #include "jpk/v7m/line_writers.h"
+#include "jpk/v7m/record_builder.h"
 #include "generate/v7m_generate.h"
 #include "jpk/files/jpkTools.h"
 
@@ -37,6 +39,7 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
                SkippedRows& skipped) {
   const AppSettings& s = ctx.AppSettings;
   auto ewidencja = doc.Ewidencja();
+  RecordBuilder records(ewidencja.Node());
   int n = 0;
   double total = 0;
   for (reg.First(); !reg.Eof(); reg.Next()) {
@@ -68,7 +71,7 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
 
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
-    auto line = ewidencja.SprzedazWiersz().Add();
+    auto line = RecordDraft::Sale();
     SetSaleLineV7(line, n, c.countryCode, c.nip, c.name, number, ksef, type, reg.FieldByName("Date").AsDate(),
                   reg.FieldByName("SaleDate").AsDate(), FieldSet16(reg, "GTU"), procedure);
 
@@ -88,11 +91,14 @@ void ReadSales(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::Tabl
       SetNetTaxNodes(line, reg, "K_19", "Value22", "K_20", "Tax22", cancelled);
     }
 
+    records.Add(std::move(line));
+
     if (type != "FP") {
       double tax = reg.FieldByName("TotalTax").AsFloat();
       total = RoundAmount(kAmountDecimals, total + (cancelled ? -tax : tax));
     }
   }
+  records.Finish();
   auto ctrl = ewidencja.SprzedazCtrl();
   ctrl.SetLiczbaWierszySprzedazy(static_cast<uint32_t>(n));
   ctrl.SetPodatekNalezny(total);
@@ -103,6 +109,7 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
   const AppSettings& s = ctx.AppSettings;
   int64_t skipMask = s.AddCostInvo ? kRegSkip : (kRegSkip | kRegCostInvoice);
   auto ewidencja = doc.Ewidencja();
+  RecordBuilder records(ewidencja.Node());
   int m = 0;
   double total = 0;
   for (reg.First(); !reg.Eof(); reg.Next()) {
@@ -120,7 +127,7 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
     Contractor c = ReadContractor(ctx, number, users, true);
     // Asked before the record exists, so Cancel leaves no empty record behind.
     std::string ksef = KsefReference(ctx, state, number, reg);
-    auto line = ewidencja.ZakupWiersz().Add();
+    auto line = RecordDraft::Purchase();
     SetBuyLineV7(line, m, c.countryCode, c.nip, c.name, number, ksef, "", reg.FieldByName("SaleDate").AsDate(),
                  reg.FieldByName("Date").AsDate(), (flags & kRegIMP) != 0);
 
@@ -133,10 +140,12 @@ void ReadPurchases(AppContext& ctx, GenJpkVatState& state, IXMLJPK doc, tables::
       net = RoundAmount(kAmountDecimals, net / 2);
       tax = RoundAmount(kAmountDecimals, tax / 2);
     }
-    line.SetK_42(net);
-    line.SetK_43(tax);
+    line.SetDecimal("K_42", net);
+    line.SetDecimal("K_43", tax);
+    records.Add(std::move(line));
     total = RoundAmount(kAmountDecimals, total + tax);
   }
+  records.Finish();
   auto ctrl = ewidencja.ZakupCtrl();
   ctrl.SetLiczbaWierszyZakupow(static_cast<uint32_t>(m));
   ctrl.SetPodatekNaliczony(total);

@@ -3,6 +3,7 @@
 #include <array>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "app/kxTools.h"
 #include "jpk/v7m/v7m_order.h"
@@ -47,13 +48,6 @@ xml::XmlNode ChildInSchemaOrder(xml::XmlNode record, std::string_view name) {
   return record.AddChild(name, record.IndexOfChild(before));
 }
 
-void WriteMarkers(xml::XmlNode record, int16_t set, const char* const* names, size_t count) {
-  if (set <= 0) return;
-  for (size_t bit = 0; bit < count; ++bit) {
-    if (set & (1 << bit)) record.ChildByName(names[bit]).SetText("1");
-  }
-}
-
 // The other element of the pair the named one belongs to in this record;
 // empty when it stands alone.
 std::string_view PairPartner(std::string_view recordName, std::string_view element) {
@@ -89,6 +83,107 @@ double RoundedField(tables::Table& table, const std::string& fieldName) {
   return RoundAmount(kAmountDecimals, table.FieldByName(fieldName).AsFloat());
 }
 
+// Where a line writer puts a record's elements: an element of a document, or
+// a draft. Set reaches a child by name (appended when missing); Place puts a
+// missing one where the schema wants it.
+class NodeRecord {
+ public:
+  explicit NodeRecord(xml::XmlNode node) : m_node(std::move(node)) {}
+  std::string RecordName() const { return m_node.LocalName(); }
+  bool Has(std::string_view name) const { return !m_node.FindChild(name).IsNull(); }
+  void Set(std::string_view name, std::string_view text) { m_node.ChildByName(name).SetText(text); }
+  void Place(std::string_view name, std::string_view text) { ChildInSchemaOrder(m_node, name).SetText(text); }
+
+ private:
+  xml::XmlNode m_node;
+};
+
+template <typename Record>
+void WriteMarkers(Record& record, int16_t set, const char* const* names, size_t count) {
+  if (set <= 0) return;
+  for (size_t bit = 0; bit < count; ++bit) {
+    if (set & (1 << bit)) record.Set(names[bit], "1");
+  }
+}
+
+template <typename Record>
+void WriteKsef(Record& record, const std::string& ref) {
+  switch (MarkerOf(ref)) {
+    case KsefMarker::DI: record.Set("DI", "1"); break;
+    case KsefMarker::BFK: record.Set("BFK", "1"); break;
+    case KsefMarker::OFF: record.Set("OFF", "1"); break;
+    case KsefMarker::Number: record.Set("NrKSeF", ref); break;
+  }
+}
+
+// The element names of the identifying part of a sale or purchase record.
+struct LineNames {
+  const char* number;
+  const char* contractorNip;
+  const char* contractorName;
+  const char* document;
+  const char* firstDate;
+  const char* secondDate;  // written when it differs from the first
+};
+constexpr LineNames kSaleLine{"LpSprzedazy",    "NrKontrahenta",   "NazwaKontrahenta",
+                              "DowodSprzedazy", "DataWystawienia", "DataSprzedazy"};
+constexpr LineNames kBuyLine{"LpZakupu", "NrDostawcy", "NazwaDostawcy", "DowodZakupu", "DataZakupu", "DataWplywu"};
+
+template <typename Record>
+void WriteLineHead(Record& line, const LineNames& names, int nr, const std::string& countryCode, const std::string& nip,
+                   const std::string& name, const std::string& document, const std::string& ksef, Date first,
+                   Date second) {
+  line.Set(names.number, std::to_string(nr));
+  if (!countryCode.empty()) line.Set("KodKrajuNadaniaTIN", countryCode);
+  line.Set(names.contractorNip, nip);
+  line.Set(names.contractorName, name);
+  line.Set(names.document, document);
+  line.Set(names.firstDate, tables::DateText(first));
+  if (second != first) line.Set(names.secondDate, tables::DateText(second));
+  WriteKsef(line, ksef);
+}
+
+template <typename Record>
+void WriteSaleLine(Record& line, int Nr, const std::string& KodKraju, const std::string& NIP,
+                   const std::string& NazwaKontr, const std::string& Doc, const std::string& NrKSeF,
+                   const std::string& TypDok, Date DataWystawienia, Date DataSprzedazy, int16_t GTU,
+                   int16_t Procedura) {
+  WriteLineHead(line, kSaleLine, Nr, KodKraju, NIP, NazwaKontr, Doc, NrKSeF, DataWystawienia, DataSprzedazy);
+  if (IsSaleDocumentType(TypDok)) line.Set("TypDokumentu", TypDok);
+  WriteMarkers(line, GTU, kGtuNames.data(), kGtuNames.size());
+  WriteMarkers(line, Procedura, kProcedureNames.data(), kProcedureNames.size());
+}
+
+template <typename Record>
+void WriteBuyLine(Record& line, int Nr, const std::string& KodKraju, const std::string& NIP,
+                  const std::string& NazwaDostawcy, const std::string& Doc, const std::string& NrKSeF,
+                  const std::string& TypDok, Date DataZakupu, Date DataWplywu, bool IMP) {
+  WriteLineHead(line, kBuyLine, Nr, KodKraju, NIP, NazwaDostawcy, Doc, NrKSeF, DataZakupu, DataWplywu);
+  if (IsPurchaseDocumentType(TypDok)) line.Set("DokumentZakupu", TypDok);
+  if (IMP) line.Set("IMP", "1");
+}
+
+template <typename Record>
+void WriteAmount(Record& record, tables::Table& table, const std::string& elementName, const std::string& fieldName,
+                 bool negate, bool writeZero) {
+  double v = RoundedField(table, fieldName);
+  if (negate) v = -v;
+  if (v == 0) v = 0;  // no "-0"
+  if (!writeZero && v == 0) return;
+  record.Place(elementName, DecimalText(v));
+  std::string_view partner = PairPartner(record.RecordName(), elementName);
+  if (!partner.empty() && !record.Has(partner)) record.Place(partner, "0");
+}
+
+template <typename Record>
+void WriteNetTax(Record& record, tables::Table& table, const std::string& netElement, const std::string& netField,
+                 const std::string& taxElement, const std::string& taxField, bool negate) {
+  const bool net = RoundedField(table, netField) != 0;
+  const bool tax = RoundedField(table, taxField) != 0;
+  WriteAmount(record, table, netElement, netField, negate, net || tax);
+  WriteAmount(record, table, taxElement, taxField, negate, net || tax);
+}
+
 }  // namespace
 
 int16_t FieldSet16(tables::Table& table, const std::string& fieldName) {
@@ -99,63 +194,54 @@ void SetSaleLineV7(IXMLJPK_Ewidencja_SprzedazWiersz SaleLine, int Nr, const std:
                    const std::string& NIP, const std::string& NazwaKontr, const std::string& Doc,
                    const std::string& NrKSeF, const std::string& TypDok, Date DataWystawienia, Date DataSprzedazy,
                    int16_t GTU, int16_t Procedura) {
-  SaleLine.SetLpSprzedazy(Nr);
-  if (!KodKraju.empty()) SaleLine.SetKodKrajuNadaniaTIN(KodKraju);
-  SaleLine.SetNrKontrahenta(NIP);
-  SaleLine.SetNazwaKontrahenta(NazwaKontr);
-  SaleLine.SetDowodSprzedazy(Doc);
-  SaleLine.SetDataWystawienia(DataWystawienia);
-  if (DataSprzedazy != DataWystawienia) SaleLine.SetDataSprzedazy(DataSprzedazy);
-  switch (MarkerOf(NrKSeF)) {
-    case KsefMarker::DI: SaleLine.SetDI(1); break;
-    case KsefMarker::BFK: SaleLine.SetBFK(1); break;
-    case KsefMarker::OFF: SaleLine.SetOFF(1); break;
-    case KsefMarker::Number: SaleLine.SetNrKSeF(NrKSeF); break;
-  }
-  if (IsSaleDocumentType(TypDok)) SaleLine.SetTypDokumentu(TypDok);
-  WriteMarkers(SaleLine.Node(), GTU, kGtuNames.data(), kGtuNames.size());
-  WriteMarkers(SaleLine.Node(), Procedura, kProcedureNames.data(), kProcedureNames.size());
+  NodeRecord record(SaleLine.Node());
+  WriteSaleLine(record, Nr, KodKraju, NIP, NazwaKontr, Doc, NrKSeF, TypDok, DataWystawienia, DataSprzedazy, GTU,
+                Procedura);
+}
+
+void SetSaleLineV7(RecordDraft& SaleLine, int Nr, const std::string& KodKraju, const std::string& NIP,
+                   const std::string& NazwaKontr, const std::string& Doc, const std::string& NrKSeF,
+                   const std::string& TypDok, Date DataWystawienia, Date DataSprzedazy, int16_t GTU,
+                   int16_t Procedura) {
+  WriteSaleLine(SaleLine, Nr, KodKraju, NIP, NazwaKontr, Doc, NrKSeF, TypDok, DataWystawienia, DataSprzedazy, GTU,
+                Procedura);
 }
 
 void SetBuyLineV7(IXMLJPK_Ewidencja_ZakupWiersz BuyLine, int Nr, const std::string& KodKraju, const std::string& NIP,
                   const std::string& NazwaDostawcy, const std::string& Doc, const std::string& NrKSeF,
                   const std::string& TypDok, Date DataZakupu, Date DataWplywu, bool IMP) {
-  BuyLine.SetLpZakupu(Nr);
-  if (!KodKraju.empty()) BuyLine.SetKodKrajuNadaniaTIN(KodKraju);
-  BuyLine.SetNrDostawcy(NIP);
-  BuyLine.SetNazwaDostawcy(NazwaDostawcy);
-  BuyLine.SetDowodZakupu(Doc);
-  BuyLine.SetDataZakupu(DataZakupu);
-  if (DataWplywu != DataZakupu) BuyLine.SetDataWplywu(DataWplywu);
-  switch (MarkerOf(NrKSeF)) {
-    case KsefMarker::DI: BuyLine.SetDI(1); break;
-    case KsefMarker::BFK: BuyLine.SetBFK(1); break;
-    case KsefMarker::OFF: BuyLine.SetOFF(1); break;
-    case KsefMarker::Number: BuyLine.SetNrKSeF(NrKSeF); break;
-  }
-  if (IsPurchaseDocumentType(TypDok)) BuyLine.SetDokumentZakupu(TypDok);
-  if (IMP) BuyLine.SetIMP(1);
+  NodeRecord record(BuyLine.Node());
+  WriteBuyLine(record, Nr, KodKraju, NIP, NazwaDostawcy, Doc, NrKSeF, TypDok, DataZakupu, DataWplywu, IMP);
+}
+
+void SetBuyLineV7(RecordDraft& BuyLine, int Nr, const std::string& KodKraju, const std::string& NIP,
+                  const std::string& NazwaDostawcy, const std::string& Doc, const std::string& NrKSeF,
+                  const std::string& TypDok, Date DataZakupu, Date DataWplywu, bool IMP) {
+  WriteBuyLine(BuyLine, Nr, KodKraju, NIP, NazwaDostawcy, Doc, NrKSeF, TypDok, DataZakupu, DataWplywu, IMP);
 }
 
 void SetAmountNode(const jpk::TypedNode& record, tables::Table& table, const std::string& elementName,
                    const std::string& fieldName, bool negate, bool writeZero) {
-  double v = RoundedField(table, fieldName);
-  if (negate) v = -v;
-  if (v == 0) v = 0;  // no "-0"
-  if (!writeZero && v == 0) return;
-  xml::XmlNode node = record.Node();
-  ChildInSchemaOrder(node, elementName).SetText(DecimalText(v));
-  std::string_view partner = PairPartner(node.LocalName(), elementName);
-  if (!partner.empty() && node.FindChild(partner).IsNull()) ChildInSchemaOrder(node, partner).SetText("0");
+  NodeRecord target(record.Node());
+  WriteAmount(target, table, elementName, fieldName, negate, writeZero);
+}
+
+void SetAmountNode(RecordDraft& record, tables::Table& table, const std::string& elementName,
+                   const std::string& fieldName, bool negate, bool writeZero) {
+  WriteAmount(record, table, elementName, fieldName, negate, writeZero);
 }
 
 void SetNetTaxNodes(const jpk::TypedNode& record, tables::Table& table, const std::string& netElement,
                     const std::string& netField, const std::string& taxElement, const std::string& taxField,
                     bool negate) {
-  const bool net = RoundedField(table, netField) != 0;
-  const bool tax = RoundedField(table, taxField) != 0;
-  SetAmountNode(record, table, netElement, netField, negate, net || tax);
-  SetAmountNode(record, table, taxElement, taxField, negate, net || tax);
+  NodeRecord target(record.Node());
+  WriteNetTax(target, table, netElement, netField, taxElement, taxField, negate);
+}
+
+void SetNetTaxNodes(RecordDraft& record, tables::Table& table, const std::string& netElement,
+                    const std::string& netField, const std::string& taxElement, const std::string& taxField,
+                    bool negate) {
+  WriteNetTax(record, table, netElement, netField, taxElement, taxField, negate);
 }
 
 }  // namespace kx::jpk::v7m

@@ -13,11 +13,15 @@
 // GTU set: bit 0 GTU_01 ... bit 12 GTU_13. Procedure set: bit 0 WSTO_EE,
 // IED, TP, TT_WNT, TT_D, MR_T, MR_UZ, I_42, I_63, B_SPV, B_SPV_DOSTAWA,
 // bit 11 B_MPV_PROWIZJA. A set of 0 or below writes no marker.
+//
+// Each writer fills a record element of a document or a draft of one
+// (RecordDraft), with the same elements in the same order.
 
 #include <cstdint>
 #include <string>
 
 #include "jpk/model/Schemat_JPK_V7M3_v10E.h"
+#include "jpk/v7m/record_draft.h"
 #include "platform/tables/table.h"
 
 namespace kx::jpk::v7m {
@@ -28,8 +32,14 @@ void SetSaleLineV7(IXMLJPK_Ewidencja_SprzedazWiersz SaleLine, int Nr, const std:
                    const std::string& NIP, const std::string& NazwaKontr, const std::string& Doc,
                    const std::string& NrKSeF, const std::string& TypDok, Date DataWystawienia, Date DataSprzedazy,
                    int16_t GTU, int16_t Procedura);
+void SetSaleLineV7(RecordDraft& SaleLine, int Nr, const std::string& KodKraju, const std::string& NIP,
+                   const std::string& NazwaKontr, const std::string& Doc, const std::string& NrKSeF,
+                   const std::string& TypDok, Date DataWystawienia, Date DataSprzedazy, int16_t GTU, int16_t Procedura);
 
 void SetBuyLineV7(IXMLJPK_Ewidencja_ZakupWiersz BuyLine, int Nr, const std::string& KodKraju, const std::string& NIP,
+                  const std::string& NazwaDostawcy, const std::string& Doc, const std::string& NrKSeF,
+                  const std::string& TypDok, Date DataZakupu, Date DataWplywu, bool IMP);
+void SetBuyLineV7(RecordDraft& BuyLine, int Nr, const std::string& KodKraju, const std::string& NIP,
                   const std::string& NazwaDostawcy, const std::string& Doc, const std::string& NrKSeF,
                   const std::string& TypDok, Date DataZakupu, Date DataWplywu, bool IMP);
 
@@ -40,10 +50,15 @@ void SetBuyLineV7(IXMLJPK_Ewidencja_ZakupWiersz BuyLine, int Nr, const std::stri
 // has none yet: the schema takes them only together.
 void SetAmountNode(const jpk::TypedNode& record, tables::Table& table, const std::string& elementName,
                    const std::string& fieldName, bool negate, bool writeZero);
+void SetAmountNode(RecordDraft& record, tables::Table& table, const std::string& elementName,
+                   const std::string& fieldName, bool negate, bool writeZero);
 
 // A net/tax pair: both are written, a zero one as 0, when either is not 0;
 // neither when both are 0.
 void SetNetTaxNodes(const jpk::TypedNode& record, tables::Table& table, const std::string& netElement,
+                    const std::string& netField, const std::string& taxElement, const std::string& taxField,
+                    bool negate);
+void SetNetTaxNodes(RecordDraft& record, tables::Table& table, const std::string& netElement,
                     const std::string& netField, const std::string& taxElement, const std::string& taxField,
                     bool negate);
 

@@ -348,15 +348,14 @@ xml::XmlNode NextPurchaseRecord(const xml::XmlNode& record) {
 xml::XmlNode EnsureChildInOrder(xml::XmlNode parent, std::string_view name, std::span<const std::string_view> order) {
   if (xml::XmlNode child = parent.FindChild(name)) return child;
   int target = OrderIndex(order, name);
-  int index = 0;
-  int position = -1;
-  for (xml::XmlNode c = parent.FirstChild(); !c.IsNull(); c = c.NextSibling(), ++index) {
-    if (c.Kind() == xml::XmlNodeKind::Element && OrderIndex(order, c.LocalName()) > target) {
-      position = index;
+  xml::XmlNode before;
+  for (xml::XmlNode c = parent.FirstChild(); !c.IsNull(); c = c.NextSibling()) {
+    if (c.Kind() == xml::XmlNodeKind::Element && OrderIndex(order, c.LocalNameView()) > target) {
+      before = c;
       break;
     }
   }
-  return parent.AddChild(name, position);
+  return parent.AddChildBefore(name, before);
 }
 
 xml::XmlNode SetChildInOrder(xml::XmlNode parent, std::string_view name, std::string_view text,

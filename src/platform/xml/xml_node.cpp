@@ -417,7 +417,7 @@ xmlNodePtr FirstMatch(Tree& tree, xmlNodePtr parent, const ChildFilter& filter) 
   for (; child && seen < kLookThrough; child = child->next, ++seen) {
     if (filter.Matches(child)) return child;
   }
-  return child ? tree.ChildAt(parent, filter, 0) : nullptr;
+  return child ? tree.FirstChild(parent, filter) : nullptr;
 }
 
 }  // namespace
@@ -520,6 +520,19 @@ void CheckInsert(Tree& tree, xmlNodePtr parent, xmlNodePtr node) {
 
 XmlNode XmlNode::AddChild(std::string_view name, int index) {
   xmlNodePtr parent = Container("AddChild");
+  return NewChild(parent, name, index, nullptr);
+}
+
+XmlNode XmlNode::AddChildBefore(std::string_view name, const XmlNode& reference) {
+  xmlNodePtr parent = Container("AddChildBefore");
+  if (!reference.IsNull() && (reference.m_ns || reference.m_tree != m_tree || reference.m_node->parent != parent ||
+                              reference.m_node->type == XML_ATTRIBUTE_NODE)) {
+    Fail("Węzeł odniesienia nie jest węzłem podrzędnym tego elementu XML");
+  }
+  return NewChild(parent, name, -1, &reference);
+}
+
+XmlNode XmlNode::NewChild(_xmlNode* parent, std::string_view name, int index, const XmlNode* reference) {
   detail::CheckName(name);
   QName qname = Split(name);
   if (IsXmlns(qname)) Fail(kx::Format("Niepoprawna nazwa elementu XML: %s", std::string(name).c_str()));
@@ -535,9 +548,10 @@ XmlNode XmlNode::AddChild(std::string_view name, int index) {
   }
   if (parent->type == XML_DOCUMENT_NODE) {
     // A document element without namespace.
+    if (reference) index = reference->IsNull() ? -1 : m_tree->IndexOf(parent, reference->m_node);
     return AddChildNS(name, ns ? Href(ns) : std::string_view(), index);
   }
-  xmlNodePtr before = Reference(*m_tree, parent, index, *this);
+  xmlNodePtr before = reference ? reference->m_node : Reference(*m_tree, parent, index, *this);
   xmlNodePtr node = xmlNewDocNode(m_tree->doc, ns, Bytes(qname.local), nullptr);
   m_tree->Insert(parent, node, before, index, false);
   return XmlNode(m_tree, node);
@@ -916,5 +930,7 @@ XmlNode XmlNode::CloneNode(bool deep) const {
   detail::NewNode copy = detail::CopyNode(*m_tree, m_node, m_ns, deep);
   return XmlNode(m_tree, copy.node, copy.declaration);
 }
+
+void CheckXmlText(std::string_view text) { detail::CheckText(text); }
 
 }  // namespace kx::xml

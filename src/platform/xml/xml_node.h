@@ -123,6 +123,8 @@ class XmlNode {
   // ChildCount appends). An unprefixed name takes this element's namespace and
   // prefix; "p:x" takes the namespace bound to p here (an unbound prefix fails).
   XmlNode AddChild(std::string_view name, int index = -1);
+  // The same, inserted before the given child (a null one appends).
+  XmlNode AddChildBefore(std::string_view name, const XmlNode& reference);
   // The same with an explicit namespace ("" for none); the namespace is
   // declared on the new element when it is not in scope under that prefix.
   XmlNode AddChildNS(std::string_view qualifiedName, std::string_view namespaceUri, int index = -1);
@@ -197,6 +199,9 @@ class XmlNode {
   _xmlNode* Container(const char* operation) const;  // element, document or fragment
   // The child's node, when it is a child (not an attribute) of this node.
   _xmlNode* OwnChild(const XmlNode& child, const char* operation) const;
+  // A new element under parent, before the reference when one is given, else
+  // at the index.
+  XmlNode NewChild(_xmlNode* parent, std::string_view name, int index, const XmlNode* reference);
 
   detail::Tree* m_tree = nullptr;
   _xmlNode* m_node = nullptr;
@@ -204,5 +209,9 @@ class XmlNode {
   // carries it (nullptr while it is not attached).
   _xmlNs* m_ns = nullptr;
 };
+
+// Fails as SetText would for a text no XML document can hold: not UTF-8, or
+// with characters XML does not allow.
+void CheckXmlText(std::string_view text);
 
 }  // namespace kx::xml

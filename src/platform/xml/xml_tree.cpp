@@ -1,6 +1,7 @@
 #include "platform/xml/xml_tree.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -115,7 +116,7 @@ Tree::Cursor& Tree::CursorFor(xmlNodePtr parent, const ChildFilter& filter) {
   Cursor* victim = nullptr;
   auto rank = [&](const Cursor& c) {
     bool stale = !c.parent || c.stamp != StampOf(c.parent);
-    bool longList = c.count >= kLongList;
+    bool longList = c.span >= kLongList;
     return std::make_tuple(stale ? 0 : 1, longList ? 1 : 0, c.used);
   };
   for (Cursor& c : m_cursors) {
@@ -140,6 +141,7 @@ Tree::Cursor& Tree::CursorFor(xmlNodePtr parent, const ChildFilter& filter) {
   victim->prefix.assign(filter.prefix);
   victim->knownNs = filter.knownNs;
   victim->count = -1;
+  victim->span = 0;
   victim->index = -1;
   victim->node = nullptr;
   return *victim;
@@ -150,11 +152,13 @@ int Tree::ChildCount(xmlNodePtr parent, const ChildFilter& filter) {
   Cursor& c = CursorFor(parent, filter);
   if (c.count < 0) {
     int count = 0;
+    int span = 0;
     xmlNodePtr first = nullptr;
-    for (xmlNodePtr x = parent->children; x; x = x->next) {
+    for (xmlNodePtr x = parent->children; x; x = x->next, ++span) {
       if (c.Matches(x) && count++ == 0) first = x;
     }
     c.count = count;
+    c.span = span;
     // The walk passed the first one: a look-up of it needs no second walk.
     if (!c.node && first) {
       c.node = first;
@@ -204,6 +208,25 @@ xmlNodePtr Tree::ChildAt(xmlNodePtr parent, const ChildFilter& filter, int index
   return node;
 }
 
+xmlNodePtr Tree::FirstChild(xmlNodePtr parent, const ChildFilter& filter) {
+  if (IsLeaf(parent)) return nullptr;
+  Cursor& c = CursorFor(parent, filter);
+  if (c.node && c.index == 0) return c.node;
+  if (c.count == 0) return nullptr;
+  int span = 0;
+  for (xmlNodePtr x = parent->children; x; x = x->next, ++span) {
+    if (c.Matches(x)) {
+      c.node = x;
+      c.index = 0;
+      c.span = std::max(c.span, span);
+      return x;
+    }
+  }
+  c.count = 0;
+  c.span = span;
+  return nullptr;
+}
+
 int Tree::IndexOf(xmlNodePtr parent, xmlNodePtr child) {
   if (!child || child->parent != parent || IsLeaf(parent)) return -1;
   Cursor& c = CursorFor(parent, ChildFilter{});
@@ -243,8 +266,15 @@ void Tree::Link(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, int index
     // A node outside the list moves no position in it; appending none before
     // the cursor.
     bool matches = c.Matches(node);
-    if (c.count >= 0 && matches) ++c.count;
-    if (c.node && before && matches) {
+    if (c.count == 0 && matches) {
+      // The first of its kind: its position is known without a walk.
+      c.count = 1;
+      c.node = node;
+      c.index = 0;
+    } else if (c.count >= 0 && matches) {
+      ++c.count;
+    }
+    if (c.node && c.node != node && before && matches) {
       if (before == c.node) {
         ++c.index;
       } else if (c.kind == ChildFilter::Kind::Any && index >= 0) {

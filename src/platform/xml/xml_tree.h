@@ -80,6 +80,9 @@ struct Tree {
   // nullptr when the index is out of range.
   xmlNodePtr ChildAt(xmlNodePtr parent, const ChildFilter& filter, int index);
   int IndexOf(xmlNodePtr parent, xmlNodePtr child);
+  // The first child the filter takes (nullptr: none), walking no further
+  // than to it.
+  xmlNodePtr FirstChild(xmlNodePtr parent, const ChildFilter& filter);
 
   // --- structure --------------------------------------------------------------
   // Inserts node into parent before `before` (nullptr appends); `index` is the
@@ -124,6 +127,7 @@ struct Tree {
     std::string prefix;
     bool knownNs = true;
     int count = -1;
+    int span = 0;  // the children walked to count: what a lost cursor costs
     int index = -1;
     xmlNodePtr node = nullptr;
 
@@ -132,7 +136,7 @@ struct Tree {
     bool Holds(xmlNodePtr list, const ChildFilter& filter) const;
   };
   static constexpr int kCursors = 16;
-  // Lists at least this long are worth keeping over shorter ones.
+  // Cursors over lists at least this long are worth keeping over others.
   static constexpr int kLongList = 64;
 
   Cursor& CursorFor(xmlNodePtr parent, const ChildFilter& filter);

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "fixtures/generate_fixtures.h"
 #include "fixtures/v7m_fixture.h"
+#include "jpk/v7m/record_draft.h"
 #include "jpk/v7m/v7m_records.h"
+#include "platform/error.h"
 #include "support/jpk_schema.h"
 #include "support/temp_dir.h"
 
@@ -40,6 +44,30 @@ class AmountTable {
   kx::tables::Session m_session;
   kx::tables::Table m_table;
 };
+
+// The record the writes make in a sale (or purchase) record element. The
+// same writes into a draft, built into another document, must give the same
+// record.
+template <bool Sale, typename Write>
+std::string Written(Write write) {
+  auto doc = kx::jpk::v7m::NewJPK();
+  auto line = [&] {
+    if constexpr (Sale) {
+      return doc.Ewidencja().SprzedazWiersz().Add();
+    } else {
+      return doc.Ewidencja().ZakupWiersz().Add();
+    }
+  }();
+  write(line);
+  RecordDraft draft = Sale ? RecordDraft::Sale() : RecordDraft::Purchase();
+  write(draft);
+  auto other = kx::jpk::v7m::NewJPK();
+  kx::xml::XmlNode parent = other.Ewidencja().Node();
+  kx::jpk::TypedNode built(BuildRecord(parent, draft));
+  EXPECT_EQ(built.Node().LocalName(), line.Node().LocalName());
+  EXPECT_EQ(Children(built), Children(line)) << "the drafted record";
+  return Children(line);
+}
 
 }  // namespace
 
@@ -96,11 +124,11 @@ TEST(SetSaleLineV7, ElementsMarkersAndOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.expected);
-    auto doc = kx::jpk::v7m::NewJPK();
-    auto line = doc.Ewidencja().SprzedazWiersz().Add();
-    SetSaleLineV7(line, 3, c.kodKraju, "5260250274", "Kłos", "FV 1", c.ksef, c.typ, kIssue, c.saleDate, c.gtu,
-                  c.procedura);
-    EXPECT_EQ(Children(line), c.expected);
+    EXPECT_EQ(Written<true>([&](auto& line) {
+                SetSaleLineV7(line, 3, c.kodKraju, "5260250274", "Kłos", "FV 1", c.ksef, c.typ, kIssue, c.saleDate,
+                              c.gtu, c.procedura);
+              }),
+              c.expected);
   }
 }
 
@@ -134,10 +162,10 @@ TEST(SetBuyLineV7, ElementsMarkersAndOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.expected);
-    auto doc = kx::jpk::v7m::NewJPK();
-    auto line = doc.Ewidencja().ZakupWiersz().Add();
-    SetBuyLineV7(line, 1, "", "BRAK", "Hurt", "F/9", c.ksef, c.typ, kIssue, c.receipt, c.imp);
-    EXPECT_EQ(Children(line), c.expected);
+    EXPECT_EQ(Written<false>([&](auto& line) {
+                SetBuyLineV7(line, 1, "", "BRAK", "Hurt", "F/9", c.ksef, c.typ, kIssue, c.receipt, c.imp);
+              }),
+              c.expected);
   }
 }
 
@@ -169,16 +197,10 @@ TEST(AmountWriters, RoundingSignsAndZeros) {
   kx::tables::Table& table = amounts.Table();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.net);
-    auto doc = kx::jpk::v7m::NewJPK();
-    auto a = doc.Ewidencja().SprzedazWiersz().Add();
-    SetNetTaxNodes(a, table, "K_19", "Net", "K_20", "Tax", c.negate);
-    EXPECT_EQ(Children(a), c.netTax);
-    auto b = doc.Ewidencja().SprzedazWiersz().Add();
-    SetAmountNode(b, table, "K_10", "Net", c.negate, false);
-    EXPECT_EQ(Children(b), c.amount);
-    auto z = doc.Ewidencja().SprzedazWiersz().Add();
-    SetAmountNode(z, table, "K_13", "Net", c.negate, true);
-    EXPECT_EQ(Children(z), c.zeroToo);
+    EXPECT_EQ(Written<true>([&](auto& a) { SetNetTaxNodes(a, table, "K_19", "Net", "K_20", "Tax", c.negate); }),
+              c.netTax);
+    EXPECT_EQ(Written<true>([&](auto& b) { SetAmountNode(b, table, "K_10", "Net", c.negate, false); }), c.amount);
+    EXPECT_EQ(Written<true>([&](auto& z) { SetAmountNode(z, table, "K_13", "Net", c.negate, true); }), c.zeroToo);
     table.Next();
   }
 }
@@ -196,29 +218,32 @@ TEST(AmountWriters, LateElementsTakeTheirSchemaPlace) {
   table.Open();
   table.First();
 
-  auto doc = kx::jpk::v7m::NewJPK();
-  auto sale = doc.Ewidencja().SprzedazWiersz().Add();
-  SetSaleLineV7(sale, 1, "", "BRAK", "X", "D", "DI", "", kIssue, kIssue, 1, 4);
-  SetAmountNode(sale, table, "K_20", "B", false, false);
-  SetAmountNode(sale, table, "K_14", "A", false, false);
-  // K_11 and K_12 are no pair of the schema.
-  SetNetTaxNodes(sale, table, "K_11", "A", "K_12", "B", false);
-  SetAmountNode(sale, table, "K_36", "B", false, false);
-  SetAmountNode(sale, table, "K_10", "A", false, false);
+  auto writeSale = [&](auto& sale) {
+    SetSaleLineV7(sale, 1, "", "BRAK", "X", "D", "DI", "", kIssue, kIssue, 1, 4);
+    SetAmountNode(sale, table, "K_20", "B", false, false);
+    SetAmountNode(sale, table, "K_14", "A", false, false);
+    // K_11 and K_12 are no pair of the schema.
+    SetNetTaxNodes(sale, table, "K_11", "A", "K_12", "B", false);
+    SetAmountNode(sale, table, "K_36", "B", false, false);
+    SetAmountNode(sale, table, "K_10", "A", false, false);
+  };
   // K_20 brought K_19 as 0 before it.
-  EXPECT_EQ(Children(sale),
+  EXPECT_EQ(Written<true>(writeSale),
             "LpSprzedazy=1 NrKontrahenta=BRAK NazwaKontrahenta=X DowodSprzedazy=D DataWystawienia=2026-11-05 DI=1 "
             "GTU_01=1 TP=1 K_10=5 K_11=5 K_12=1 K_14=5 K_19=0 K_20=1 K_36=1");
   // An element already there is overwritten in place; so is a partner made as 0.
-  SetAmountNode(sale, table, "K_11", "B", true, false);
-  SetAmountNode(sale, table, "K_19", "A", false, false);
-  EXPECT_NE(Children(sale).find("K_10=5 K_11=-1 K_12=1 K_14=5 K_19=5 K_20=1 K_36=1"), std::string::npos);
+  std::string overwritten = Written<true>([&](auto& sale) {
+    writeSale(sale);
+    SetAmountNode(sale, table, "K_11", "B", true, false);
+    SetAmountNode(sale, table, "K_19", "A", false, false);
+  });
+  EXPECT_NE(overwritten.find("K_10=5 K_11=-1 K_12=1 K_14=5 K_19=5 K_20=1 K_36=1"), std::string::npos);
 
-  auto buy = doc.Ewidencja().ZakupWiersz().Add();
-  SetBuyLineV7(buy, 1, "", "BRAK", "X", "D", "BFK", "", kIssue, kIssue, true);
-  SetAmountNode(buy, table, "K_43", "B", false, true);
-  SetAmountNode(buy, table, "K_40", "A", false, true);
-  EXPECT_EQ(Children(buy),
+  EXPECT_EQ(Written<false>([&](auto& buy) {
+              SetBuyLineV7(buy, 1, "", "BRAK", "X", "D", "BFK", "", kIssue, kIssue, true);
+              SetAmountNode(buy, table, "K_43", "B", false, true);
+              SetAmountNode(buy, table, "K_40", "A", false, true);
+            }),
             "LpZakupu=1 NrDostawcy=BRAK NazwaDostawcy=X DowodZakupu=D DataZakupu=2026-11-05 BFK=1 IMP=1 K_40=5 "
             "K_41=0 K_42=0 K_43=1");
 }
@@ -240,14 +265,13 @@ TEST(AmountWriters, EveryPairOfTheSchemaIsWrittenWhole) {
     table.First();
     for (const char* pattern : expected) {
       SCOPED_TRACE(std::string(c.net) + " " + pattern);
-      auto doc = kx::jpk::v7m::NewJPK();
-      kx::jpk::TypedNode record = c.sale ? kx::jpk::TypedNode(doc.Ewidencja().SprzedazWiersz().Add())
-                                         : kx::jpk::TypedNode(doc.Ewidencja().ZakupWiersz().Add());
-      SetAmountNode(record, table, c.net, "Net", false, false);
-      SetAmountNode(record, table, c.tax, "Tax", false, false);
+      auto write = [&](auto& record) {
+        SetAmountNode(record, table, c.net, "Net", false, false);
+        SetAmountNode(record, table, c.tax, "Tax", false, false);
+      };
       char text[64];
       std::snprintf(text, sizeof text, pattern, c.net, c.tax);
-      EXPECT_EQ(Children(record), text);
+      EXPECT_EQ(c.sale ? Written<true>(write) : Written<false>(write), text);
       table.Next();
     }
   }
@@ -299,4 +323,38 @@ TEST(LineWriters, FilesFromFaultySourceValuesValidate) {
   EXPECT_EQ(kxtest::SchemaErrors(dir / "v7m.xml"), "");
   EXPECT_EQ(ewidencja.SprzedazWiersz().Count(), 16);
   EXPECT_EQ(ewidencja.ZakupWiersz().Count(), 4);
+}
+
+// What only a draft meets: names outside the schema order, and texts no XML
+// document can hold, refused as the document refuses them.
+TEST(RecordDraft, UnknownNamesAndForbiddenTexts) {
+  // Unknown names are passed by a placed element and stay where they came.
+  RecordDraft draft = RecordDraft::Sale();
+  draft.Place("K_20", "1");
+  draft.Place("Uwagi", "x");
+  draft.Place("K_19", "0");
+  draft.Set("Inne", "y");
+  draft.Set("Uwagi", "z");
+  auto doc = kx::jpk::v7m::NewJPK();
+  kx::xml::XmlNode parent = doc.Ewidencja().Node();
+  EXPECT_EQ(Children(kx::jpk::TypedNode(BuildRecord(parent, draft))), "K_19=0 K_20=1 Uwagi=z Inne=y");
+
+  for (std::string_view bad : {std::string_view("a\x01b"), std::string_view("\xC3(")}) {
+    std::string fromNode;
+    try {
+      kx::jpk::v7m::NewJPK().Ewidencja().SprzedazWiersz().Add().Node().AddChild("NazwaKontrahenta").SetText(bad);
+    } catch (const kx::Error& e) {
+      fromNode = e.what();
+    }
+    ASSERT_FALSE(fromNode.empty());
+    RecordDraft refused = RecordDraft::Sale();
+    try {
+      refused.Set("NazwaKontrahenta", bad);
+      ADD_FAILURE() << "Set took a text XML cannot hold";
+    } catch (const kx::Error& e) {
+      EXPECT_EQ(e.what(), fromNode);
+    }
+    EXPECT_THROW(refused.Place("K_10", bad), kx::Error);
+    EXPECT_TRUE(refused.Elements().empty());
+  }
 }

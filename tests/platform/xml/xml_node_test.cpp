@@ -123,6 +123,32 @@ TEST(XmlNodeChildren, SimpleTextOnlyForOneTextChild) {
   EXPECT_EQ(document.DocumentElement().FirstChild().FirstChild().SimpleText(), std::nullopt);  // a text node
 }
 
+// In a long list the first child of a name is found without walking past it,
+// and stays right as children come and go around it.
+TEST(XmlNodeChildren, FirstOfANameInALongList) {
+  XmlDocument document;
+  XmlNode root = document.AddDocumentElement("r");
+  for (int i = 0; i < 100; ++i) root.AddChild("W");
+  auto first = [&](bool byNamespace) { return byNamespace ? root.FindChild("Ctrl", "") : root.FindChild("Ctrl"); };
+  for (bool byNamespace : {false, true}) {
+    SCOPED_TRACE(byNamespace);
+    EXPECT_TRUE(first(byNamespace).IsNull());
+    XmlNode last = root.AddChild("Ctrl");
+    EXPECT_TRUE(first(byNamespace) == last);
+    root.AddChild("W", 0);
+    EXPECT_TRUE(first(byNamespace) == last);
+    XmlNode middle = root.AddChildBefore("Ctrl", root.ChildAt(50));
+    EXPECT_TRUE(first(byNamespace) == middle);
+    // A later one reached by index does not become the first.
+    EXPECT_TRUE(root.ElementAt("Ctrl", "", 1) == last);
+    EXPECT_TRUE(first(byNamespace) == middle);
+    root.DeleteChild(middle);
+    EXPECT_TRUE(first(byNamespace) == last);
+    root.DeleteChild(last);
+    EXPECT_TRUE(first(byNamespace).IsNull());
+  }
+}
+
 TEST(XmlNodeChildren, InsertAtIndexAndRemove) {
   XmlDocument document = XmlDocument::FromString("<E><W/><W/><Ctrl/></E>");
   XmlNode e = document.DocumentElement();
@@ -144,6 +170,16 @@ TEST(XmlNodeChildren, InsertAtIndexAndRemove) {
   }
   EXPECT_FALSE(ErrorOf([&] { e.AddChild("N", -2); }).empty());
   EXPECT_FALSE(ErrorOf([&] { e.ChildAt(3); }).empty());
+
+  // Before a given child; a null one appends; a node of another parent is refused.
+  XmlNode before = e.AddChildBefore("B", e.FindChild("Ctrl"));
+  EXPECT_EQ(ChildNames(e), (std::vector<std::string>{"W", "W", "B", "Ctrl"}));
+  XmlNode last = e.AddChildBefore("L", XmlNode());
+  EXPECT_EQ(ChildNames(e), (std::vector<std::string>{"W", "W", "B", "Ctrl", "L"}));
+  EXPECT_EQ(ErrorOf([&] { e.AddChildBefore("N", before.AddChild("x")); }),
+            "Węzeł odniesienia nie jest węzłem podrzędnym tego elementu XML");
+  e.RemoveChild(before);
+  e.RemoveChild(last);
 
   // Items before the control element, each at its index (the converter's way).
   for (int i = 0; i < 3; ++i) e.AddChild("W", e.IndexOfChild("Ctrl"));
@@ -244,7 +280,11 @@ TEST(XmlNodeChildren, IndexAccessStaysRightThroughEveryKindOfChange) {
         model.push_back(name);
         break;
       case 2:
-        root.AddChild(name, index);
+        if (count && step % 2) {
+          root.AddChildBefore(name, root.ChildAt(index));
+        } else {
+          root.AddChild(name, index);
+        }
         model.insert(model.begin() + (count ? index : 0), name);
         break;
       case 3:
@@ -290,6 +330,8 @@ TEST(XmlNodeChildren, IndexAccessStaysRightThroughEveryKindOfChange) {
       if (model[i] == filter) positions.push_back(i);
     }
     ASSERT_EQ(root.ElementCount(filter, ""), static_cast<int>(positions.size())) << step;
+    XmlNode first = step % 3 ? root.FindChild(filter) : root.FindChild(filter, "");
+    ASSERT_TRUE(positions.empty() ? first.IsNull() : first == root.ChildAt(positions[0])) << step;
     if (!positions.empty()) {
       int k = static_cast<int>(random() % positions.size());
       ASSERT_TRUE(root.ElementAt(filter, "", k) == root.ChildAt(positions[k])) << step;
