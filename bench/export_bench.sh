@@ -47,7 +47,7 @@ EOF
     [ "$format" = sage ] && out="$work/export$n-sage.txt"
     floor="$out"
     [ "$format" = sage ] && floor=""  # a text file: no XML floor
-    job "export: $format, $n documents, $((n * rows)) rows" "$floor" \
+    before="rm -f $out" job "export: $format, $n documents, $((n * rows)) rows" "$floor" \
       "$cli" "/ini=$month/kx2jpk.ini" export --month 2026-11 --format "$format" -o "$out" --yes
     rm -f "$out"
   done

@@ -34,22 +34,24 @@ for n in $((10000 / scale)) $((100000 / scale)); do
   month_for "$dir" "$n"
   cd "$dir"
   for source in towix rejko folvo; do
-    job "v7m generate: $source, $n rows" "out/v7m-$source.xml" \
+    before="rm -f out/v7m-$source.xml" job "v7m generate: $source, $n rows" "out/v7m-$source.xml" \
       "$cli" /ini=kx2jpk.ini v7m generate --month 2026-11 --source "$source" --yes --ksef-empty bfk \
       -o "out/v7m-$source.xml"
   done
   # The same file with its namespace under a prefix, as some programs write it.
   sed -E -e 's#xmlns="([^"]*)"#xmlns:tns="\1"#' -e 's#<(/?)([A-Za-z_][A-Za-z0-9_]*)([ >/])#<\1tns:\2\3#g' \
-    out/v7m-towix.xml >out/prefixed.xml
-  job "repair: prefixes of a $n-row JPK_V7M" "out/prefixed.xml" "$cli" /ini=kx2jpk.ini repair out/prefixed.xml --yes
-  job "convert: JPK_V7M ($n rows) to Ramzes" "out/v7m-towix.xml" \
-    "$cli" /ini=kx2jpk.ini convert out/v7m-towix.xml --to ramzes -o out
-  job "convert: JPK_V7M ($n rows) to Buchalter" "out/v7m-towix.xml" \
-    "$cli" /ini=kx2jpk.ini convert out/v7m-towix.xml --to buchalter -o out
-  job "export: JPK_FA, $n documents" "out/fa.xml" \
+    out/v7m-towix.xml >prefixed.xml
+  # The repair rewrites its file: each run gets the prefixed one again.
+  before="cp prefixed.xml out/prefixed.xml" job "repair: prefixes of a $n-row JPK_V7M" "out/prefixed.xml" \
+    "$cli" /ini=kx2jpk.ini repair out/prefixed.xml --yes
+  before="rm -rf conv && mkdir conv" job "convert: JPK_V7M ($n rows) to Ramzes" "out/v7m-towix.xml" \
+    "$cli" /ini=kx2jpk.ini convert out/v7m-towix.xml --to ramzes -o conv
+  before="rm -rf conv && mkdir conv" job "convert: JPK_V7M ($n rows) to Buchalter" "out/v7m-towix.xml" \
+    "$cli" /ini=kx2jpk.ini convert out/v7m-towix.xml --to buchalter -o conv
+  before="rm -f out/fa.xml" job "export: JPK_FA, $n documents" "out/fa.xml" \
     "$cli" /ini=kx2jpk.ini export --month 2026-11 --format fa -o out/fa.xml --yes
-  job "convert: JPK_FA ($n documents) to JPK_V7M" "out/fa.xml" \
-    "$cli" /ini=kx2jpk.ini convert out/fa.xml --to v7m --ksef-empty bfk -o out
+  before="rm -rf conv && mkdir conv" job "convert: JPK_FA ($n documents) to JPK_V7M" "out/fa.xml" \
+    "$cli" /ini=kx2jpk.ini convert out/fa.xml --to v7m --ksef-empty bfk -o conv
   cd "$work"
   rm -rf "$dir"
 done
@@ -59,7 +61,8 @@ for entries in $((35000 / scale)) $((350000 / scale)); do
   dir="$work/kr$entries"
   month_for "$dir" "$entries"
   cd "$dir"
-  job "kr generate: $entries entries" "out/kr.xml" "$cli" /ini=kx2jpk.ini kr generate --month 2026-11 -o out/kr.xml
+  before="rm -f out/kr.xml" job "kr generate: $entries entries" "out/kr.xml" \
+    "$cli" /ini=kx2jpk.ini kr generate --month 2026-11 -o out/kr.xml
   printf '    %s postings\n' "$(grep -o '<LiczbaWierszyKontoZapisj>[0-9]*' out/kr.xml | grep -o '[0-9]*$')"
   cd "$work"
   rm -rf "$dir"

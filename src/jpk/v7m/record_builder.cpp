@@ -7,8 +7,8 @@ namespace {
 
 // Records handed over together, and the batches that may wait: the drafts in
 // flight stay a few megabytes.
-constexpr size_t kBatch = 256;
-constexpr size_t kBatchesWaiting = 16;
+constexpr size_t kBatch = 512;
+constexpr size_t kBatchesWaiting = 8;
 
 }  // namespace
 
@@ -31,17 +31,23 @@ RecordBuilder::~RecordBuilder() {
   }
 }
 
+// Each side wakes the other only when that one waits: the builder for a
+// batch, the caller for room.
 void RecordBuilder::Run() {
   for (;;) {
     std::vector<RecordDraft> batch;
+    bool wake = false;
     {
       std::unique_lock lock(m_mutex);
+      m_builderWaits = true;
       m_changed.wait(lock, [this] { return m_stop || m_closed || !m_queue.empty(); });
+      m_builderWaits = false;
       if (m_stop || m_queue.empty()) return;
       batch = std::move(m_queue.front());
       m_queue.pop_front();
+      wake = m_callerWaits;
     }
-    m_changed.notify_all();
+    if (wake) m_changed.notify_all();
     try {
       for (const RecordDraft& draft : batch) BuildRecord(m_parent, draft);
     } catch (...) {
@@ -61,16 +67,20 @@ void RecordBuilder::Add(RecordDraft draft) {
 }
 
 void RecordBuilder::Send() {
+  bool wake = false;
   {
     std::unique_lock lock(m_mutex);
+    m_callerWaits = true;
     m_changed.wait(lock, [this] { return m_stop || m_queue.size() < kBatchesWaiting; });
+    m_callerWaits = false;
     if (m_failure) std::rethrow_exception(m_failure);
     m_queue.push_back(std::move(m_batch));
+    wake = m_builderWaits;
   }
   // Started with the first batch, once the caller's handles of the moment
   // (temporaries naming the parent) are gone.
   if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
-  m_changed.notify_all();
+  if (wake) m_changed.notify_all();
   m_batch = std::vector<RecordDraft>();
   m_batch.reserve(kBatch);
 }

@@ -40,8 +40,10 @@ class RecordBuilder {
   std::mutex m_mutex;
   std::condition_variable m_changed;
   std::deque<std::vector<RecordDraft>> m_queue;
-  bool m_closed = false;  // no batch comes any more
-  bool m_stop = false;    // the rest is not built
+  bool m_closed = false;        // no batch comes any more
+  bool m_stop = false;          // the rest is not built
+  bool m_builderWaits = false;  // for a batch
+  bool m_callerWaits = false;   // for room in the queue
   std::exception_ptr m_failure;
   std::thread m_thread;
 };
