@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_context.h"
@@ -42,6 +43,12 @@ class CliEnv {
   int exitCode = 0;
   std::string executablePath;  // the running program's file, for its version block
 
+  // A document the command ends with, left for the system to take back when
+  // the program ends: main then exits without freeing it node by node, which
+  // takes longer for a large file than the rest of the program's end.
+  void KeepUntilExit(xml::XmlDocument document) { m_kept.push_back(std::move(document)); }
+  bool KeepsDocuments() const { return !m_kept.empty(); }
+
  private:
   std::vector<std::string> m_args;
   std::filesystem::path m_workingDir;
@@ -49,6 +56,7 @@ class CliEnv {
   std::ostream& m_err;
   std::unique_ptr<ui::UserPort> m_ui;
   std::unique_ptr<AppContext> m_context;
+  std::vector<xml::XmlDocument> m_kept;
 };
 
 // The month of a --month option, "RRRR-MM" (CLI::ValidationError otherwise).

@@ -74,6 +74,7 @@ void Generate(CliEnv& env, const GenerateCliOptions& o) {
   auto ewidencja = editor.Document().Ewidencja();
   env.Out() << "Zapisano plik " << o.output << ": sprzedaż " << ewidencja.SprzedazWiersz().Count() << ", zakup "
             << ewidencja.ZakupWiersz().Count() << "\n";
+  env.KeepUntilExit(editor.Document().OwnerDocument());
 }
 
 }  // namespace

@@ -35,9 +35,11 @@ void Repair(CliEnv& env, const RepairOptions& o) {
   if (kind == "JPK_V7M(3)") {
     auto root = jpk::v7m::LoadJPK(o.file);
     repaired = jpk::RepairV7MPrefixes(ctx, root, o.file);
+    env.KeepUntilExit(root.OwnerDocument());
   } else if (kind == "JPK_FA(4)") {
     auto root = jpk::fa::LoadJPKFA(o.file);
     repaired = jpk::RepairFAPrefixes(ctx, root, o.file);
+    env.KeepUntilExit(root.OwnerDocument());
   } else {
     throw Error(Format("Plik %s nie jest plikiem JPK_V7M(3) ani JPK_FA(4): tylko te pliki mają naprawę przedrostków",
                        o.file.c_str()));

@@ -73,6 +73,7 @@ void SetAnswer(CliEnv& env, bool yes, bool no) {
 void Saved(CliEnv& env, V7MEditor& editor, const std::string& target) {
   editor.SaveTo(target);
   env.Out() << "Zapisano plik: " << target << "\n";
+  env.KeepUntilExit(editor.Document().OwnerDocument());
 }
 
 struct FileOptions {

@@ -84,6 +84,9 @@ TEST_F(GenerateCli, WritesTheMonthSchemaValid) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   ASSERT_TRUE(std::filesystem::exists(out));
   EXPECT_EQ(SchemaErrors(out), "");
+  // The last line comes whole also when the program leaves its document to
+  // the system at exit.
+  EXPECT_NE(r.out.find(": sprzedaż 4, zakup 2\n"), std::string::npos) << r.out;
 
   auto root = kx::jpk::v7m::LoadJPK(out);
   EXPECT_EQ(root.Naglowek().Rok(), "2026");
