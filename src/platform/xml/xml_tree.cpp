@@ -116,7 +116,7 @@ Tree::Cursor& Tree::CursorFor(xmlNodePtr parent, const ChildFilter& filter) {
   Cursor* victim = nullptr;
   auto rank = [&](const Cursor& c) {
     bool stale = !c.parent || c.stamp != StampOf(c.parent);
-    bool longList = c.span >= kLongList;
+    bool longList = std::max(c.count, c.span) >= kLongList;
     return std::make_tuple(stale ? 0 : 1, longList ? 1 : 0, c.used);
   };
   for (Cursor& c : m_cursors) {
@@ -266,6 +266,7 @@ void Tree::Link(xmlNodePtr parent, xmlNodePtr node, xmlNodePtr before, int index
     // A node outside the list moves no position in it; appending none before
     // the cursor.
     bool matches = c.Matches(node);
+    ++c.span;
     if (c.count == 0 && matches) {
       // The first of its kind: its position is known without a walk.
       c.count = 1;
@@ -320,6 +321,7 @@ void Tree::Unlink(xmlNodePtr node) {
     uintptr_t stamp = ++m_stampClock;
     for (Cursor& c : m_cursors) {
       if (c.parent != parent || c.stamp != old) continue;
+      if (c.span > 0) --c.span;
       if (c.Matches(node)) {
         if (c.count >= 0) --c.count;
         c.node = nullptr;
