@@ -1,7 +1,7 @@
 #include "platform/xml/xml_tree.h"
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <tuple>
 
