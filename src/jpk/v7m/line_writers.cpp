@@ -27,19 +27,12 @@ constexpr std::array<const char*, 12> kProcedureNames = {"WSTO_EE",       "IED",
 xml::XmlNode ChildInSchemaOrder(xml::XmlNode record, std::string_view name) {
   xml::XmlNode child = record.FindChild(name);
   if (!child.IsNull()) return child;
-  const std::span<const std::string_view> order = record.LocalName() == "ZakupWiersz"
-                                                      ? std::span<const std::string_view>(kPurchaseRecordOrder)
-                                                      : std::span<const std::string_view>(kSaleRecordOrder);
-  auto rank = [&order](std::string_view n) {
-    size_t i = 0;
-    while (i < order.size() && order[i] != n) ++i;
-    return i;
-  };
-  const size_t pos = rank(name);
+  const std::span<const std::string_view> order = RecordOrder(record.LocalNameView());
+  const size_t pos = OrderRank(order, name);
   xml::XmlNode before;
   for (xml::XmlNode c = record.LastChild(); !c.IsNull(); c = c.PreviousSibling()) {
     if (c.Kind() != xml::XmlNodeKind::Element) continue;
-    const size_t r = rank(c.LocalName());
+    const size_t r = OrderRank(order, c.LocalNameView());
     if (r == order.size()) continue;
     if (r < pos) break;
     before = c;

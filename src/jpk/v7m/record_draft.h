@@ -44,9 +44,11 @@ class RecordDraft {
   void Place(std::string_view name, std::string_view text);
 
  private:
-  Element* Find(std::string_view name);
+  // The element's position; Elements().size() when missing.
+  size_t IndexOf(std::string_view name) const;
+  // Checks the text and sets it on the element when there is one.
+  bool Update(std::string_view name, std::string_view text);
   std::string_view Intern(std::string_view name);
-  size_t Rank(std::string_view name) const;
 
   std::string m_recordName;
   std::span<const std::string_view> m_order;

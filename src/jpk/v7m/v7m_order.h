@@ -4,6 +4,7 @@
 // after elements that the schema puts behind it.
 
 #include <array>
+#include <cstddef>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -46,6 +47,20 @@ inline constexpr std::array<std::string_view, 22> kPurchaseRecordOrder{
     "NrKSeF", "OFF", "BFK", "DI", "DokumentZakupu", "IMP", "K_40", "K_41", "K_42", "K_43", "K_44", "K_45", "K_46",
     "K_47", "ZakupVAT_Marza"};
 // clang-format on
+
+// The element order of a record: the purchase record's for "ZakupWiersz",
+// the sale record's for any other.
+constexpr std::span<const std::string_view> RecordOrder(std::string_view recordName) {
+  return recordName == "ZakupWiersz" ? std::span<const std::string_view>(kPurchaseRecordOrder)
+                                     : std::span<const std::string_view>(kSaleRecordOrder);
+}
+
+// The place of the name in the order; order.size() for a name it lacks.
+constexpr size_t OrderRank(std::span<const std::string_view> order, std::string_view name) {
+  size_t i = 0;
+  while (i < order.size() && order[i] != name) ++i;
+  return i;
+}
 
 inline constexpr std::array<std::string_view, 2> kSaleCtrlOrder{"LiczbaWierszySprzedazy", "PodatekNalezny"};
 inline constexpr std::array<std::string_view, 2> kPurchaseCtrlOrder{"LiczbaWierszyZakupow", "PodatekNaliczony"};

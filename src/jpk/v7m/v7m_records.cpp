@@ -48,10 +48,8 @@ bool ContainsBrak(std::string_view text) {
 }
 
 int OrderIndex(std::span<const std::string_view> order, std::string_view name) {
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (order[i] == name) return static_cast<int>(i);
-  }
-  return -1;
+  const size_t rank = OrderRank(order, name);
+  return rank < order.size() ? static_cast<int>(rank) : -1;
 }
 
 // The next element sibling (comments and other nodes between records are stepped over).
