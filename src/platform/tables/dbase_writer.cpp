@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -132,9 +133,38 @@ void ReplaceTable(const fs::path& dbf, const std::string& dbfBytes, const std::s
   RenameOver(dbfTemp, dbf);
 }
 
+// Whole grosze, what amounts mostly are: when the field has room for their
+// digits no rounding is needed, and the text is made straight from the
+// integer. The value may be the double nearest to the grosze or one of its
+// two neighbours (sums and roundings of amounts land there): all three have
+// the grosze as their 15-digit form, so the general way below gives the same.
+bool FixedCentsText(double value, int decimals, std::string& out) {
+  if (!(std::fabs(value) < 1e12)) return false;
+  const long long cents = std::llround(value * 100);
+  const double nearest = static_cast<double>(cents) / 100.0;
+  if (value != nearest && value != std::nextafter(nearest, value)) return false;
+  const unsigned long long magnitude = static_cast<unsigned long long>(cents < 0 ? -cents : cents);
+  const unsigned fraction = static_cast<unsigned>(magnitude % 100);
+  const int fractionDigits = fraction == 0 ? 0 : fraction % 10 == 0 ? 1 : 2;
+  if (fractionDigits > decimals || decimals > 32) return false;
+  char buf[64];
+  char* p = buf;
+  if (cents < 0) *p++ = '-';
+  p = std::to_chars(p, buf + 20, magnitude / 100).ptr;
+  if (decimals > 0) {
+    *p++ = '.';
+    *p++ = static_cast<char>('0' + fraction / 10);
+    if (decimals > 1) *p++ = static_cast<char>('0' + fraction % 10);
+    for (int k = 2; k < decimals; ++k) *p++ = '0';
+  }
+  out.assign(buf, p);
+  return true;
+}
+
 // Decimal text with exactly `decimals` digits after the point, rounded half
 // away from zero on the value's shortest decimal form (so 1.005 gives 1.01).
 std::string FixedText(double value, int decimals) {
+  if (std::string cents; FixedCentsText(value, decimals, cents)) return cents;
   std::string s = kx::DecimalText(value);
   bool negative = !s.empty() && s[0] == '-';
   if (negative) s.erase(0, 1);
@@ -162,17 +192,33 @@ std::string FixedText(double value, int decimals) {
   return out;
 }
 
+// A whole number with `decimals` zeros after the point.
+std::string WholeText(int64_t value, int decimals) {
+  std::string text = std::to_string(value);
+  if (decimals > 0) text += "." + std::string(static_cast<size_t>(decimals), '0');
+  return text;
+}
+
 bool ParseDateText(std::string_view text, Date& date) {
-  std::string digits;
+  char digits[8];
   if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-    digits = std::string(text.substr(0, 4)) + std::string(text.substr(5, 2)) + std::string(text.substr(8, 2));
+    std::memcpy(digits, text.data(), 4);
+    std::memcpy(digits + 4, text.data() + 5, 2);
+    std::memcpy(digits + 6, text.data() + 8, 2);
   } else if (text.size() == 8) {
-    digits = std::string(text);
+    std::memcpy(digits, text.data(), 8);
   } else {
     return false;
   }
-  if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
-  date = {std::stoi(digits.substr(0, 4)), std::stoi(digits.substr(4, 2)), std::stoi(digits.substr(6, 2))};
+  auto number = [&](int from, int count) {
+    int n = 0;
+    for (int k = from; k < from + count; ++k) n = n * 10 + (digits[k] - '0');
+    return n;
+  };
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+  }
+  date = {number(0, 4), number(4, 2), number(6, 2)};
   if (date.month < 1 || date.month > 12 || date.day < 1 || date.year < 1) return false;
   return CivilFromDays(DaysFromCivil(date)) == date;
 }
@@ -248,6 +294,30 @@ class RecordCodec {
     return *it->second;
   }
 
+  // A number field's text, right-aligned; too wide a text fails.
+  void PutNumberText(std::string& rec, const FieldLayout& f, const std::string& text) const {
+    if (text.size() > f.size) {
+      throw Error(Format("Wartość %s nie mieści się w polu %s (szerokość %u, miejsc po przecinku %d) tabeli %s.",
+                         text.c_str(), f.def.name.c_str(), f.size, f.def.decimals, m_table.c_str()));
+    }
+    char* dst = rec.data() + f.offset;
+    std::memset(dst, ' ', f.size);
+    std::memcpy(dst + f.size - text.size(), text.data(), text.size());
+  }
+
+  // Bytes of a character field, cut at its width.
+  void PutBytes(std::string& rec, const FieldLayout& f, std::string_view text) const {
+    const std::string_view bytes = Cut(text, f.size);
+    char* dst = rec.data() + f.offset;
+    std::memset(dst, ' ', f.size);
+    std::memcpy(dst, bytes.data(), bytes.size());
+    if (f.lengthBit >= 0) {
+      bool shorter = bytes.size() < f.size;
+      if (shorter) dst[f.size - 1] = static_cast<char>(bytes.size());
+      SetBit(rec, f.lengthBit, shorter);
+    }
+  }
+
   // Writes the value into the record; a memo's text goes to pendingMemo.
   void Put(std::string& rec, const FieldLayout& f, const Value& v, const Translator& translate,
            std::string* pendingMemo, bool& memoIsNull) const {
@@ -261,32 +331,24 @@ class RecordCodec {
     switch (f.type) {
       case 'C':
       case 'V': {
-        std::string bytes = Cut(TextFor(f, v, translate), f.size);
-        std::memset(dst, ' ', f.size);
-        std::memcpy(dst, bytes.data(), bytes.size());
-        if (f.lengthBit >= 0) {
-          bool shorter = bytes.size() < f.size;
-          if (shorter) dst[f.size - 1] = static_cast<char>(bytes.size());
-          SetBit(rec, f.lengthBit, shorter);
+        // Raw bytes go in as they are, without a copy.
+        if (v.type == Value::Type::Bytes) {
+          PutBytes(rec, f, v.text);
+        } else {
+          PutBytes(rec, f, TextFor(f, v, translate));
         }
         return;
       }
       case 'N':
-      case 'F': {
-        std::string text = NumberTextFor(f, v);
-        if (text.size() > f.size) {
-          throw Error(Format("Wartość %s nie mieści się w polu %s (szerokość %u, miejsc po przecinku %d) tabeli %s.",
-                             text.c_str(), f.def.name.c_str(), f.size, f.def.decimals, m_table.c_str()));
-        }
-        std::memset(dst, ' ', f.size);
-        std::memcpy(dst + f.size - text.size(), text.data(), text.size());
-        return;
-      }
+      case 'F': PutNumberText(rec, f, NumberTextFor(f, v)); return;
       case 'D': {
         Date d = DateFor(f, v);
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%04d%02d%02d", d.year, d.month, d.day);
-        std::memcpy(dst, buf, 8);
+        // yyyymmdd; the year is 1..9999 here
+        const int parts[3][2] = {{d.year, 4}, {d.month, 2}, {d.day, 2}};
+        for (const auto& [value, width] : parts) {
+          for (int k = width - 1, n = value; k >= 0; --k, n /= 10) dst[k] = static_cast<char>('0' + n % 10);
+          dst += width;
+        }
         return;
       }
       case 'L': *dst = BoolFor(f, v) ? 'T' : 'F'; return;
@@ -419,14 +481,13 @@ class RecordCodec {
 
   // Templates have fixed widths: longer text is cut at the field's width, as
   // the table engine does. A UTF-8 table is cut between characters.
-  std::string Cut(std::string bytes, uint32_t size) const {
+  std::string_view Cut(std::string_view bytes, uint32_t size) const {
     if (bytes.size() <= size) return bytes;
     size_t end = size;
     if (m_codePage == kUtf8CodePage) {
       while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
     }
-    bytes.resize(end);
-    return bytes;
+    return bytes.substr(0, end);
   }
 
   Value NumberOf(const FieldLayout& f, const Value& v) const {
@@ -446,11 +507,7 @@ class RecordCodec {
 
   std::string NumberTextFor(const FieldLayout& f, const Value& v) const {
     Value n = NumberOf(f, v);
-    if (n.type == Value::Type::Int) {
-      std::string text = std::to_string(n.i);
-      if (f.def.decimals > 0) text += "." + std::string(static_cast<size_t>(f.def.decimals), '0');
-      return text;
-    }
+    if (n.type == Value::Type::Int) return WholeText(n.i, f.def.decimals);
     return FixedText(n.f, f.def.decimals);
   }
 
@@ -728,6 +785,7 @@ struct DbaseWriter::Impl {
   uint64_t unwrittenAt = 0;
   bool markDue = false;
   std::vector<const FieldLayout*> visible;  // the layouts of Fields(), in order
+  std::string blank;                        // a new record, copied by Append
   std::string record;
   std::map<const FieldLayout*, std::string> pendingMemos;  // posted with the record
 
@@ -747,6 +805,8 @@ struct DbaseWriter::Impl {
   }
 
   void Put(const FieldLayout& f, const Value& value);
+  // The layout of a field of Fields(), for a record being written.
+  const FieldLayout& Visible(size_t field) const;
 
   void WriteGathered() {
     if (unwritten.empty()) return;
@@ -826,6 +886,7 @@ DbaseWriter::DbaseWriter(const fs::path& dbfFile) : m_impl(std::make_unique<Impl
     m.visible.push_back(&f);
   }
   m.codec = std::make_unique<RecordCodec>(m.header, m.codePage, m.name);
+  m.blank = m.codec->Blank();
   m.translate = [cp = m.codePage](std::string_view utf8) { return FromUtf8(utf8, cp); };
   if (m.header.HasMemoFields()) {
     m.memoPath = FindMemoFile(dbfFile, m.header.version);
@@ -864,7 +925,7 @@ void DbaseWriter::SetTranslator(std::function<std::string(std::string_view utf8)
 void DbaseWriter::Append() {
   Impl& m = *m_impl;
   if (!m.file.is_open()) throw Error(Format("Tabela %s jest zamknięta.", m.name.c_str()));
-  m.record = m.codec->Blank();
+  m.record = m.blank;
   m.pendingMemos.clear();
   m.state = Impl::State::Append;
 }
@@ -890,12 +951,7 @@ void DbaseWriter::Set(const std::string& field, const Value& value) {
   m_impl->Put(m_impl->codec->Field(field), value);
 }
 
-void DbaseWriter::Set(size_t field, const Value& value) {
-  Impl& m = *m_impl;
-  m.Require();
-  if (field >= m.visible.size()) throw Error(Format("Tabela %s nie ma pola numer %zu.", m.name.c_str(), field + 1));
-  m.Put(*m.visible[field], value);
-}
+void DbaseWriter::Set(size_t field, const Value& value) { m_impl->Put(m_impl->Visible(field), value); }
 
 void DbaseWriter::Impl::Put(const FieldLayout& f, const Value& value) {
   Impl& m = *this;
@@ -908,6 +964,38 @@ void DbaseWriter::Impl::Put(const FieldLayout& f, const Value& value) {
     else
       m.pendingMemos[&f] = std::move(pending);
   }
+}
+
+const FieldLayout& DbaseWriter::Impl::Visible(size_t field) const {
+  Require();
+  if (field >= visible.size()) throw Error(Format("Tabela %s nie ma pola numer %zu.", name.c_str(), field + 1));
+  return *visible[field];
+}
+
+// Numbers and bytes by position skip the Value for the plain fields: a number
+// field without a null flag, a character field.
+void DbaseWriter::SetInt(size_t field, int64_t value) {
+  Impl& m = *m_impl;
+  const FieldLayout& f = m.Visible(field);
+  if ((f.type == 'N' || f.type == 'F') && f.nullBit < 0)
+    return m.codec->PutNumberText(m.record, f, WholeText(value, f.def.decimals));
+  m.Put(f, Value::FromInt(value));
+}
+
+void DbaseWriter::SetDecimal(size_t field, double value) {
+  Impl& m = *m_impl;
+  const FieldLayout& f = m.Visible(field);
+  if ((f.type == 'N' || f.type == 'F') && f.nullBit < 0 && std::isfinite(value)) {
+    return m.codec->PutNumberText(m.record, f, FixedText(value, f.def.decimals));
+  }
+  m.Put(f, Value::FromFloat(value));
+}
+
+void DbaseWriter::SetBytes(size_t field, std::string_view bytes) {
+  Impl& m = *m_impl;
+  const FieldLayout& f = m.Visible(field);
+  if ((f.type == 'C' || f.type == 'V') && f.nullBit < 0) return m.codec->PutBytes(m.record, f, bytes);
+  m.Put(f, Value::FromBytes(std::string(bytes)));
 }
 
 void DbaseWriter::SetText(const std::string& field, std::string_view utf8) {

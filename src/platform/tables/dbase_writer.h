@@ -66,6 +66,11 @@ class DbaseWriter {
   // The same by the field's position in Fields(): no lookup per record.
   void Set(size_t field, const Value& value);
   void SetText(size_t field, std::string_view utf8);
+  void SetInt(size_t field, int64_t value);
+  void SetDecimal(size_t field, double value);
+  // Bytes already in the table's character set: stored as they are (a
+  // character field cuts them at its width).
+  void SetBytes(size_t field, std::string_view bytes);
   // Writes the record (and its memos). The header's record count and date
   // and the end-of-file mark after the last record are written on Close.
   void Post();

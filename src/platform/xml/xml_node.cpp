@@ -3,7 +3,9 @@
 #include <libxml/entities.h>
 #include <libxml/tree.h>
 
+#include <array>
 #include <utility>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/xml/xml_document.h"
@@ -422,23 +424,51 @@ xmlNodePtr FirstMatch(Tree& tree, xmlNodePtr parent, const ChildFilter& filter) 
 
 }  // namespace
 
-XmlNode XmlNode::FindChild(std::string_view name) const {
-  if (IsNull() || m_ns || detail::IsLeaf(m_node)) return {};
-  QName wanted = Split(name);
+// What FindChild(name) looks for among the children of this element; it
+// keeps views into the name.
+detail::ChildFilter XmlNode::NameFilter(std::string_view name) const {
+  const size_t colon = name.find(':');
   // The namespace the name stands for here.
   ChildFilter filter;
   filter.kind = ChildFilter::Kind::Named;
-  filter.localName = wanted.local;
-  filter.prefix = wanted.prefix;
-  if (wanted.prefix.empty()) {
+  filter.localName = colon == std::string_view::npos ? name : name.substr(colon + 1);
+  filter.prefix = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+  if (filter.prefix.empty()) {
     filter.namespaceUri = m_node->type == XML_ELEMENT_NODE ? Href(m_node->ns) : std::string_view();
-  } else if (xmlNsPtr bound = m_tree->SearchNs(m_node, Bytes(wanted.prefix))) {
+  } else if (xmlNsPtr bound = m_tree->SearchNs(m_node, Bytes(std::string(filter.prefix)))) {
     filter.namespaceUri = Href(bound);
   } else {
     filter.knownNs = false;
   }
-  xmlNodePtr child = FirstMatch(*m_tree, m_node, filter);
+  return filter;
+}
+
+XmlNode XmlNode::FindChild(std::string_view name) const {
+  if (IsNull() || m_ns || detail::IsLeaf(m_node)) return {};
+  xmlNodePtr child = FirstMatch(*m_tree, m_node, NameFilter(name));
   return child ? XmlNode(m_tree, child) : XmlNode();
+}
+
+void XmlNode::FindChildren(std::span<const std::string_view> names, std::span<XmlNode> found) const {
+  if (found.size() < names.size()) throw Error("FindChildren: za mało miejsca na wyniki.");
+  for (size_t i = 0; i < names.size(); ++i) found[i] = XmlNode();
+  if (IsNull() || m_ns || detail::IsLeaf(m_node)) return;
+  constexpr size_t kInPlace = 32;
+  std::array<ChildFilter, kInPlace> inPlace;
+  std::vector<ChildFilter> more;
+  if (names.size() > kInPlace) more.resize(names.size());
+  ChildFilter* filters = names.size() > kInPlace ? more.data() : inPlace.data();
+  for (size_t i = 0; i < names.size(); ++i) filters[i] = NameFilter(names[i]);
+  size_t left = names.size();
+  for (xmlNodePtr c = m_node->children; c && left > 0; c = c->next) {
+    if (c->type != XML_ELEMENT_NODE) continue;
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (found[i].IsNull() && filters[i].Matches(c)) {
+        found[i] = XmlNode(m_tree, c);
+        --left;
+      }
+    }
+  }
 }
 
 XmlNode XmlNode::FindChild(std::string_view localName, std::string_view namespaceUri) const {

@@ -8,6 +8,7 @@
 // Every change made through a handle sets the document's modified flag.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,8 @@ class XmlDocument;
 
 namespace detail {
 struct Tree;
-}
+struct ChildFilter;
+}  // namespace detail
 
 enum class XmlNodeKind {
   None,  // null handle
@@ -116,6 +118,10 @@ class XmlNode {
   // in the namespace bound to p here.
   XmlNode FindChild(std::string_view name) const;
   XmlNode FindChild(std::string_view localName, std::string_view namespaceUri) const;
+  // FindChild of each name, in one walk over the children: for reading many
+  // elements of one record. found[i] is the child of names[i], null when
+  // there is none; found must have room for every name.
+  void FindChildren(std::span<const std::string_view> names, std::span<XmlNode> found) const;
   // FindChild(name), or a new empty element of that name appended last.
   XmlNode ChildByName(std::string_view name);
 
@@ -202,6 +208,8 @@ class XmlNode {
   // A new element under parent, before the reference when one is given, else
   // at the index.
   XmlNode NewChild(_xmlNode* parent, std::string_view name, int index, const XmlNode* reference);
+  // What FindChild(name) looks for among this element's children.
+  detail::ChildFilter NameFilter(std::string_view name) const;
 
   detail::Tree* m_tree = nullptr;
   _xmlNode* m_node = nullptr;

@@ -15,11 +15,6 @@ uintptr_t StampOf(const xmlNode* parent) { return reinterpret_cast<uintptr_t>(pa
 
 bool SameHref(const xmlNs* a, const xmlNs* b) { return xmlStrEqual(a->href, b->href); }
 
-bool HrefIs(const xmlNs* ns, std::string_view uri) {
-  const char* href = reinterpret_cast<const char*>(ns->href);
-  return href ? std::string_view(href) == uri : uri.empty();
-}
-
 // The child kinds a list can hold; an entity reference's children belong to
 // the entity declaration and a DTD's are declarations.
 bool IsContainer(const xmlNode* node) {
@@ -32,12 +27,24 @@ int Depth(const xmlNode* element) {
   return depth;
 }
 
+// A name or URI of the tree against a text, without measuring it first.
+bool TextIs(const xmlChar* text, std::string_view wanted) {
+  const char* n = reinterpret_cast<const char*>(text);
+  for (char c : wanted) {
+    if (c == '\0' || *n != c) return false;
+    ++n;
+  }
+  return *n == '\0';
+}
+
+bool HrefIs(const xmlNs* ns, std::string_view uri) { return ns->href ? TextIs(ns->href, uri) : uri.empty(); }
+
 }  // namespace
 
 bool ChildFilter::Matches(const xmlNode* node) const {
   if (kind == Kind::Any) return true;
   if (node->type != XML_ELEMENT_NODE) return false;
-  if (std::string_view(reinterpret_cast<const char*>(node->name)) != localName) return false;
+  if (!TextIs(node->name, localName)) return false;
   bool inNamespace = node->ns ? HrefIs(node->ns, namespaceUri) : namespaceUri.empty();
   if (kind == Kind::Element) return inNamespace;
   std::string_view nodePrefix =

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <random>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -375,6 +376,143 @@ TEST(DbaseWriter, NumbersAreRoundedAndNeverCut) {
     std::string bytes = ReadFile(path);
     EXPECT_EQ(bytes.substr(bytes.size() - 1 - c.size, c.size), c.stored) << where;
   }
+}
+
+// Amounts are whole grosze held in doubles: the double nearest to them, or a
+// neighbour of it after sums and roundings. Each is written as its grosze,
+// rounded half away from zero where the field keeps fewer decimals, by the
+// positional setter and by the general one alike.
+TEST(DbaseWriter, AmountsInGroszeAreWrittenAsTheirGrosze) {
+  std::mt19937_64 random(20261211);
+  std::vector<int64_t> grosze = {0,
+                                 1,
+                                 -1,
+                                 5,
+                                 -5,
+                                 10,
+                                 15,
+                                 49,
+                                 50,
+                                 51,
+                                 -50,
+                                 99,
+                                 100,
+                                 105,
+                                 12345,
+                                 -12345,
+                                 99999999999999,
+                                 -99999999999999,
+                                 100000000000000};
+  for (int k = 0; k < 300; ++k) {
+    const int64_t magnitude = static_cast<int64_t>(random() % 100000000000000ULL) / (k % 3 == 0 ? 1000000 : 1);
+    grosze.push_back(k % 2 ? magnitude : -magnitude);
+  }
+  // The grosze as written with `decimals` places: the oracle, by integers.
+  auto expected = [](int64_t g, int decimals) {
+    const bool negative = g < 0;
+    uint64_t m = static_cast<uint64_t>(negative ? -g : g);
+    std::string digits;
+    if (decimals < 2) {
+      const uint64_t unit = decimals == 1 ? 10 : 100;
+      m = m / unit + (m % unit >= unit / 2 ? 1 : 0);
+      digits = std::to_string(m);
+      if (decimals == 1) digits = (digits.size() < 2 ? std::string(2 - digits.size(), '0') : "") + digits;
+    } else {
+      digits = std::to_string(m);
+      if (digits.size() < 3) digits = std::string(3 - digits.size(), '0') + digits;
+      digits += std::string(static_cast<size_t>(decimals - 2), '0');
+    }
+    std::string text = decimals > 0 ? digits.substr(0, digits.size() - static_cast<size_t>(decimals)) + "." +
+                                          digits.substr(digits.size() - static_cast<size_t>(decimals))
+                                    : digits;
+    if (negative && text.find_first_not_of("0.") != std::string::npos) text = "-" + text;
+    return text;
+  };
+  TempDir dir;
+  fs::path path = dir / "kwoty.dbf";
+  std::vector<FieldDef> fields;
+  for (int decimals = 0; decimals <= 4; ++decimals) {
+    fields.push_back({"D" + std::to_string(decimals), FieldKind::Number, 'N', 20, decimals});
+  }
+  CreateDbaseTable(path, fields, {}, {0x03, 1250});
+  std::vector<std::vector<std::string>> wanted;
+  {
+    DbaseWriter w(path);
+    for (int64_t g : grosze) {
+      const double nearest = static_cast<double>(g) / 100.0;
+      for (double value : {nearest, std::nextafter(nearest, 1e300), std::nextafter(nearest, -1e300)}) {
+        for (bool positional : {true, false}) {
+          w.Append();
+          std::vector<std::string> row;
+          for (int decimals = 0; decimals <= 4; ++decimals) {
+            if (positional) {
+              w.SetDecimal(static_cast<size_t>(decimals), value);
+            } else {
+              w.Set("D" + std::to_string(decimals), Value::FromFloat(value));
+            }
+            row.push_back(expected(g, decimals));
+          }
+          w.Post();
+          wanted.push_back(row);
+        }
+      }
+    }
+  }
+  std::string bytes = ReadFile(path);
+  const auto* u = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t headerSize = u[8] | u[9] << 8;
+  const size_t recordSize = u[10] | u[11] << 8;
+  ASSERT_EQ(bytes.size(), headerSize + wanted.size() * recordSize + 1);
+  for (size_t r = 0; r < wanted.size(); ++r) {
+    for (size_t f = 0; f < 5; ++f) {
+      std::string stored = bytes.substr(headerSize + r * recordSize + 1 + f * 20, 20);
+      stored.erase(0, stored.find_first_not_of(' '));
+      ASSERT_EQ(stored, wanted[r][f]) << "grosze " << grosze[r / 6] << ", wiersz " << r << ", miejsc " << f;
+    }
+  }
+}
+
+// The setters by position take the same values as those by name; bytes go in
+// untranslated, and what a field cannot hold is refused the same way.
+TEST(DbaseWriter, PositionalSettersMatchTheGeneralOnes) {
+  TempDir dir;
+  fs::path path = MakeTemplate(dir, "pos.dbf");
+  std::vector<std::string> translated;
+  DbaseWriter w(path);
+  w.SetTranslator([&](std::string_view utf8) {
+    translated.emplace_back(utf8);
+    return std::string(utf8);
+  });
+  auto index = [&](const std::string& name) {
+    for (size_t k = 0; k < w.Fields().size(); ++k) {
+      if (w.Fields()[k].name == name) return k;
+    }
+    throw std::runtime_error("brak pola " + name);
+  };
+  w.Append();
+  w.SetBytes(index("NA1"), "\x98l\x86sk");
+  w.SetDecimal(index("NET"), 2.765);
+  w.SetInt(index("REC"), 12);
+  w.SetDecimal(index("KVA"), 1.0);
+  w.Post();
+  w.Append();
+  w.SetInt(index("NA1"), 7);  // a number into a character field: its text
+  w.SetInt(index("NET"), -3);
+  w.Post();
+  EXPECT_TRUE(translated.empty());
+  w.Append();
+  EXPECT_NE(ErrorOf([&] { w.SetDecimal(index("NET"), std::nan("")); }).find("NET"), std::string::npos);
+  EXPECT_NE(ErrorOf([&] { w.SetBytes(index("NET"), "12"); }).find("NET"), std::string::npos);
+  EXPECT_NE(ErrorOf([&] { w.SetInt(index("REC"), 123456); }).find("REC"), std::string::npos);
+  EXPECT_NE(ErrorOf([&] { w.SetInt(99, 1); }).find("pos.dbf"), std::string::npos);
+  w.Close();
+  std::string bytes = ReadFile(path);
+  const auto* u = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t headerSize = u[8] | u[9] << 8;
+  ASSERT_EQ(bytes.size(), headerSize + 2 * 43 + 1);
+  EXPECT_EQ(bytes.substr(headerSize, 43),
+            std::string(" \x98l\x86sk     ") + "      2.77" + "   12" + std::string(9, ' ') + "  1.0000");
+  EXPECT_EQ(bytes.substr(headerSize + 43, 43), std::string(" 7         ") + "     -3.00" + std::string(5 + 9 + 8, ' '));
 }
 
 TEST(DbaseWriter, TranslationHookStoresItsResult) {

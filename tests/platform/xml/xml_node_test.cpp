@@ -103,6 +103,37 @@ TEST(XmlNodeChildren, NameViewsAgreeWithTheCopies) {
   EXPECT_EQ(root.FirstChild().NamespaceURIView(), "");
 }
 
+// One walk for many names finds what FindChild finds for each: first of a
+// name, the parent's namespace or no prefix, prefixed names as bound here.
+TEST(XmlNodeChildren, FindChildrenAgreesWithFindChild) {
+  XmlDocument document = XmlDocument::FromString(
+      std::string("<tns:W xmlns:tns=\"") + kJpk + "\" xmlns:etd=\"" + kEtd +
+      "\"><!-- c --><tns:Lp>1</tns:Lp>tekst<Bez>b</Bez><tns:K_19>1</tns:K_19><etd:K_20>obcy</etd:K_20>"
+      "<tns:K_19>2</tns:K_19><Inny xmlns=\"urn:inny\">i</Inny><tns:K_20>3</tns:K_20><etd:NIP>5</etd:NIP></tns:W>");
+  const XmlNode root = document.DocumentElement();
+  const std::vector<std::string_view> names = {"K_19", "Lp",      "Bez",      "K_20",   "Brak", "Inny",
+                                               "NIP",  "etd:NIP", "tns:K_20", "nie:Lp", "K_19", "etd:K_20"};
+  std::vector<XmlNode> found(names.size() + 1, root);  // stale handles are replaced
+  root.FindChildren(names, found);
+  for (size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(std::string(names[i]));
+    EXPECT_TRUE(found[i] == root.FindChild(names[i]));
+  }
+  EXPECT_EQ(found[0].Text(), "1");
+  EXPECT_EQ(found[3].Text(), "3");
+  EXPECT_TRUE(found[4].IsNull());
+  EXPECT_EQ(found[7].Text(), "5");
+  EXPECT_EQ(found[11].Text(), "obcy");
+  EXPECT_TRUE(found.back() == root);  // past the names: untouched
+
+  std::vector<XmlNode> none(2, root);
+  const std::vector<std::string_view> two = {"A", "B"};
+  XmlNode().FindChildren(two, none);
+  EXPECT_TRUE(none[0].IsNull() && none[1].IsNull());
+  std::vector<XmlNode> tooFew(1);
+  EXPECT_FALSE(ErrorOf([&] { root.FindChildren(names, tooFew); }).empty());
+}
+
 TEST(XmlNodeChildren, SimpleTextOnlyForOneTextChild) {
   XmlDocument document =
       XmlDocument::FromString("<r><a>12.50</a><b/><c>x<d/>y</c><e><![CDATA[z]]></e><f>p&amp;q</f><g><h>1</h></g></r>");
