@@ -69,6 +69,7 @@ void Convert(CliEnv& env, const ConvertCliOptions& o) {
                          : o.to == "buchalter" ? convert::kOutputBuchalter
                                                : convert::kOutputRamzes;
   request.outputFolder = o.output;
+  request.keep = [&env](xml::XmlDocument document) { env.KeepUntilExit(std::move(document)); };
   convert::ConverterState state;
   std::string done = convert::RunConversion(ctx, state, request);
   for (char& c : done) {

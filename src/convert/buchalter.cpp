@@ -2,16 +2,17 @@
 
 #include <cmath>
 #include <memory>
-#include <optional>
-#include <unordered_map>
+#include <variant>
 
 #include "app/data_files.h"
 #include "app/kxTools.h"
 #include "convert/buchalter_names.h"
+#include "convert/buchalter_records.h"
 #include "convert/buchalter_tables.h"
 #include "convert/convert.h"
 #include "convert/mazovia.h"
 #include "jpk/v7m/v7m_records.h"
+#include "platform/batch_worker.h"
 #include "platform/decimal_text.h"
 #include "platform/error.h"
 #include "platform/tables/dbase_writer.h"
@@ -22,7 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using jpk::v7m::ChildText;
-using tables::Value;
 
 // Document type codes of the register rows.
 constexpr int kTypeInvoice = 1;
@@ -32,21 +32,6 @@ constexpr int kTypeInvoiceFP = 9;  // TypDokumentu FP
 // Kind codes of a purchase.
 constexpr int kKindDomestic = 1;
 constexpr int kKindFue = 2;
-constexpr int kGtuMarkers = 13;
-
-// One rate group of a sales record: its net element, its tax element (none
-// for the groups without tax), the rate as written, its value and code.
-struct SaleRateGroup {
-  const char* net;
-  const char* tax;
-  const char* rate;
-  int rateValue;
-  int code;
-};
-constexpr SaleRateGroup kSaleRateGroups[] = {
-    {"K_10", nullptr, "ZW", 0, 4}, {"K_11", nullptr, "0", 0, 3}, {"K_13", nullptr, "0", 0, 3},
-    {"K_15", "K_16", "5", 5, 8},   {"K_17", "K_18", "8", 8, 2},  {"K_19", "K_20", "23", 23, 1},
-};
 
 // The purchase rate inferred from the tax and the net, with its code.
 struct PurchaseRate {
@@ -65,30 +50,6 @@ PurchaseRate InferPurchaseRate(double net, double tax) {
 
 double Gross(double net, double tax) { return RoundAmount(kAmountDecimals, net + tax); }
 
-// The text of a child, or nothing when the child is missing or empty.
-std::optional<std::string> PresentText(const xml::XmlNode& record, std::string_view name) {
-  const xml::XmlNode child = record.FindChild(name);
-  if (child.IsNull()) return std::nullopt;
-  std::string text = Trim(child.Text());
-  if (text.empty()) return std::nullopt;
-  return text;
-}
-
-// An amount element of a rate group: the value of an element that must be there.
-double GroupAmount(const xml::XmlNode& record, const char* name, const char* netName) {
-  const xml::XmlNode child = record.FindChild(name);
-  const std::string text = child.IsNull() ? std::string() : Trim(child.Text());
-  if (text.empty()) {
-    if (child.IsNull()) throw Error(Format("Brak elementu %s przy elemencie %s.", name, netName));
-    throw Error(Format("Pusty element %s.", name));
-  }
-  try {
-    return static_cast<double>(jpk::v7m::AmountCents(text)) / 100;
-  } catch (const Error&) {
-    throw Error(Format("Element %s: \"%s\" nie jest poprawną liczbą.", name, text.c_str()));
-  }
-}
-
 // One output table: a staged file made from the template, rows appended to
 // it. Texts are checked against the field's width before they are written,
 // numbers and dates by the writer; every failure names the field and the table.
@@ -99,8 +60,6 @@ class OutputTable {
     const fs::path work = staged.Stage(target);
     tables::CopyDbaseTemplate(templateFile, work);
     m_writer = std::make_unique<tables::DbaseWriter>(work);
-    // Texts come translated already (Text), once for the width check and the record.
-    m_writer->SetTranslator([](std::string_view stored) { return std::string(stored); });
     for (const BuchalterField& wanted : layout.fields) {
       const tables::FieldDef* found = nullptr;
       for (const tables::FieldDef& def : m_writer->Fields()) {
@@ -125,16 +84,32 @@ class OutputTable {
   void Text(const char* field, std::string_view utf8) {
     const size_t index = Index(field);
     const tables::FieldDef& def = m_writer->Fields()[index];
+    // Translated here, once for the width check and the record.
     const std::string stored = MazoviaLettersText(utf8);
     if (stored.size() > static_cast<size_t>(def.size)) {
       throw Error(Format("Wartość „%s” nie mieści się w polu %s tabeli %s (znaków: %zu, szerokość pola: %d).",
                          std::string(utf8).c_str(), field, m_name.c_str(), stored.size(), def.size));
     }
-    m_writer->SetText(index, stored);
+    m_writer->SetBytes(index, stored);
   }
 
-  void Whole(const char* field, int64_t value) { Number(field, Value::FromInt(value)); }
-  void Decimal(const char* field, double value) { Number(field, Value::FromFloat(value)); }
+  void Whole(const char* field, int64_t value) {
+    const size_t index = Index(field);
+    try {
+      m_writer->SetInt(index, value);
+    } catch (const Error&) {
+      TooWide(field, index, std::to_string(value));
+    }
+  }
+
+  void Decimal(const char* field, double value) {
+    const size_t index = Index(field);
+    try {
+      m_writer->SetDecimal(index, value);
+    } catch (const Error&) {
+      TooWide(field, index, DecimalText(value));
+    }
+  }
 
   void Date(const char* field, const std::string& text) {
     if (text.empty()) throw Error(Format("Brak daty dla pola %s tabeli %s.", field, m_name.c_str()));
@@ -155,32 +130,32 @@ class OutputTable {
   void Close() { m_writer->Close(); }
 
  private:
-  // The same names come for every record, mostly as the same literals: each
-  // is looked up once, then found by its address (its text checked).
+  // The same names come for every record, mostly as the same literals and in
+  // the same order: each is looked up once, then found by its address (its
+  // text checked), the one after the last found tried first.
   size_t Index(const char* name) const {
-    for (const Known& known : m_known) {
-      if (known.address == name && known.name == name) return known.index;
+    if (m_next < m_known.size() && IsKnown(m_known[m_next], name)) return m_known[m_next++].index;
+    for (size_t k = 0; k < m_known.size(); ++k) {
+      if (IsKnown(m_known[k], name)) {
+        m_next = k + 1;
+        return m_known[k].index;
+      }
     }
     const std::vector<tables::FieldDef>& fields = m_writer->Fields();
     for (size_t i = 0; i < fields.size(); ++i) {
       if (EqualsIgnoreCase(fields[i].name, name)) {
         m_known.push_back({name, name, i});
+        m_next = m_known.size();
         return i;
       }
     }
     throw Error(Format("Brak pola %s w tabeli %s.", name, m_name.c_str()));
   }
 
-  void Number(const char* field, const Value& value) {
-    const size_t index = Index(field);
-    try {
-      m_writer->Set(index, value);
-    } catch (const Error&) {
-      const tables::FieldDef& def = m_writer->Fields()[index];
-      const std::string text = value.type == Value::Type::Int ? std::to_string(value.i) : DecimalText(value.f);
-      throw Error(Format("Wartość %s nie mieści się w polu %s tabeli %s (szerokość %d, miejsc po przecinku %d).",
-                         text.c_str(), field, m_name.c_str(), def.size, def.decimals));
-    }
+  [[noreturn]] void TooWide(const char* field, size_t index, const std::string& text) const {
+    const tables::FieldDef& def = m_writer->Fields()[index];
+    throw Error(Format("Wartość %s nie mieści się w polu %s tabeli %s (szerokość %d, miejsc po przecinku %d).",
+                       text.c_str(), field, m_name.c_str(), def.size, def.decimals));
   }
 
   std::string m_name;
@@ -190,7 +165,16 @@ class OutputTable {
     std::string name;
     size_t index;
   };
+  static bool IsKnown(const Known& known, const char* name) {
+    if (known.address != name) return false;
+    size_t k = 0;
+    for (; k < known.name.size(); ++k) {
+      if (known.name[k] != name[k]) return false;
+    }
+    return name[k] == '\0';
+  }
   mutable std::vector<Known> m_known;
+  mutable size_t m_next = 0;
   int m_rows = 0;
 };
 
@@ -202,78 +186,66 @@ struct RecordContext {
   int typeCode = kTypeInvoice;
 };
 
-// The walk over the records of one document into the four tables.
-class BuchalterRun {
+// The rows of the four tables, made from the records read of the document:
+// the sales first, then the purchases.
+class BuchalterRows {
  public:
-  BuchalterRun(const ShortNameDictionary& dictionary, OutputTable& sales, OutputTable& saleLines,
-               OutputTable& purchases, OutputTable& purchaseLines)
-      : m_dictionary(dictionary),
-        m_sales(sales),
-        m_saleLines(saleLines),
-        m_purchases(purchases),
-        m_purchaseLines(purchaseLines) {}
+  BuchalterRows(OutputTable& sales, OutputTable& saleLines, OutputTable& purchases, OutputTable& purchaseLines)
+      : m_sales(sales), m_saleLines(saleLines), m_purchases(purchases), m_purchaseLines(purchaseLines) {}
 
-  void Sales(const xml::XmlNode& ewidencja) {
-    m_recordNo = 0;
-    m_lineNo = 0;
-    for (xml::XmlNode r = jpk::v7m::FirstSaleRecord(ewidencja); !r.IsNull() && !r.FindChild("LpSprzedazy").IsNull();
-         r = jpk::v7m::NextSaleRecord(r)) {
-      try {
-        Sale(r);
-      } catch (const Error& e) {
-        throw Error(Format("%s\rWiersz sprzedaży nr %s, dowód %s", e.what(), ChildText(r, "LpSprzedazy").c_str(),
-                           ChildText(r, "DowodSprzedazy").c_str()));
-      }
+  void Take(const SaleDraft& d) {
+    try {
+      Sale(d);
+    } catch (const Error& e) {
+      throw Error(Format("%s\rWiersz sprzedaży nr %s, dowód %s", e.what(), d.lp.c_str(), d.document.c_str()));
     }
   }
 
-  void Purchases(const xml::XmlNode& ewidencja) {
-    m_recordNo = 0;
-    m_lineNo = 0;
-    for (xml::XmlNode r = jpk::v7m::FirstPurchaseRecord(ewidencja); !r.IsNull() && !r.FindChild("LpZakupu").IsNull();
-         r = jpk::v7m::NextPurchaseRecord(r)) {
-      try {
-        Purchase(r);
-      } catch (const Error& e) {
-        throw Error(Format("%s\rWiersz zakupu nr %s, dowód %s", e.what(), ChildText(r, "LpZakupu").c_str(),
-                           ChildText(r, "DowodZakupu").c_str()));
-      }
+  // The purchase register numbers its rows anew.
+  void Take(const PurchaseDraft& d) {
+    if (!m_purchasesBegun) {
+      m_purchasesBegun = true;
+      m_recordNo = 0;
+      m_lineNo = 0;
+    }
+    try {
+      Purchase(d);
+    } catch (const Error& e) {
+      throw Error(Format("%s\rWiersz zakupu nr %s, dowód %s", e.what(), d.lp.c_str(), d.document.c_str()));
     }
   }
 
  private:
   // The contractor's short name and name lines.
-  void Names(OutputTable& table, const char* shortField, const std::string& name) {
-    table.Text(shortField, m_dictionary.ShortName(name));
-    const NameLines lines = SplitNameLines(name);
-    table.Text("NA1", lines.first);
-    if (!lines.rest.empty()) table.Text("NA2", lines.rest);
+  static void Names(OutputTable& table, const char* shortField, const ContractorName& name) {
+    table.Text(shortField, name.shortName);
+    table.Text("NA1", name.lines.first);
+    if (!name.lines.rest.empty()) table.Text("NA2", name.lines.rest);
   }
 
-  void Sale(const xml::XmlNode& r) {
+  void Sale(const SaleDraft& d) {
     ++m_recordNo;
+    if (!d.failure.empty()) throw Error(d.failure);
     RecordContext c;
-    c.net = jpk::v7m::SaleNetSum(r);
-    c.tax = jpk::v7m::SaleTaxSum(r);
+    c.net = d.net;
+    c.tax = d.tax;
     c.refund = c.net < 0 || c.tax < 0;
-    const xml::XmlNode type = r.FindChild("TypDokumentu");
-    const std::string typeText = type.IsNull() ? std::string() : Trim(type.Text());
-    c.typeCode = typeText == "RO"   ? kTypeReceipts
-                 : typeText == "FP" ? kTypeInvoiceFP
-                 : c.refund         ? kTypeRefund
-                                    : kTypeInvoice;
-    const std::string issueDate = Trim(ChildText(r, "DataWystawienia"));
-    const std::string saleDate = PresentText(r, "DataSprzedazy").value_or(issueDate);
-    const std::string document = ChildText(r, "DowodSprzedazy");
-    const bool fiscal = IsFiscalReport(document);
-    const DocumentNumber number = SplitDocumentNumber(document);
+    c.typeCode = d.type == "RO"   ? kTypeReceipts
+                 : d.type == "FP" ? kTypeInvoiceFP
+                 : c.refund       ? kTypeRefund
+                                  : kTypeInvoice;
+    const std::string& issueDate = d.issueDate;
+    const std::string& saleDate = d.saleDate;
+    const std::string& document = d.document;
+    const bool fiscal = d.fiscal;
+    const DocumentNumber& number = d.number;
     const int64_t documentNo = DocumentNo(number);
 
     OutputTable& t = m_sales;
     t.Append();
     t.Whole("NKO", fiscal ? 1 : 0);
     t.Text("WER", "T");
-    t.Text("KSF", ChildText(r, "NrKSeF"));
+    t.Text("KSF", d.ksef);
     t.Text("STV", "T");
     t.Text("TTR", "N");
     t.Whole("STM", 1);
@@ -285,9 +257,9 @@ class BuchalterRun {
     t.Date("DAW", issueDate);
     t.Date("DAS", saleDate);
     t.Date("DAV", saleDate);
-    Names(t, "KNA", ChildText(r, "NazwaKontrahenta"));
+    Names(t, "KNA", d.name);
     t.Text("KRA", "POLSKA");
-    t.Text("NIP", ChildText(r, "NrKontrahenta"));
+    t.Text("NIP", d.contractor);
     t.Text("PLA", "INNA");
     t.Date("DPL", issueDate);
     t.Decimal("NET", c.refund ? 0 : c.net);
@@ -304,28 +276,20 @@ class BuchalterRun {
     t.Whole("TYB", 1);
     t.Text("WAL", "PLN");
     t.Decimal("KVA", 1.0);
-    std::string gtu(kGtuMarkers, ' ');
-    bool anyGtu = false;
-    for (int i = 1; i <= kGtuMarkers; ++i) {
-      if (Trim(ChildText(r, Format("GTU_%02d", i))) == "1") {
-        gtu[i - 1] = 'T';
-        anyGtu = true;
-      }
-    }
+    const std::string& gtu = d.gtu;
+    const bool anyGtu = gtu.find('T') != std::string::npos;
     t.Text("NKV", anyGtu ? "" : "      N");
     if (anyGtu) t.Text("NKK", gtu);
     t.Decimal("KKS", 1.0);
     t.Text("RE4", "N");
     t.Post();
 
-    for (const SaleRateGroup& g : kSaleRateGroups) {
-      if (r.FindChild(g.net).IsNull()) continue;
-      const double net = GroupAmount(r, g.net, g.net);
-      const double tax = g.tax ? GroupAmount(r, g.tax, g.net) : 0;
-      if (net == 0 && tax == 0) continue;
+    for (int k = 0; k < d.lineCount; ++k) {
+      const SaleDraft::Line& line = d.lines[k];
       ++m_lineNo;
-      SaleLine(c, number, documentNo, issueDate, saleDate, g, net, tax);
+      SaleLine(c, number, documentNo, issueDate, saleDate, *line.group, line.net, line.tax);
     }
+    if (!d.lineFailure.empty()) throw Error(d.lineFailure);
   }
 
   void SaleLine(const RecordContext& c, const DocumentNumber& number, int64_t documentNo, const std::string& issueDate,
@@ -382,21 +346,22 @@ class BuchalterRun {
     t.Post();
   }
 
-  void Purchase(const xml::XmlNode& r) {
+  void Purchase(const PurchaseDraft& d) {
     ++m_recordNo;
+    if (!d.failure.empty()) throw Error(d.failure);
     RecordContext c;
-    c.net = jpk::v7m::PurchaseNetSum(r);
-    c.tax = jpk::v7m::PurchaseTaxSum(r);
+    c.net = d.net;
+    c.tax = d.tax;
     c.refund = c.net < 0 || c.tax < 0;
     c.typeCode = c.refund ? kTypeRefund : kTypeInvoice;
-    const std::string document = ChildText(r, "DowodZakupu");
+    const std::string& document = d.document;
     const int kind = LowerCase(document).find("fue") != std::string::npos ? kKindFue : kKindDomestic;
-    const std::string purchaseDate = Trim(ChildText(r, "DataZakupu"));
-    const std::string receiptDate = PresentText(r, "DataWplywu").value_or(purchaseDate);
+    const std::string& purchaseDate = d.purchaseDate;
+    const std::string& receiptDate = d.receiptDate;
 
     OutputTable& t = m_purchases;
     t.Append();
-    t.Text("KSF", ChildText(r, "NrKSeF"));
+    t.Text("KSF", d.ksef);
     t.Text("TTR", "N");
     t.Whole("STM", kind);
     t.Text("ANU", "N");
@@ -404,9 +369,9 @@ class BuchalterRun {
     t.Text("NRV", document);
     t.Date("DAV", receiptDate);
     t.Date("DZK", receiptDate);
-    Names(t, "KDO", ChildText(r, "NazwaDostawcy"));
+    Names(t, "KDO", d.name);
     t.Text("KRA", "POLSKA");
-    t.Text("NIP", ChildText(r, "NrDostawcy"));
+    t.Text("NIP", d.supplier);
     if (c.refund) {
       t.Decimal("KRN", c.net);
       t.Decimal("KRV", c.tax);
@@ -492,13 +457,13 @@ class BuchalterRun {
     return std::stoll(number.digits);
   }
 
-  const ShortNameDictionary& m_dictionary;
   OutputTable& m_sales;
   OutputTable& m_saleLines;
   OutputTable& m_purchases;
   OutputTable& m_purchaseLines;
   int64_t m_recordNo = 0;
   int64_t m_lineNo = 0;
+  bool m_purchasesBegun = false;
 };
 
 }  // namespace
@@ -530,9 +495,22 @@ BuchalterCounts ConvertV7MToBuchalter(AppContext& ctx, jpk::v7m::IXMLJPK input, 
     tables.push_back(std::make_unique<OutputTable>(layout, FindBuchalterTemplate(folders, layout.base),
                                                    outputDir / (std::string(layout.base) + yy + ".dbf"), staged));
   }
-  BuchalterRun run(dictionary, *tables[0], *tables[1], *tables[2], *tables[3]);
-  run.Sales(ewidencja);
-  run.Purchases(ewidencja);
+  // The records are read here and their rows made on a second thread.
+  BuchalterReader reader(dictionary);
+  BuchalterRows rows(*tables[0], *tables[1], *tables[2], *tables[3]);
+  BatchWorker<std::variant<SaleDraft, PurchaseDraft>> worker(
+      [&rows](const std::variant<SaleDraft, PurchaseDraft>& draft) {
+        std::visit([&rows](const auto& d) { rows.Take(d); }, draft);
+      });
+  for (xml::XmlNode r = jpk::v7m::FirstSaleRecord(ewidencja); !r.IsNull() && !r.FindChild("LpSprzedazy").IsNull();
+       r = jpk::v7m::NextSaleRecord(r)) {
+    worker.Add(reader.Sale(r));
+  }
+  for (xml::XmlNode r = jpk::v7m::FirstPurchaseRecord(ewidencja); !r.IsNull() && !r.FindChild("LpZakupu").IsNull();
+       r = jpk::v7m::NextPurchaseRecord(r)) {
+    worker.Add(reader.Purchase(r));
+  }
+  worker.Finish();
   for (auto it = tables.rbegin(); it != tables.rend(); ++it) (*it)->Close();
   return {tables[0]->Rows(), tables[1]->Rows(), tables[2]->Rows(), tables[3]->Rows()};
 }

@@ -8,6 +8,7 @@
 // succeeded (RunConversion commits at the end).
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -90,6 +91,9 @@ struct ConversionRequest {
   std::string inputFile;
   std::string outputFormat;  // text of the output format box
   std::string outputFolder;  // empty: the working folder
+  // Given the documents the conversion held, once it succeeded, instead of
+  // letting them go (the command line leaves them to the end of the program).
+  std::function<void(xml::XmlDocument)> keep;
 };
 
 // The whole conversion run: the checks and their messages, loading with the

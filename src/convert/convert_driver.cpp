@@ -2,6 +2,7 @@
 // conversion, and the output files moved into the folder at the very end.
 
 #include <filesystem>
+#include <vector>
 
 #include "app/ramzes_document.h"
 #include "convert/convert.h"
@@ -76,6 +77,7 @@ std::string RunConversion(AppContext& ctx, ConverterState& state, const Conversi
 
   const fs::path folder = request.outputFolder.empty() ? fs::path(".") : fs::path(request.outputFolder);
   StagedFiles staged;
+  std::vector<xml::XmlDocument> held;
   std::string done = kDone;
   if (input == InputFormat::JpkFa) {
     jpk::fa::IXMLJPKFA fa =
@@ -84,10 +86,12 @@ std::string RunConversion(AppContext& ctx, ConverterState& state, const Conversi
     jpk::v7m::IXMLJPK v7m = ConvertFaToV7M(ctx, state, fa);
     const fs::path target = folder / FaToV7MFileName(request.inputFile);
     jpk::SaveV7MFile(v7m, staged.Stage(target).string());
+    held = {fa.Node().OwnerDocument(), v7m.Node().OwnerDocument()};
   } else {
     jpk::v7m::IXMLJPK v7m =
         LoadInput(request.inputFile, request.inputFormat, [](const std::string& f) { return jpk::v7m::LoadJPK(f); });
     jpk::RepairV7MPrefixes(ctx, v7m, request.inputFile);
+    held = {v7m.Node().OwnerDocument()};
     if (output == OutputFormat::Buchalter) {
       ConvertV7MToBuchalter(ctx, v7m, folder, staged);
     } else {
@@ -101,6 +105,9 @@ std::string RunConversion(AppContext& ctx, ConverterState& state, const Conversi
     }
   }
   staged.Commit();
+  if (request.keep) {
+    for (xml::XmlDocument& document : held) request.keep(std::move(document));
+  }
   return done;
 }
 

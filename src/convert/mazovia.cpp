@@ -63,9 +63,11 @@ std::string MazoviaLettersText(std::string_view utf8) {
   size_t pos = 0;
   while (pos < utf8.size()) {
     const unsigned char lead = static_cast<unsigned char>(utf8[pos]);
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++pos;
+    if (lead < 0x80) {  // a run of plain ASCII goes over as it is
+      size_t end = pos + 1;
+      while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80) ++end;
+      out.append(utf8.substr(pos, end - pos));
+      pos = end;
       continue;
     }
     size_t len = SequenceLength(lead);

@@ -566,6 +566,57 @@ TEST(BuchalterRun, CountersRunPerRegisterAndTablesAreNamedByTheYear) {
   EXPECT_EQ(purchaseLines[1].at("REC"), "2");
 }
 
+// Rows are made on a second thread once a file holds more records than go
+// over together: numbering, order and the purchase counters hold across.
+TEST(BuchalterRun, LongFileKeepsEveryRowInOrder) {
+  SaleRec twoRates;
+  twoRates.tail = "<K_17>100</K_17><K_18>8</K_18><K_19>100</K_19><K_20>23</K_20>";
+  SaleRec exempt;
+  exempt.tail = "<K_10>50</K_10>";
+  std::vector<SaleRec> sales(2000);
+  for (size_t k = 0; k < sales.size(); ++k) {
+    sales[k] = k % 2 ? exempt : twoRates;
+    sales[k].document = "FV " + std::to_string(k + 1) + "/02/2026";
+  }
+  std::vector<PurchaseRec> purchases(1100);
+  for (size_t k = 0; k < purchases.size(); ++k) purchases[k].document = "FZ " + std::to_string(k + 1) + "/2026";
+  Conversion run;
+  const BuchalterCounts counts = run.Convert(Document(sales, purchases));
+  EXPECT_EQ(counts.sales, 2000);
+  EXPECT_EQ(counts.saleLines, 3000);
+  EXPECT_EQ(counts.purchases, 1100);
+  EXPECT_EQ(counts.purchaseLines, 1100);
+
+  const std::vector<Row> saleRows = run.Rows("B5SPEX");
+  ASSERT_EQ(saleRows.size(), 2000u);
+  for (size_t k = 0; k < saleRows.size(); ++k) {
+    ASSERT_EQ(saleRows[k].at("REC"), std::to_string(k + 1)) << k;
+    ASSERT_EQ(saleRows[k].at("NRV"), std::to_string(k + 1)) << k;
+  }
+  const std::vector<Row> lines = run.Rows("B5ESEX");
+  ASSERT_EQ(lines.size(), 3000u);
+  size_t line = 0;
+  for (size_t k = 0; k < sales.size(); ++k) {
+    for (const char* rate : k % 2 ? std::vector<const char*>{"ZW"} : std::vector<const char*>{"8", "23"}) {
+      ASSERT_EQ(lines[line].at("REK"), std::to_string(k + 1)) << line;
+      ASSERT_EQ(lines[line].at("REC"), std::to_string(line + 1)) << line;
+      ASSERT_EQ(lines[line].at("NA1"), std::string("SPRZEDAZ ") + rate) << line;
+      ++line;
+    }
+  }
+  const std::vector<Row> purchaseRows = run.Rows("B5ZAEX");
+  const std::vector<Row> purchaseLines = run.Rows("B5EZEX");
+  ASSERT_EQ(purchaseRows.size(), 1100u);
+  ASSERT_EQ(purchaseLines.size(), 1100u);
+  for (size_t k = 0; k < purchaseRows.size(); ++k) {
+    const std::string document = "FZ " + std::to_string(k + 1) + "/2026";
+    ASSERT_EQ(purchaseRows[k].at("REC"), std::to_string(k + 1)) << k;
+    ASSERT_EQ(purchaseRows[k].at("NRV"), document) << k;
+    ASSERT_EQ(purchaseLines[k].at("REK"), std::to_string(k + 1)) << k;
+    ASSERT_EQ(purchaseLines[k].at("NRV"), document) << k;
+  }
+}
+
 TEST(BuchalterRun, RecordsEndAtTheFirstElementWithoutItsNumber) {
   Conversion run;
   // A sale record without LpSprzedazy ends the sales; the purchases still follow.
@@ -640,6 +691,72 @@ TEST(BuchalterErrors, MessageNamesWhatFailedAndNothingIsLeftInTheFolder) {
     }
     // The conversion is not committed: the folder holds only what it held.
     EXPECT_EQ(run.OutputFiles(), (std::map<std::string, std::string>{{"B5SPEX26.dbf", old}})) << c.what;
+  }
+}
+
+// Far into a long file the rows are made on a second thread: the failure is
+// still the first one met in the order of the records and their fields.
+TEST(BuchalterErrors, FirstFailureOfALongFileInRecordOrder) {
+  auto sale = [](const std::string& document, const std::string& issued, const std::string& tail) {
+    SaleRec r;
+    r.document = document;
+    r.issued = issued;
+    r.tail = tail;
+    return r;
+  };
+  const std::string good = "<K_19>100</K_19><K_20>23</K_20>";
+  const std::string noTax = "<K_19>100</K_19>";
+  struct LateCase {
+    const char* what;
+    std::vector<SaleRec> late;  // after 1500 good sales
+    std::vector<PurchaseRec> purchases;
+    std::vector<std::string> inMessage;
+    std::vector<std::string> notInMessage;
+  };
+  PurchaseRec badPurchase;
+  badPurchase.document = "FZ ZLA";
+  badPurchase.bought = "2026-13-01";
+  const std::vector<LateCase> cases = {
+      {"kwota, która nie jest liczbą",
+       {sale("FV A", "2026-02-05", "<K_19>sto</K_19><K_20>23</K_20>")},
+       {},
+       {"\"sto\" nie jest poprawną liczbą", "Wiersz sprzedaży nr 1501, dowód FV A"},
+       {}},
+      {"zła data", {sale("FV B", "2026-02-30", good)}, {}, {"DAW", "Wiersz sprzedaży nr 1501, dowód FV B"}, {}},
+      // The register row comes before the rate lines: its date fails first.
+      {"zła data i brak podatku w jednym wierszu",
+       {sale("FV C", "2026-02-30", noTax)},
+       {},
+       {"DAW", "Wiersz sprzedaży nr 1501"},
+       {"K_20"}},
+      {"brak podatku, a w następnym wierszu zła data",
+       {sale("FV D", "2026-02-05", noTax), sale("FV E", "2026-02-30", good)},
+       {},
+       {"Brak elementu K_20 przy elemencie K_19", "Wiersz sprzedaży nr 1501, dowód FV D"},
+       {"DAW", "FV E"}},
+      {"zła data zakupu po wszystkich sprzedażach",
+       {},
+       {{}, badPurchase, {}},
+       {"DAV", "B5ZAEX26.dbf", "Wiersz zakupu nr 2, dowód FZ ZLA"},
+       {}},
+  };
+  for (const LateCase& c : cases) {
+    std::vector<SaleRec> sales(1500);
+    for (size_t k = 0; k < sales.size(); ++k) sales[k].document = "FV " + std::to_string(k + 1);
+    sales.insert(sales.end(), c.late.begin(), c.late.end());
+    sales.push_back(sale("FV Z", "2026-02-31", good));  // never reached
+    if (!c.purchases.empty()) sales.pop_back();
+    Conversion run;
+    const std::string message = run.Failure(Document(sales, c.purchases));
+    ASSERT_FALSE(message.empty()) << c.what;
+    for (const std::string& part : c.inMessage) {
+      EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message << "\nbrak: " << part;
+    }
+    for (const std::string& part : c.notInMessage) {
+      EXPECT_EQ(message.find(part), std::string::npos) << c.what << ": " << message << "\nzbędne: " << part;
+    }
+    EXPECT_EQ(message.find("FV Z"), std::string::npos) << c.what << ": " << message;
+    EXPECT_TRUE(run.OutputFiles().empty()) << c.what;
   }
 }
 
