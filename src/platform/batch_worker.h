@@ -22,8 +22,8 @@ class BatchWorker {
  public:
   // Items handed over together, and the batches that may wait: the items in
   // flight stay a few megabytes.
-  static constexpr size_t kBatch = 512;
-  static constexpr size_t kBatchesWaiting = 8;
+  static constexpr size_t kBatch = 256;
+  static constexpr size_t kBatchesWaiting = 4;
 
   explicit BatchWorker(std::function<void(const Item&)> work) : m_work(std::move(work)) { m_batch.reserve(kBatch); }
 

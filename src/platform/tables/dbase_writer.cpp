@@ -264,6 +264,9 @@ class MemoSink {
   uint64_t m_next;
 };
 
+// Posted records are gathered up to this size and written in one piece.
+constexpr size_t kGatheredBytes = 256 * 1024;
+
 // Puts values into records of one table layout.
 class RecordCodec {
  public:
@@ -1021,7 +1024,7 @@ void DbaseWriter::Post() {
     m.unwrittenAt = at;
   }
   m.unwritten += m.record;
-  if (m.unwritten.size() >= (1 << 20)) m.WriteGathered();
+  if (m.unwritten.size() >= kGatheredBytes) m.WriteGathered();
   if (append) {
     ++m.header.recordCount;
     m.markDue = true;

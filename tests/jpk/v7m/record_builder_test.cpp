@@ -38,7 +38,8 @@ std::string Numbers(kx::jpk::v7m::IXMLJPK doc) {
 // when it drafts faster, make the document that building them one by one makes;
 // a few are built at Finish on the caller's thread.
 TEST(RecordBuilder, BuildsEveryRecordInOrder) {
-  for (int count : {0, 3, 255, 256, 10000}) {
+  constexpr int kBatch = static_cast<int>(kx::BatchWorker<kx::jpk::v7m::RecordDraft>::kBatch);
+  for (int count : {0, 3, kBatch - 1, kBatch, kBatch + 1, 10000}) {
     SCOPED_TRACE(count);
     auto built = kx::jpk::v7m::NewJPK();
     {
