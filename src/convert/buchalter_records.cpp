@@ -42,6 +42,21 @@ double GroupAmount(const xml::XmlNode& child, const char* name, const char* netN
   }
 }
 
+// The record's sums, read from its amounts; false, with the failure kept in
+// the draft, when an amount cannot be read.
+template <class Draft, class Fields>
+bool ReadSums(Draft& d, Fields (*read)(const xml::XmlNode&), const xml::XmlNode& record) {
+  try {
+    const Fields fields = read(record);
+    d.net = static_cast<double>(fields.NetCents()) / 100;
+    d.tax = static_cast<double>(fields.TaxCents()) / 100;
+    return true;
+  } catch (const Error& e) {
+    d.failure = e.what();
+    return false;
+  }
+}
+
 // The markers GTU_01..GTU_13 of a sales record. A record holds few of them:
 // only the names its children bear are looked up.
 std::string GtuMarkers(const xml::XmlNode& record) {
@@ -108,14 +123,7 @@ SaleDraft BuchalterReader::Sale(const xml::XmlNode& r) {
   SaleDraft d;
   d.lp = TextOf(found[kLp]);
   d.document = TextOf(found[kDocument]);
-  try {
-    const jpk::v7m::SaleRecordFields fields = jpk::v7m::ReadSaleRecord(r);
-    d.net = static_cast<double>(fields.NetCents()) / 100;
-    d.tax = static_cast<double>(fields.TaxCents()) / 100;
-  } catch (const Error& e) {
-    d.failure = e.what();
-    return d;
-  }
+  if (!ReadSums(d, jpk::v7m::ReadSaleRecord, r)) return d;
   d.type = Trim(TextOf(found[kType]));
   d.issueDate = Trim(TextOf(found[kIssueDate]));
   d.saleDate = PresentText(found[kSaleDate], d.issueDate);
@@ -152,14 +160,7 @@ PurchaseDraft BuchalterReader::Purchase(const xml::XmlNode& r) {
   PurchaseDraft d;
   d.lp = TextOf(found[kPurchaseLp]);
   d.document = TextOf(found[kPurchaseDocument]);
-  try {
-    const jpk::v7m::PurchaseRecordFields fields = jpk::v7m::ReadPurchaseRecord(r);
-    d.net = static_cast<double>(fields.NetCents()) / 100;
-    d.tax = static_cast<double>(fields.TaxCents()) / 100;
-  } catch (const Error& e) {
-    d.failure = e.what();
-    return d;
-  }
+  if (!ReadSums(d, jpk::v7m::ReadPurchaseRecord, r)) return d;
   d.purchaseDate = Trim(TextOf(found[kPurchaseDate]));
   d.receiptDate = PresentText(found[kReceiptDate], d.purchaseDate);
   d.ksef = TextOf(found[kPurchaseKsef]);
