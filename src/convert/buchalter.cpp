@@ -257,7 +257,7 @@ class BuchalterRows {
     t.Date("DAW", issueDate);
     t.Date("DAS", saleDate);
     t.Date("DAV", saleDate);
-    Names(t, "KNA", d.name);
+    Names(t, "KNA", *d.name);
     t.Text("KRA", "POLSKA");
     t.Text("NIP", d.contractor);
     t.Text("PLA", "INNA");
@@ -369,7 +369,7 @@ class BuchalterRows {
     t.Text("NRV", document);
     t.Date("DAV", receiptDate);
     t.Date("DZK", receiptDate);
-    Names(t, "KDO", d.name);
+    Names(t, "KDO", *d.name);
     t.Text("KRA", "POLSKA");
     t.Text("NIP", d.supplier);
     if (c.refund) {

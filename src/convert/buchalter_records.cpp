@@ -111,10 +111,12 @@ enum PurchaseElement {
 constexpr std::string_view kPurchaseElements[] = {"LpZakupu", "DowodZakupu",   "DataZakupu", "DataWplywu",
                                                   "NrKSeF",   "NazwaDostawcy", "NrDostawcy"};
 
-ContractorName BuchalterReader::Name(const std::string& name) {
-  auto known = m_shortNames.find(name);
-  if (known == m_shortNames.end()) known = m_shortNames.emplace(name, m_dictionary.ShortName(name)).first;
-  return {known->second, SplitNameLines(name)};
+const ContractorName* BuchalterReader::Name(const std::string& name) {
+  auto known = m_names.find(name);
+  if (known == m_names.end()) {
+    known = m_names.emplace(name, ContractorName{m_dictionary.ShortName(name), SplitNameLines(name)}).first;
+  }
+  return &known->second;
 }
 
 SaleDraft BuchalterReader::Sale(const xml::XmlNode& r) {

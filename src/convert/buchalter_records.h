@@ -44,8 +44,8 @@ struct SaleDraft {
   bool fiscal = false;              // the document is a periodic fiscal report
   DocumentNumber number;            // the document number's parts
   std::string ksef, contractor;
-  ContractorName name;
-  std::string gtu;  // GTU_01..GTU_13: "T" in the place of each set to "1", a blank for the others
+  const ContractorName* name = nullptr;  // held by the reader
+  std::string gtu;                       // GTU_01..GTU_13: "T" in the place of each set to "1", a blank for the others
 
   // The rate groups whose net and tax are not both zero, in order; then the
   // failure of the first group that cannot be read, raised after the lines
@@ -67,9 +67,10 @@ struct PurchaseDraft {
   double tax = 0;
   std::string purchaseDate, receiptDate;  // trimmed; a missing or empty receipt date is the purchase date
   std::string ksef, supplier;
-  ContractorName name;
+  const ContractorName* name = nullptr;  // held by the reader
 };
 
+// Reads the records into drafts; the drafts it made stay valid while it lives.
 class BuchalterReader {
  public:
   explicit BuchalterReader(const ShortNameDictionary& dictionary) : m_dictionary(dictionary) {}
@@ -78,10 +79,12 @@ class BuchalterReader {
   PurchaseDraft Purchase(const xml::XmlNode& record);
 
  private:
-  ContractorName Name(const std::string& name);
+  // Contractors come again and again: each name is taken apart once. The
+  // drafts point into this map, which keeps its entries in place.
+  const ContractorName* Name(const std::string& name);
 
   const ShortNameDictionary& m_dictionary;
-  std::unordered_map<std::string, std::string> m_shortNames;  // contractors come again and again
+  std::unordered_map<std::string, ContractorName> m_names;
 };
 
 }  // namespace kx::convert

@@ -463,7 +463,9 @@ void XmlNode::FindChildren(std::span<const std::string_view> names, std::span<Xm
   for (xmlNodePtr c = m_node->children; c && left > 0; c = c->next) {
     if (c->type != XML_ELEMENT_NODE) continue;
     for (size_t i = 0; i < names.size(); ++i) {
-      if (found[i].IsNull() && filters[i].Matches(c)) {
+      // The first letter first: most names differ there.
+      if (found[i].IsNull() && !filters[i].localName.empty() && filters[i].localName[0] == c->name[0] &&
+          filters[i].Matches(c)) {
         found[i] = XmlNode(m_tree, c);
         --left;
       }
