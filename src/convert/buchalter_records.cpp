@@ -1,5 +1,6 @@
 #include "convert/buchalter_records.h"
 
+#include <array>
 #include <bitset>
 #include <cctype>
 #include <iterator>
@@ -30,7 +31,7 @@ std::string PresentText(const xml::XmlNode& child, const std::string& fallback) 
 
 // An amount element of a rate group: the value of an element that must be there.
 double GroupAmount(const xml::XmlNode& child, const char* name, const char* netName) {
-  const std::string text = child.IsNull() ? std::string() : Trim(child.Text());
+  const std::string text = Trim(TextOf(child));
   if (text.empty()) {
     if (child.IsNull()) throw Error(Format("Brak elementu %s przy elemencie %s.", name, netName));
     throw Error(Format("Pusty element %s.", name));
@@ -76,11 +77,9 @@ std::string GtuMarkers(const xml::XmlNode& record) {
   return gtu;
 }
 
-}  // namespace
-
 // The elements a sales record is read from, found in one walk; the rate
-// groups' elements follow the others, in the order of kSaleRateGroups.
-enum SaleElement { kLp, kDocument, kType, kIssueDate, kSaleDate, kKsef, kName, kContractor, kFirstGroupElement };
+// groups' elements follow the others.
+enum SaleElement { kLp, kDocument, kType, kIssueDate, kSaleDate, kKsef, kName, kContractor };
 constexpr std::string_view kSaleElements[] = {"LpSprzedazy",
                                               "DowodSprzedazy",
                                               "TypDokumentu",
@@ -111,6 +110,33 @@ enum PurchaseElement {
 constexpr std::string_view kPurchaseElements[] = {"LpZakupu", "DowodZakupu",   "DataZakupu", "DataWplywu",
                                                   "NrKSeF",   "NazwaDostawcy", "NrDostawcy"};
 
+// The position of a name among kSaleElements.
+constexpr size_t SaleElementIndex(std::string_view name) {
+  size_t k = 0;
+  while (k < std::size(kSaleElements) && kSaleElements[k] != name) ++k;
+  return k;
+}
+
+// Where each rate group's net and tax elements stand among kSaleElements
+// (a group without tax: past the end).
+struct GroupElements {
+  size_t net;
+  size_t tax;
+};
+constexpr std::array<GroupElements, kSaleRateGroupCount> kGroupElements = [] {
+  std::array<GroupElements, kSaleRateGroupCount> at{};
+  for (size_t g = 0; g < at.size(); ++g) {
+    const SaleRateGroup& group = kSaleRateGroups[g];
+    at[g] = {SaleElementIndex(group.net), group.tax ? SaleElementIndex(group.tax) : std::size(kSaleElements)};
+    if (at[g].net == std::size(kSaleElements) || (group.tax && at[g].tax == std::size(kSaleElements))) {
+      throw "a rate group's element is missing from kSaleElements";  // fails the compilation
+    }
+  }
+  return at;
+}();
+
+}  // namespace
+
 const ContractorName* BuchalterReader::Name(const std::string& name) {
   auto known = m_names.find(name);
   if (known == m_names.end()) {
@@ -135,17 +161,13 @@ SaleDraft BuchalterReader::Sale(const xml::XmlNode& r) {
   d.name = Name(TextOf(found[kName]));
   d.contractor = TextOf(found[kContractor]);
   d.gtu = GtuMarkers(r);
-  auto element = [&](const char* name) -> const xml::XmlNode& {
-    size_t k = kFirstGroupElement;
-    while (kSaleElements[k] != name) ++k;
-    return found[k];
-  };
-  for (const SaleRateGroup& g : kSaleRateGroups) {
-    const xml::XmlNode& netNode = element(g.net);
+  for (size_t k = 0; k < kSaleRateGroupCount; ++k) {
+    const SaleRateGroup& g = kSaleRateGroups[k];
+    const xml::XmlNode& netNode = found[kGroupElements[k].net];
     if (netNode.IsNull()) continue;
     try {
       const double net = GroupAmount(netNode, g.net, g.net);
-      const double tax = g.tax ? GroupAmount(element(g.tax), g.tax, g.net) : 0;
+      const double tax = g.tax ? GroupAmount(found[kGroupElements[k].tax], g.tax, g.net) : 0;
       if (net == 0 && tax == 0) continue;
       d.lines[d.lineCount++] = {&g, net, tax};
     } catch (const Error& e) {
